@@ -1,0 +1,40 @@
+#include "Messages.h"
+
+#include <QMessageBox>
+
+namespace {
+
+const QString kTitle = QStringLiteral("Varnolt");
+
+void showBox(const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, kTitle, text, QMessageBox::Ok);
+    box.exec();
+}
+
+bool askBox(const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, kTitle, text, QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+Messages::ShowFn& showHandler() {
+    static Messages::ShowFn handler = showBox;
+    return handler;
+}
+
+Messages::AskFn& askHandler() {
+    static Messages::AskFn handler = askBox;
+    return handler;
+}
+
+} // namespace
+
+void Messages::show(const QString& text) { showHandler()(text); }
+
+bool Messages::ask(const QString& text) { return askHandler()(text); }
+
+void Messages::setHandlers(ShowFn show, AskFn ask) {
+    showHandler() = std::move(show);
+    askHandler() = std::move(ask);
+}

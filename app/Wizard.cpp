@@ -1,0 +1,76 @@
+#include "Wizard.h"
+
+#include "dedupe/ZizEzevo.h"
+#include "oracle/ConnectionString.h"
+#include "pages/Form1.h"
+#include "pages/Form2.h"
+#include "pages/Form3.h"
+#include "pages/Form4.h"
+
+#include <QCoreApplication>
+
+Wizard::Wizard(StartupServices services) : m_services(std::move(services)) {}
+
+Wizard::~Wizard() = default;
+
+void Wizard::start() {
+    Form1& connection = form1();
+    if (!connection.autoConnected())
+        connection.show();
+}
+
+namespace {
+template <typename Form> Form& loadOnce(std::unique_ptr<Form>& slot, Wizard& wizard) {
+    if (!slot) {
+        slot = std::make_unique<Form>(wizard);
+        slot->Form_Load();
+    }
+    return *slot;
+}
+} // namespace
+
+Form1& Wizard::form1() { return loadOnce(m_form1, *this); }
+Form2& Wizard::form2() { return loadOnce(m_form2, *this); }
+Form3& Wizard::form3() { return loadOnce(m_form3, *this); }
+Form4& Wizard::form4() { return loadOnce(m_form4, *this); }
+
+bool Wizard::isLoaded(const QWidget* page) const {
+    return page && (page == m_form1.get() || page == m_form2.get() || page == m_form3.get() ||
+                    page == m_form4.get());
+}
+
+QString Wizard::connectionString() {
+    const Form1& connection = form1();
+    return Oracle::ConnectionString(connection.sid(), connection.user(), connection.password());
+}
+
+void Wizard::go(QWidget& next, QWidget& current) {
+    if (m_ending)
+        return;
+    next.show();
+    current.hide();
+}
+
+void Wizard::yield() {
+    QCoreApplication::processEvents();
+    if (m_ending)
+        throw ProgramEnding{};
+}
+
+std::function<void()> Wizard::throttledYield() {
+    auto throttle = std::make_shared<ZizEzevo::YieldThrottle>([this] { yield(); });
+    return [throttle] { throttle->poke(); };
+}
+
+void Wizard::endProgram() {
+    if (m_ending)
+        return;
+    m_ending = true;
+    for (QWidget* page : std::initializer_list<QWidget*>{m_form1.get(), m_form2.get(),
+                                                         m_form3.get(), m_form4.get()}) {
+        if (page)
+            page->hide();
+    }
+    emit ended();
+    QCoreApplication::exit(0);
+}

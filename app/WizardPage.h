@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+class QFrame;
+class QLabel;
+class PageButton;
+class Wizard;
+
+// What all four wizard pages share: a fixed size given in twips, white
+// background, bold Arial, one pointer setting for the whole page, and closing
+// the window ends the program.
+class WizardPage : public QWidget {
+    Q_OBJECT
+public:
+    enum class Pointer { Ordinary = 0, Busy = 11, Hand = 99 };
+
+    WizardPage(Wizard& wizard, int widthTwips, int heightTwips);
+
+    Pointer pointer() const { return m_pointer; }
+    void setPointer(Pointer pointer);
+
+    // Pixels for a length in twips at the screen's logical resolution.
+    int pixels(int twips) const;
+    QRect twips(int left, int top, int width, int height) const;
+
+protected:
+    // The part of the load step every page has: centre, hand pointer, caption.
+    void loadCommon(const QString& caption);
+    // Runs a page action: a database failure becomes a message with the
+    // error's number and text, and an action cut short by the end of the
+    // program stops quietly.
+    void runAction(const std::function<void()>& action);
+    // The hourglass (and, unless `keepEnabled`, no input) while `action` runs.
+    void runBusy(const std::function<void()>& action);
+
+    QLabel* addLabel(const QString& caption, int left, int top, int width, int height);
+    PageButton* addButton(const QString& caption, int left, int top, int width, int height);
+    QFrame* addLine(int top);
+    // Tab moves through `widgets` in this order.
+    void chainTabOrder(const QList<QWidget*>& widgets);
+
+    void closeEvent(QCloseEvent* event) override;
+
+    Wizard& m_wizard;
+
+private:
+    Pointer m_pointer = Pointer::Ordinary;
+};

@@ -1,0 +1,171 @@
+#include "DuplicateRemoval.h"
+
+#include "RepeatFinder.h"
+#include "RowKey.h"
+#include "ZizEzevo.h"
+#include "oracle/Catalogue.h"
+#include "oracle/DatabaseError.h"
+
+#include <algorithm>
+
+using Oracle::DatabaseError;
+using Oracle::Dialect;
+using Oracle::OracleDialect;
+using Oracle::RecordSet;
+using Oracle::Session;
+
+DuplicateRemoval::DuplicateRemoval(RunInputs inputs, RunCallbacks callbacks)
+    : m_inputs(std::move(inputs)), m_callbacks(std::move(callbacks)) {}
+
+QString DuplicateRemoval::refusal(const Dialect& dialect) const {
+    const QString& name = m_inputs.newTable;
+    if (name.isEmpty())
+        return QStringLiteral("Please enter a name for the new table.");
+    if (name.contains(QLatin1Char('"')))
+        return QStringLiteral("A table name cannot hold a double quote (\"). Please choose "
+                              "another name.");
+    if (dialect.sameTableName(name, m_inputs.sourceTable))
+        return QStringLiteral("The new table cannot have the name of the table it is copied "
+                              "from. Please choose another name.");
+    if (m_inputs.columns.isEmpty())
+        return QStringLiteral("Please choose at least one field.");
+    return {};
+}
+
+bool DuplicateRemoval::tableExists(Session& session) const {
+    const QStringList tables = Oracle::TableList(session, {});
+    return std::any_of(tables.begin(), tables.end(), [&](const QString& table) {
+        return session.dialect().sameTableName(table, m_inputs.newTable);
+    });
+}
+
+RunResult DuplicateRemoval::run() {
+    RunResult result;
+    auto session = std::make_shared<Session>(m_inputs.connectionString);
+    const Dialect& dialect = session->dialect();
+    result.message = refusal(dialect);
+    if (!result.message.isEmpty()) {
+        result.status = RunResult::Status::Refused;
+        return result;
+    }
+    try {
+        session->open();
+        // A column the source does not have fails here, before anything changes.
+        { RecordSet probe(*session, dialect.probeColumns(m_inputs.sourceTable, m_inputs.columns)); }
+        m_number = dialect.rowNumber(Oracle::ColumnList(*session, m_inputs.sourceTable, {}));
+        if (m_number.isEmpty())
+            throw DatabaseError(QString(), QStringLiteral("The table has columns named rowid, "
+                                                          "_rowid_ and oid, so its rows cannot "
+                                                          "be numbered."));
+        const bool replace = tableExists(*session);
+        if (replace) {
+            const QString question =
+                QStringLiteral("A table named %1 already exists. Do you want to replace it?")
+                    .arg(m_inputs.newTable);
+            if (!m_callbacks.confirmReplace || !m_callbacks.confirmReplace(question)) {
+                result.status = RunResult::Status::Declined;
+                return result;
+            }
+        }
+        if (dialect.transactionalDdl())
+            session->begin();
+        copyAndNumber(*session, replace);
+        const QList<qint64> repeats = findRepeats(*session, result);
+        deleteRows(*session, repeats);
+        for (const QString& statement : dialect.dropNumbers(m_inputs.newTable))
+            session->execute(statement);
+        if (dialect.transactionalDdl())
+            session->commit();
+        result.rowsDeleted = repeats.size();
+        result.status = RunResult::Status::Done;
+        result.session = std::move(session);
+    } catch (const DatabaseError& error) {
+        result.status = RunResult::Status::Failed;
+        result.message = error.message() + undo(*session);
+    } catch (const Stop&) {
+        undo(*session);
+        result.status = RunResult::Status::Stopped;
+    }
+    return result;
+}
+
+void DuplicateRemoval::copyAndNumber(Session& session, bool replace) {
+    const Dialect& dialect = session.dialect();
+    if (replace)
+        session.execute(dialect.dropTable(m_inputs.newTable));
+    session.execute(dialect.copyTable(m_inputs.newTable, m_inputs.sourceTable));
+    m_copyMade = true;
+    if (dialect.kind() == Dialect::Kind::Oracle)
+        dropSequence();
+    for (const QString& statement : dialect.numberRows(m_inputs.newTable))
+        session.execute(statement);
+}
+
+void DuplicateRemoval::dropSequence() const {
+    Session own(m_inputs.connectionString);
+    own.open();
+    // The sequence is left by the previous run, or there is none yet.
+    try {
+        own.execute(static_cast<const OracleDialect&>(own.dialect()).dropSequence());
+    } catch (const DatabaseError&) {
+    }
+}
+
+QList<qint64> DuplicateRemoval::findRepeats(Session& session, RunResult& result) {
+    bool stop = false;
+    ZizEzevo::YieldThrottle throttle([&] {
+        if (m_callbacks.keepGoing && !m_callbacks.keepGoing())
+            stop = true;
+    });
+    RecordSet rows(session,
+                   session.dialect().readKeys(m_inputs.newTable, m_number, m_inputs.columns));
+    const int fields = static_cast<int>(m_inputs.columns.size());
+    RepeatFinder finder;
+    QList<qint64> repeats;
+    QByteArray key;
+    while (rows.next()) {
+        throttle.poke();
+        if (stop)
+            throw Stop{};
+        key.clear();
+        for (int field = 1; field <= fields; ++field)
+            AppendKeyValue(key, rows.value(field));
+        if (const qint64 repeat = finder.offer(key, rows.value(0).toLongLong()))
+            repeats.append(repeat);
+        ++result.rowsRead;
+    }
+    return repeats;
+}
+
+void DuplicateRemoval::deleteRows(Session& session, QList<qint64> numbers) {
+    std::sort(numbers.begin(), numbers.end());
+    const Dialect& dialect = session.dialect();
+    const int batch = dialect.deleteBatchSize();
+    const QString full = dialect.deleteRows(m_inputs.newTable, m_number, batch);
+    for (qsizetype start = 0; start < numbers.size(); start += batch) {
+        const int count = static_cast<int>(std::min<qsizetype>(batch, numbers.size() - start));
+        QVariantMap values;
+        for (int i = 0; i < count; ++i)
+            values.insert(QStringLiteral("n%1").arg(i), numbers.at(start + i));
+        session.execute(count == batch ? full
+                                       : dialect.deleteRows(m_inputs.newTable, m_number, count),
+                        values);
+    }
+}
+
+QString DuplicateRemoval::undo(Session& session) {
+    if (session.dialect().transactionalDdl()) {
+        session.rollback();
+        return QStringLiteral("\n\nNothing was changed in the database.");
+    }
+    if (!m_copyMade)
+        return QStringLiteral("\n\nThe new table was not made.");
+    try {
+        session.execute(session.dialect().dropTable(m_inputs.newTable));
+        return QStringLiteral("\n\nThe unfinished table %1 was removed.").arg(m_inputs.newTable);
+    } catch (const DatabaseError&) {
+        return QStringLiteral("\n\nThe unfinished table %1 could not be removed; drop it before "
+                              "you use it.")
+            .arg(m_inputs.newTable);
+    }
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace Oracle {
+
+// Every statement text the wizard sends comes from here, so the pages and the
+// engine never build SQL themselves. The Oracle texts are the documented ones;
+// SQLite gets statements with the same effect.
+class Dialect {
+public:
+    enum class Kind { Oracle, Sqlite };
+
+    virtual ~Dialect() = default;
+    virtual Kind kind() const = 0;
+
+    // A name that addresses an object, between double quotes. A double quote
+    // inside the name is doubled, so the name can never end the identifier early.
+    static QString quoted(const QString& name);
+
+    virtual QString tableList() const = 0;
+    // The columns of one of the user's own tables, in column order; the table
+    // name is bound to ":table_name".
+    virtual QString columnList() const = 0;
+    QString preview(const QString& table) const;
+
+    // Whether two table names denote the same table for this database.
+    virtual bool sameTableName(const QString& a, const QString& b) const = 0;
+
+    // Statements of the duplicate removal run.
+    QString dropTable(const QString& table) const;
+    QString copyTable(const QString& newTable, const QString& source) const;
+    QString probeColumns(const QString& table, const QStringList& columns) const;
+    // Statements that give every row of the new table a number of its own.
+    virtual QStringList numberRows(const QString& newTable) const = 0;
+    // The expression that reads that number back; `columns` are the new
+    // table's columns, which the expression must not be mistaken for.
+    virtual QString rowNumber(const QStringList& columns) const = 0;
+    QString readKeys(const QString& newTable, const QString& number,
+                     const QStringList& columns) const;
+    // Deletes the rows whose numbers are bound to ":n0" .. ":n<count-1>".
+    QString deleteRows(const QString& newTable, const QString& number, int count) const;
+    virtual int deleteBatchSize() const = 0;
+    virtual QStringList dropNumbers(const QString& newTable) const = 0;
+    QString result(const QString& newTable) const;
+    // Oracle commits every DDL statement at once; SQLite can run the whole
+    // change in one transaction, so a failed run leaves nothing behind.
+    virtual bool transactionalDdl() const = 0;
+
+    static std::unique_ptr<Dialect> create(Kind kind);
+};
+
+class OracleDialect final : public Dialect {
+public:
+    static const QString kSequence;
+    static const QString kMarkerColumn;
+
+    Kind kind() const override { return Kind::Oracle; }
+    QString tableList() const override;
+    QString columnList() const override;
+    bool sameTableName(const QString& a, const QString& b) const override;
+    QStringList numberRows(const QString& newTable) const override;
+    QString rowNumber(const QStringList& columns) const override;
+    int deleteBatchSize() const override { return 1000; }
+    QStringList dropNumbers(const QString& newTable) const override;
+    bool transactionalDdl() const override { return false; }
+
+    QString dropSequence() const;
+};
+
+class SqliteDialect final : public Dialect {
+public:
+    Kind kind() const override { return Kind::Sqlite; }
+    QString tableList() const override;
+    QString columnList() const override;
+    bool sameTableName(const QString& a, const QString& b) const override;
+    QStringList numberRows(const QString& newTable) const override;
+    QString rowNumber(const QStringList& columns) const override;
+    int deleteBatchSize() const override { return 500; }
+    QStringList dropNumbers(const QString& newTable) const override;
+    bool transactionalDdl() const override { return true; }
+};
+
+} // namespace Oracle

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "Session.h"
+
+#include <QSqlQueryModel>
+#include <memory>
+
+class QTableView;
+
+namespace Oracle {
+
+// A record set bound to a grid. The grid shows it read-only and fetches rows as
+// the user scrolls; the session it came from stays open for as long as the grid
+// shows it, and is released when the grid is unbound or bound anew.
+class GridSource {
+public:
+    explicit GridSource(QTableView* view);
+    ~GridSource();
+
+    // Shows the rows of `sql`; throws DatabaseError when the query fails.
+    void bind(std::shared_ptr<Session> session, const QString& sql);
+    void unbind();
+    bool isBound() const { return m_session != nullptr; }
+    QSqlQueryModel* model() const { return m_model; }
+
+private:
+    QSqlQueryModel* m_model;
+    std::shared_ptr<Session> m_session;
+};
+
+} // namespace Oracle

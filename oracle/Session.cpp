@@ -1,0 +1,130 @@
+#include "Session.h"
+
+#include "DatabaseError.h"
+
+#include <QFile>
+#include <QSqlError>
+#include <QSqlRecord>
+#include <atomic>
+
+namespace Oracle {
+
+namespace {
+
+std::atomic<quint64> nextSessionNumber{1};
+
+// A locked SQLite file is waited for this long before the statement fails; the
+// long limits of an Oracle run would leave the user staring at an hourglass.
+constexpr int kSqliteBusyMilliseconds = 5000;
+
+void bindAll(QSqlQuery& query, const QVariantMap& values) {
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        query.bindValue(QLatin1Char(':') + it.key(), it.value());
+}
+
+void run(QSqlQuery& query, const QString& sql, const QVariantMap& values) {
+    if (values.isEmpty()) {
+        if (!query.exec(sql))
+            throw DatabaseError(query.lastError());
+        return;
+    }
+    if (!query.prepare(sql))
+        throw DatabaseError(query.lastError());
+    bindAll(query, values);
+    if (!query.exec())
+        throw DatabaseError(query.lastError());
+}
+
+} // namespace
+
+bool IsSqliteFile(const QString& path) {
+    if (path.isEmpty())
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    static const QByteArray header("SQLite format 3\0", 16);
+    return file.read(header.size()) == header;
+}
+
+Session::Session(const QString& connectionString)
+    : m_name(QStringLiteral("varnolt-session-%1").arg(nextSessionNumber++)) {
+    if (const auto data = ParseConnectionString(connectionString)) {
+        m_data = *data;
+        m_parsed = true;
+    }
+    const bool sqlite = m_parsed && IsSqliteFile(m_data.sid);
+    m_dialect = Dialect::create(sqlite ? Dialect::Kind::Sqlite : Dialect::Kind::Oracle);
+}
+
+Session::~Session() {
+    if (QSqlDatabase::contains(m_name)) {
+        QSqlDatabase::database(m_name, false).close();
+        QSqlDatabase::removeDatabase(m_name);
+    }
+}
+
+void Session::open() {
+    if (!m_parsed)
+        throw DatabaseError(QString(), QStringLiteral("The connection string is not valid."));
+    if (m_dialect->kind() == Dialect::Kind::Sqlite) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        db.setDatabaseName(m_data.sid);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kSqliteBusyMilliseconds));
+        if (!db.open())
+            throw DatabaseError(db.lastError());
+        return;
+    }
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QOCI")))
+        throw DatabaseError(QString(), QStringLiteral("The Oracle driver (Qt's QOCI plugin) is not "
+                                                      "installed on this computer."));
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QOCI"), m_name);
+    db.setDatabaseName(m_data.sid);
+    db.setUserName(m_data.user);
+    db.setPassword(m_data.password);
+    if (!db.open())
+        throw DatabaseError(db.lastError());
+}
+
+QSqlDatabase Session::database() const { return QSqlDatabase::database(m_name, false); }
+
+void Session::execute(const QString& sql, const QVariantMap& values) {
+    QSqlQuery query(database());
+    run(query, sql, values);
+}
+
+void Session::begin() {
+    QSqlDatabase db = database();
+    if (!db.transaction())
+        throw DatabaseError(db.lastError());
+}
+
+void Session::commit() {
+    QSqlDatabase db = database();
+    if (!db.commit())
+        throw DatabaseError(db.lastError());
+}
+
+void Session::rollback() { database().rollback(); }
+
+RecordSet::RecordSet(Session& session, const QString& sql, const QVariantMap& values)
+    : m_query(session.database()) {
+    m_query.setForwardOnly(true);
+    // Numbers are read exactly (as text where the driver would round them).
+    m_query.setNumericalPrecisionPolicy(QSql::HighPrecision);
+    run(m_query, sql, values);
+}
+
+bool RecordSet::next() {
+    if (m_query.next())
+        return true;
+    if (m_query.lastError().isValid())
+        throw DatabaseError(m_query.lastError());
+    return false;
+}
+
+int RecordSet::fieldCount() const { return m_query.record().count(); }
+
+int RegisteredConnections() { return static_cast<int>(QSqlDatabase::connectionNames().size()); }
+
+} // namespace Oracle

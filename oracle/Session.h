@@ -1,0 +1,67 @@
+#pragma once
+
+#include "ConnectionString.h"
+#include "Dialect.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QVariantMap>
+#include <memory>
+
+namespace Oracle {
+
+// True when `path` names an existing SQLite database file (it begins with the
+// 16-byte SQLite header). Such a Data Source opens with SQLite; anything else is
+// an Oracle net service name or connect string.
+bool IsSqliteFile(const QString& path);
+
+// One database session of one operation. It registers a connection of its own
+// name and unregisters it when it is destroyed, so no operation leaves a
+// connection behind. Record sets on it must be gone before it is.
+class Session {
+public:
+    explicit Session(const QString& connectionString);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Opens the session; throws DatabaseError when it cannot.
+    void open();
+    const Dialect& dialect() const { return *m_dialect; }
+    QSqlDatabase database() const;
+    QString connectionName() const { return m_name; }
+
+    // Runs a statement that returns no rows; throws DatabaseError.
+    void execute(const QString& sql, const QVariantMap& values = {});
+    void begin();
+    void commit();
+    void rollback();
+
+private:
+    ConnectionData m_data;
+    bool m_parsed = false;
+    QString m_name;
+    std::unique_ptr<Dialect> m_dialect;
+};
+
+// A forward-only result read row by row.
+class RecordSet {
+public:
+    // Runs `sql` on `session`; throws DatabaseError.
+    RecordSet(Session& session, const QString& sql, const QVariantMap& values = {});
+
+    // Moves to the next row; false past the last one. Throws DatabaseError
+    // when a row cannot be fetched.
+    bool next();
+    QVariant value(int index) const { return m_query.value(index); }
+    int fieldCount() const;
+
+private:
+    QSqlQuery m_query;
+};
+
+// The number of connections registered at the moment; every operation gives
+// back what it took.
+int RegisteredConnections();
+
+} // namespace Oracle

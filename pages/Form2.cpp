@@ -1,0 +1,62 @@
+#include "Form2.h"
+
+#include "Form1.h"
+#include "Form3.h"
+#include "PrepareFieldPage.h"
+#include "app/Main.h"
+#include "app/Messages.h"
+#include "app/PageButton.h"
+#include "app/Wizard.h"
+#include "oracle/Catalogue.h"
+
+#include <QLabel>
+#include <QListWidget>
+
+Form2::Form2(Wizard& wizard) : WizardPage(wizard, 5880, 2685) {
+    Label1 = addLabel(QStringLiteral(" Which table do you want to search for duplicate field "
+                                     "values?"),
+                      240, 120, 5415, 255);
+    List1 = new QListWidget(this);
+    List1->setGeometry(twips(120, 480, 5640, 1410));
+    List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    Label1->setBuddy(List1);
+    addLine(2040);
+    Check1 = addButton(QStringLiteral("Cancel"), 120, 2160, 1335, 400);
+    Check2 = addButton(QStringLiteral("< Back"), 1560, 2160, 1335, 400);
+    Check3 = addButton(QStringLiteral("Next >"), 3000, 2160, 1335, 400);
+    Check4 = addButton(QStringLiteral("Finish"), 4440, 2160, 1320, 400);
+    Check4->setEnabled(false);
+    chainTabOrder({List1, Check1, Check2, Check3, Check4});
+
+    connect(Check1, &QPushButton::clicked, this, [this] { m_wizard.endProgram(); });
+    connect(Check2, &QPushButton::clicked, this,
+            [this] { m_wizard.go(m_wizard.form1(), *this); });
+    connect(Check3, &QPushButton::clicked, this, [this] { Check3_Click(); });
+}
+
+void Form2::Form_Load() {
+    loadCommon(QStringLiteral("Varnolt"));
+    runBusy([this] {
+        Oracle::Session session(m_wizard.connectionString());
+        session.open();
+        List1->clear();
+        List1->addItems(Oracle::TableList(session, m_wizard.throttledYield()));
+        if (List1->count() > 0)
+            List1->setCurrentRow(0);
+    });
+}
+
+void Form2::Check3_Click() {
+    const int row = Main::SelectedRow(List1);
+    if (row < 0) {
+        Messages::show(QStringLiteral("Please select a table"));
+        return;
+    }
+    runBusy([this, row] {
+        auto session = std::make_shared<Oracle::Session>(m_wizard.connectionString());
+        session->open();
+        m_wizard.selectedTable = List1->item(row)->text();
+        PrepareFieldPage(m_wizard, m_wizard.selectedTable, std::move(session));
+        m_wizard.go(m_wizard.form3(), *this);
+    });
+}

@@ -1,0 +1,100 @@
+#include "Form3.h"
+
+#include "Form2.h"
+#include "Form4.h"
+#include "app/Main.h"
+#include "app/Messages.h"
+#include "app/PageButton.h"
+#include "app/Wizard.h"
+#include "oracle/GridSource.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QTableView>
+
+Form3::Form3(Wizard& wizard) : WizardPage(wizard, 5880, 5100) {
+    Label2 = addLabel(QStringLiteral(" Preview:"), 240, 120, 3855, 255);
+    DataGrid1 = new QTableView(this);
+    DataGrid1->setGeometry(twips(120, 480, 5640, 1360));
+    DataGrid1->verticalHeader()->setDefaultSectionSize(pixels(255));
+    m_preview = std::make_unique<Oracle::GridSource>(DataGrid1);
+    Label2->setBuddy(DataGrid1);
+    Label1 = addLabel(QStringLiteral(" Which fields contain duplicate information?"), 240, 2040,
+                      4695, 255);
+    List1 = new QListWidget(this);
+    List1->setGeometry(twips(120, 2400, 2535, 1860));
+    Label1->setBuddy(List1);
+    Check5 = addButton(QStringLiteral(">"), 2760, 2400, 375, 400);
+    Check6 = addButton(QStringLiteral(">>"), 2760, 2880, 375, 400);
+    Check7 = addButton(QStringLiteral("<"), 2760, 3360, 375, 400);
+    Check8 = addButton(QStringLiteral("<<"), 2760, 3840, 375, 400);
+    List2 = new QListWidget(this);
+    List2->setGeometry(twips(3240, 2400, 2520, 1860));
+    List2->setAccessibleName(QStringLiteral("Chosen fields"));
+    for (QListWidget* list : {List1, List2})
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+    addLine(4440);
+    Check1 = addButton(QStringLiteral("Cancel"), 120, 4560, 1335, 400);
+    Check2 = addButton(QStringLiteral("< Back"), 1560, 4560, 1335, 400);
+    Check3 = addButton(QStringLiteral("Next >"), 3000, 4560, 1335, 400);
+    Check10 = addButton(QStringLiteral("Finish"), 4440, 4560, 1320, 400);
+    Check10->setEnabled(false);
+    chainTabOrder({Check2, Check1, List1, DataGrid1, List2, Check5, Check6, Check7, Check8, Check3,
+                   Check10});
+
+    connect(Check1, &QPushButton::clicked, this, [this] { m_wizard.endProgram(); });
+    connect(Check2, &QPushButton::clicked, this,
+            [this] { m_wizard.go(m_wizard.form2(), *this); });
+    connect(Check3, &QPushButton::clicked, this, [this] { Check3_Click(); });
+    connect(Check5, &QPushButton::clicked, this, [this] { moveSelected(List1, List2, true); });
+    connect(Check6, &QPushButton::clicked, this, [this] { moveAll(List1, List2); });
+    connect(Check7, &QPushButton::clicked, this, [this] { moveSelected(List2, List1, true); });
+    connect(Check8, &QPushButton::clicked, this, [this] { moveAll(List2, List1); });
+    connect(List1, &QListWidget::itemDoubleClicked, this,
+            [this] { moveSelected(List1, List2, false); });
+    connect(List2, &QListWidget::itemDoubleClicked, this,
+            [this] { moveSelected(List2, List1, false); });
+}
+
+Form3::~Form3() = default;
+
+void Form3::Form_Load() { loadCommon(QStringLiteral("Varnolt")); }
+
+void Form3::refreshButtons() {
+    const bool available = List1->count() > 0;
+    Check5->setEnabled(available);
+    Check6->setEnabled(available);
+    const bool chosen = List2->count() > 0;
+    Check7->setEnabled(chosen);
+    Check8->setEnabled(chosen);
+    Check3->setEnabled(chosen);
+}
+
+void Form3::moveSelected(QListWidget* from, QListWidget* to, bool complain) {
+    const int row = Main::SelectedRow(from);
+    if (row < 0) {
+        if (complain)
+            Messages::show(QStringLiteral("Please select a field first."));
+        return;
+    }
+    to->addItem(from->item(row)->text());
+    Main::RemoveListItem(from, row);
+    refreshButtons();
+}
+
+void Form3::moveAll(QListWidget* from, QListWidget* to) {
+    for (int row = 0; row < from->count(); ++row)
+        to->addItem(from->item(row)->text());
+    from->clear();
+    refreshButtons();
+}
+
+void Form3::Check3_Click() {
+    QStringList chosen;
+    for (int row = 0; row < List2->count(); ++row)
+        chosen << List2->item(row)->text();
+    m_wizard.selectedFieldList = chosen;
+    m_wizard.selectedFields = chosen.join(QStringLiteral(", "));
+    m_wizard.go(m_wizard.form4(), *this);
+}

@@ -1,0 +1,112 @@
+#include "Form4.h"
+
+#include "Form3.h"
+#include "PrepareFieldPage.h"
+#include "app/Messages.h"
+#include "app/PageButton.h"
+#include "app/Wizard.h"
+#include "dedupe/DuplicateRemoval.h"
+#include "oracle/GridSource.h"
+
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
+
+namespace {
+const QString kExit = QStringLiteral("Exit");
+} // namespace
+
+Form4::Form4(Wizard& wizard) : WizardPage(wizard, 5880, 4350) {
+    Label1 = addLabel(QStringLiteral(" You are about to create a new table with duplicates records "
+                                     "(rows) removed except for the first. Please choose a name "
+                                     "for this table:"),
+                      120, 120, 5295, 735);
+    Text1 = new QLineEdit(this);
+    Text1->setGeometry(twips(120, 960, 5640, 330));
+    Label1->setBuddy(Text1);
+    addLine(1560);
+    Check1 = addButton(QStringLiteral("Cancel"), 120, 1680, 1335, 400);
+    Check2 = addButton(QStringLiteral("< Back"), 1560, 1680, 1335, 400);
+    Check3 = addButton(QStringLiteral("Next >"), 3000, 1680, 1335, 400);
+    Check4 = addButton(QStringLiteral("Finish"), 4440, 1680, 1320, 400);
+    Check3->setEnabled(false);
+    DataGrid1 = new QTableView(this);
+    DataGrid1->setGeometry(twips(120, 2160, 5640, 2055));
+    DataGrid1->verticalHeader()->setDefaultSectionSize(pixels(255));
+    DataGrid1->setAccessibleName(QStringLiteral("New table"));
+    m_result = std::make_unique<Oracle::GridSource>(DataGrid1);
+    chainTabOrder({Text1, Check1, Check4, Check2, DataGrid1, Check3});
+
+    connect(Check1, &QPushButton::clicked, this, [this] { m_wizard.endProgram(); });
+    connect(Check2, &QPushButton::clicked, this, [this] { Check2_Click(); });
+    connect(Check4, &QPushButton::clicked, this, [this] { Check4_Click(); });
+}
+
+Form4::~Form4() = default;
+
+QString Form4::ProposedName(const QString& sourceTable) {
+    return sourceTable + (sourceTable.endsWith(QLatin1Char('2')) ? QStringLiteral("Two")
+                                                                 : QStringLiteral("2"));
+}
+
+void Form4::Form_Load() {
+    loadCommon(QStringLiteral("Varnolt"));
+    Text1->setText(ProposedName(m_wizard.selectedTable));
+}
+
+void Form4::Check2_Click() {
+    if (m_running)
+        return;
+    runAction([this] {
+        auto session = std::make_shared<Oracle::Session>(m_wizard.connectionString());
+        session->open();
+        PrepareFieldPage(m_wizard, m_wizard.selectedTable, std::move(session));
+        m_wizard.go(m_wizard.form3(), *this);
+    });
+}
+
+void Form4::Check4_Click() {
+    if (Check4->text() == kExit) {
+        m_wizard.endProgram();
+        return;
+    }
+    if (m_running)
+        return;
+    m_running = true;
+    setPointer(Pointer::Busy);
+    // The preview holds the source file open for reading, which would keep a
+    // SQLite run from committing; the field page fills it again on the way back.
+    m_wizard.form3().preview().unbind();
+
+    RunInputs inputs{m_wizard.connectionString(), m_wizard.selectedTable,
+                     m_wizard.selectedFieldList, Text1->text()};
+    RunCallbacks callbacks{[this] {
+                               QCoreApplication::processEvents();
+                               return !m_wizard.isEnding();
+                           },
+                           [](const QString& question) { return Messages::ask(question); }};
+    const RunResult result = DuplicateRemoval(inputs, callbacks).run();
+    m_running = false;
+    finishRun(result);
+}
+
+void Form4::finishRun(const RunResult& result) {
+    if (result.status == RunResult::Status::Done) {
+        runAction([&] {
+            m_result->bind(result.session, result.session->dialect().result(Text1->text()));
+        });
+        Check4->setText(kExit);
+        Check4->setAccessibleName(kExit);
+        if (isMinimized())
+            showNormal();
+    }
+    setPointer(Pointer::Ordinary);
+    if (m_wizard.isEnding())
+        return;
+    if (result.status == RunResult::Status::Done)
+        Messages::show(QStringLiteral("Done."));
+    else if (!result.message.isEmpty())
+        Messages::show(result.message);
+}

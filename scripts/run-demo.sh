@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, makes the demo database and starts the
+# wizard on it. The demo keeps its settings in a folder of its own, so the
+# user's own stored connection stays as it is.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup.sh"
+"$root/scripts/build.sh"
+
+demo=$root/build/demo
+if [ ! -f "$demo/demo.sqlite" ]; then
+  "$root/scripts/make-demo-db.sh" "$demo/demo.sqlite"
+fi
+mkdir -p "$demo/config"
+if [ ! -f "$demo/config/Kestrelby.ini" ]; then
+  printf '[Varnolt]\nOracleSID=%s\nOracleUser=\nOraclePassword=\n' "$demo/demo.sqlite" \
+    > "$demo/config/Kestrelby.ini"
+  chmod 600 "$demo/config/Kestrelby.ini"
+fi
+XDG_CONFIG_HOME=$demo/config exec "$root/build/varnolt"

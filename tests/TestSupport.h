@@ -1,0 +1,62 @@
+#pragma once
+
+#include "app/MakerPage.h"
+#include "oracle/ConnectionString.h"
+
+#include <QApplication>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QVariantList>
+
+// A SQLite database file in a folder of its own, removed with it.
+class TempDatabase {
+public:
+    TempDatabase();
+    ~TempDatabase();
+
+    QString path() const { return m_path; }
+    QString connectionString() const { return Oracle::ConnectionString(m_path, {}, {}); }
+    // Runs statements separated by ";" on a connection of the test's own.
+    void exec(const QString& sql) const;
+    QList<QVariantList> rows(const QString& sql) const;
+    // One column of a query, as text.
+    QStringList column(const QString& sql) const;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+    QString m_connection;
+};
+
+// Records the messages the program shows and answers its questions.
+class MessageLog {
+public:
+    MessageLog();
+    ~MessageLog();
+
+    QStringList shown;
+    QStringList asked;
+    QList<bool> answers; // taken from the front; No when empty
+};
+
+// Start-up services that open nothing and draw what the test says.
+struct FakeStartup {
+    int draw = 1;
+    QList<QUrl> opened;
+    StartupServices services();
+};
+
+// Removes the settings file, so each test starts with an empty store.
+void ClearSettings();
+
+// A test main that points the settings store at a temporary folder before
+// anything reads it.
+#define VARNOLT_TEST_MAIN(TestClass) \
+    int main(int argc, char** argv) {                                                            \
+        QTemporaryDir config;                                                                    \
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());                                 \
+        QApplication app(argc, argv);                                                            \
+        TestClass test;                                                                          \
+        return QTest::qExec(&test, argc, argv);                                                  \
+    }
