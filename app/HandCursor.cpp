@@ -29,7 +29,9 @@ QPoint hotSpot(const QByteArray& file) {
 
 } // namespace
 
-QString path() { return QCoreApplication::applicationDirPath() + QStringLiteral("/HAND-M.CUR"); }
+QString path() {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/HAND-M.CUR");
+}
 
 void load() {
     loaded().reset();
@@ -47,6 +49,8 @@ void load() {
     loaded() = QCursor(picture, hot.x(), hot.y());
 }
 
-QCursor cursor() { return loaded().value_or(QCursor(Qt::ArrowCursor)); }
+QCursor cursor() {
+    return loaded().value_or(QCursor(Qt::ArrowCursor));
+}
 
 } // namespace HandCursor

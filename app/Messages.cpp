@@ -30,9 +30,13 @@ Messages::AskFn& askHandler() {
 
 } // namespace
 
-void Messages::show(const QString& text) { showHandler()(text); }
+void Messages::show(const QString& text) {
+    showHandler()(text);
+}
 
-bool Messages::ask(const QString& text) { return askHandler()(text); }
+bool Messages::ask(const QString& text) {
+    return askHandler()(text);
+}
 
 void Messages::setHandlers(ShowFn show, AskFn ask) {
     showHandler() = std::move(show);

@@ -29,10 +29,18 @@ template <typename Form> Form& loadOnce(std::unique_ptr<Form>& slot, Wizard& wiz
 }
 } // namespace
 
-Form1& Wizard::form1() { return loadOnce(m_form1, *this); }
-Form2& Wizard::form2() { return loadOnce(m_form2, *this); }
-Form3& Wizard::form3() { return loadOnce(m_form3, *this); }
-Form4& Wizard::form4() { return loadOnce(m_form4, *this); }
+Form1& Wizard::form1() {
+    return loadOnce(m_form1, *this);
+}
+Form2& Wizard::form2() {
+    return loadOnce(m_form2, *this);
+}
+Form3& Wizard::form3() {
+    return loadOnce(m_form3, *this);
+}
+Form4& Wizard::form4() {
+    return loadOnce(m_form4, *this);
+}
 
 bool Wizard::isLoaded(const QWidget* page) const {
     return page && (page == m_form1.get() || page == m_form2.get() || page == m_form3.get() ||

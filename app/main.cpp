@@ -19,8 +19,9 @@ bool displayAvailable() {
 
 int main(int argc, char* argv[]) {
     if (!displayAvailable()) {
-        std::fprintf(stderr, "Varnolt needs a display: none is set here. Run it as "
-                             "'xvfb-run -a %s' to use a virtual one.\n",
+        std::fprintf(stderr,
+                     "Varnolt needs a display: none is set here. Run it as "
+                     "'xvfb-run -a %s' to use a virtual one.\n",
                      argv[0]);
         return 1;
     }

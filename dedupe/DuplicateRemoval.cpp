@@ -147,9 +147,8 @@ void DuplicateRemoval::deleteRows(Session& session, QList<qint64> numbers) {
         QVariantMap values;
         for (int i = 0; i < count; ++i)
             values.insert(QStringLiteral("n%1").arg(i), numbers.at(start + i));
-        session.execute(count == batch ? full
-                                       : dialect.deleteRows(m_inputs.newTable, m_number, count),
-                        values);
+        session.execute(
+            count == batch ? full : dialect.deleteRows(m_inputs.newTable, m_number, count), values);
     }
 }
 

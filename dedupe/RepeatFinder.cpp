@@ -3,7 +3,9 @@
 #include <QHashFunctions>
 
 namespace {
-std::size_t hashOf(QByteArrayView key) { return qHash(key, 0x9e3779b9U); }
+std::size_t hashOf(QByteArrayView key) {
+    return qHash(key, 0x9e3779b9U);
+}
 } // namespace
 
 QByteArrayView RepeatFinder::keyAt(std::size_t index) const {

@@ -17,8 +17,8 @@ QString Dialect::dropTable(const QString& table) const {
 }
 
 QString Dialect::copyTable(const QString& newTable, const QString& source) const {
-    return QStringLiteral("CREATE TABLE ") + quoted(newTable) + QStringLiteral(" AS SELECT * from ") +
-           quoted(source);
+    return QStringLiteral("CREATE TABLE ") + quoted(newTable) +
+           QStringLiteral(" AS SELECT * from ") + quoted(source);
 }
 
 namespace {
@@ -73,7 +73,9 @@ QString OracleDialect::columnList() const {
                           "ORDER BY COLUMN_ID");
 }
 
-bool OracleDialect::sameTableName(const QString& a, const QString& b) const { return a == b; }
+bool OracleDialect::sameTableName(const QString& a, const QString& b) const {
+    return a == b;
+}
 
 QStringList OracleDialect::numberRows(const QString& newTable) const {
     return {QStringLiteral("CREATE SEQUENCE ") + kSequence + QStringLiteral(" START WITH 1"),
@@ -84,14 +86,18 @@ QStringList OracleDialect::numberRows(const QString& newTable) const {
                 QStringLiteral(".NEXTVAL")};
 }
 
-QString OracleDialect::rowNumber(const QStringList&) const { return quoted(kMarkerColumn); }
+QString OracleDialect::rowNumber(const QStringList&) const {
+    return quoted(kMarkerColumn);
+}
 
 QStringList OracleDialect::dropNumbers(const QString& newTable) const {
     return {QStringLiteral("ALTER TABLE ") + quoted(newTable) + QStringLiteral(" DROP COLUMN ") +
             quoted(kMarkerColumn)};
 }
 
-QString OracleDialect::dropSequence() const { return QStringLiteral("DROP SEQUENCE ") + kSequence; }
+QString OracleDialect::dropSequence() const {
+    return QStringLiteral("DROP SEQUENCE ") + kSequence;
+}
 
 QString SqliteDialect::tableList() const {
     return QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' "
@@ -119,11 +125,13 @@ bool SqliteDialect::sameTableName(const QString& a, const QString& b) const {
 // A copy made by CREATE TABLE ... AS SELECT is an ordinary rowid table whose
 // rowids follow the order in which its rows were inserted, so the rowid is the
 // row's number and no marker column is needed.
-QStringList SqliteDialect::numberRows(const QString&) const { return {}; }
+QStringList SqliteDialect::numberRows(const QString&) const {
+    return {};
+}
 
 QString SqliteDialect::rowNumber(const QStringList& columns) const {
-    for (const QString& alias : {QStringLiteral("rowid"), QStringLiteral("_rowid_"),
-                                 QStringLiteral("oid")}) {
+    for (const QString& alias :
+         {QStringLiteral("rowid"), QStringLiteral("_rowid_"), QStringLiteral("oid")}) {
         const bool shadowed = std::any_of(columns.begin(), columns.end(), [&](const QString& c) {
             return c.compare(alias, Qt::CaseInsensitive) == 0;
         });
@@ -133,6 +141,8 @@ QString SqliteDialect::rowNumber(const QStringList& columns) const {
     return {};
 }
 
-QStringList SqliteDialect::dropNumbers(const QString&) const { return {}; }
+QStringList SqliteDialect::dropNumbers(const QString&) const {
+    return {};
+}
 
 } // namespace Oracle

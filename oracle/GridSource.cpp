@@ -7,27 +7,29 @@
 
 namespace Oracle {
 
-GridSource::GridSource(QTableView* view) : m_model(new QSqlQueryModel(view)) {
-    view->setModel(m_model);
+GridSource::GridSource(QTableView* view) : m_view(view) {
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
 }
 
-GridSource::~GridSource() { unbind(); }
+GridSource::~GridSource() {
+    unbind();
+}
 
 void GridSource::bind(std::shared_ptr<Session> session, const QString& sql) {
     unbind();
-    m_model->setQuery(sql, session->database());
-    if (m_model->lastError().isValid()) {
-        const DatabaseError error(m_model->lastError());
-        m_model->clear();
-        throw error;
-    }
+    auto model = std::make_unique<QSqlQueryModel>();
+    model->setQuery(sql, session->database());
+    if (model->lastError().isValid())
+        throw DatabaseError(model->lastError());
+    m_model = std::move(model);
     m_session = std::move(session);
+    m_view->setModel(m_model.get());
 }
 
 void GridSource::unbind() {
     // The model's query must go before its session can be released.
-    m_model->clear();
+    m_view->setModel(nullptr);
+    m_model.reset();
     m_session.reset();
 }
 

@@ -21,10 +21,14 @@ public:
     void bind(std::shared_ptr<Session> session, const QString& sql);
     void unbind();
     bool isBound() const { return m_session != nullptr; }
-    QSqlQueryModel* model() const { return m_model; }
+    // The rows shown, or null while unbound.
+    QSqlQueryModel* model() const { return m_model.get(); }
 
 private:
-    QSqlQueryModel* m_model;
+    QTableView* m_view;
+    // A new model per binding: a cleared model still holds a result of its old
+    // driver, which must not outlive the session it came from.
+    std::unique_ptr<QSqlQueryModel> m_model;
     std::shared_ptr<Session> m_session;
 };
 

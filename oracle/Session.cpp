@@ -70,7 +70,8 @@ void Session::open() {
     if (m_dialect->kind() == Dialect::Kind::Sqlite) {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
         db.setDatabaseName(m_data.sid);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kSqliteBusyMilliseconds));
+        db.setConnectOptions(
+            QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kSqliteBusyMilliseconds));
         if (!db.open())
             throw DatabaseError(db.lastError());
         return;
@@ -86,7 +87,9 @@ void Session::open() {
         throw DatabaseError(db.lastError());
 }
 
-QSqlDatabase Session::database() const { return QSqlDatabase::database(m_name, false); }
+QSqlDatabase Session::database() const {
+    return QSqlDatabase::database(m_name, false);
+}
 
 void Session::execute(const QString& sql, const QVariantMap& values) {
     QSqlQuery query(database());
@@ -105,7 +108,9 @@ void Session::commit() {
         throw DatabaseError(db.lastError());
 }
 
-void Session::rollback() { database().rollback(); }
+void Session::rollback() {
+    database().rollback();
+}
 
 RecordSet::RecordSet(Session& session, const QString& sql, const QVariantMap& values)
     : m_query(session.database()) {
@@ -123,8 +128,12 @@ bool RecordSet::next() {
     return false;
 }
 
-int RecordSet::fieldCount() const { return m_query.record().count(); }
+int RecordSet::fieldCount() const {
+    return m_query.record().count();
+}
 
-int RegisteredConnections() { return static_cast<int>(QSqlDatabase::connectionNames().size()); }
+int RegisteredConnections() {
+    return static_cast<int>(QSqlDatabase::connectionNames().size());
+}
 
 } // namespace Oracle

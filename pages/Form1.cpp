@@ -74,9 +74,15 @@ QLineEdit* Form1::addTextBox(int left, int top, int width, int height, const QSt
     return box;
 }
 
-QString Form1::sid() const { return Text1->text(); }
-QString Form1::user() const { return Text2->text(); }
-QString Form1::password() const { return Text3->text(); }
+QString Form1::sid() const {
+    return Text1->text();
+}
+QString Form1::user() const {
+    return Text2->text();
+}
+QString Form1::password() const {
+    return Text3->text();
+}
 
 void Form1::Form_Load() {
     loadCommon(windowTitle());
@@ -119,4 +125,6 @@ void Form1::Check6_Click() {
     Messages::show(kLobNote);
 }
 
-void Form1::Check7_Click() { Messages::show(kSidHelp); }
+void Form1::Check7_Click() {
+    Messages::show(kSidHelp);
+}

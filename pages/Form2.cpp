@@ -29,8 +29,7 @@ Form2::Form2(Wizard& wizard) : WizardPage(wizard, 5880, 2685) {
     chainTabOrder({List1, Check1, Check2, Check3, Check4});
 
     connect(Check1, &QPushButton::clicked, this, [this] { m_wizard.endProgram(); });
-    connect(Check2, &QPushButton::clicked, this,
-            [this] { m_wizard.go(m_wizard.form1(), *this); });
+    connect(Check2, &QPushButton::clicked, this, [this] { m_wizard.go(m_wizard.form1(), *this); });
     connect(Check3, &QPushButton::clicked, this, [this] { Check3_Click(); });
 }
 

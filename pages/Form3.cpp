@@ -40,12 +40,11 @@ Form3::Form3(Wizard& wizard) : WizardPage(wizard, 5880, 5100) {
     Check3 = addButton(QStringLiteral("Next >"), 3000, 4560, 1335, 400);
     Check10 = addButton(QStringLiteral("Finish"), 4440, 4560, 1320, 400);
     Check10->setEnabled(false);
-    chainTabOrder({Check2, Check1, List1, DataGrid1, List2, Check5, Check6, Check7, Check8, Check3,
-                   Check10});
+    chainTabOrder(
+        {Check2, Check1, List1, DataGrid1, List2, Check5, Check6, Check7, Check8, Check3, Check10});
 
     connect(Check1, &QPushButton::clicked, this, [this] { m_wizard.endProgram(); });
-    connect(Check2, &QPushButton::clicked, this,
-            [this] { m_wizard.go(m_wizard.form2(), *this); });
+    connect(Check2, &QPushButton::clicked, this, [this] { m_wizard.go(m_wizard.form2(), *this); });
     connect(Check3, &QPushButton::clicked, this, [this] { Check3_Click(); });
     connect(Check5, &QPushButton::clicked, this, [this] { moveSelected(List1, List2, true); });
     connect(Check6, &QPushButton::clicked, this, [this] { moveAll(List1, List2); });
@@ -59,7 +58,9 @@ Form3::Form3(Wizard& wizard) : WizardPage(wizard, 5880, 5100) {
 
 Form3::~Form3() = default;
 
-void Form3::Form_Load() { loadCommon(QStringLiteral("Varnolt")); }
+void Form3::Form_Load() {
+    loadCommon(QStringLiteral("Varnolt"));
+}
 
 void Form3::refreshButtons() {
     const bool available = List1->count() > 0;

@@ -47,8 +47,8 @@ Form4::Form4(Wizard& wizard) : WizardPage(wizard, 5880, 4350) {
 Form4::~Form4() = default;
 
 QString Form4::ProposedName(const QString& sourceTable) {
-    return sourceTable + (sourceTable.endsWith(QLatin1Char('2')) ? QStringLiteral("Two")
-                                                                 : QStringLiteral("2"));
+    return sourceTable +
+           (sourceTable.endsWith(QLatin1Char('2')) ? QStringLiteral("Two") : QStringLiteral("2"));
 }
 
 void Form4::Form_Load() {

@@ -52,11 +52,11 @@ void ClearSettings();
 
 // A test main that points the settings store at a temporary folder before
 // anything reads it.
-#define VARNOLT_TEST_MAIN(TestClass) \
-    int main(int argc, char** argv) {                                                            \
-        QTemporaryDir config;                                                                    \
-        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());                                 \
-        QApplication app(argc, argv);                                                            \
-        TestClass test;                                                                          \
-        return QTest::qExec(&test, argc, argv);                                                  \
+#define VARNOLT_TEST_MAIN(TestClass)                                                               \
+    int main(int argc, char** argv) {                                                              \
+        QTemporaryDir config;                                                                      \
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());                                   \
+        QApplication app(argc, argv);                                                              \
+        TestClass test;                                                                            \
+        return QTest::qExec(&test, argc, argv);                                                    \
     }

@@ -34,12 +34,18 @@ void SessionTest::connectionStringHoldsTheItemsVerbatim_data() {
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("typical") << "KTNA" << "scott" << "tiger"
+    QTest::newRow("typical") << "KTNA"
+                             << "scott"
+                             << "tiger"
                              << "Provider=OraOLEDB.Oracle;Data Source=KTNA;User Id=scott;"
                                 "Password=tiger;";
-    QTest::newRow("empty") << "" << "" << ""
+    QTest::newRow("empty") << ""
+                           << ""
+                           << ""
                            << "Provider=OraOLEDB.Oracle;Data Source=;User Id=;Password=;";
-    QTest::newRow("separators") << " a=b " << "u;v" << "p;w=x;"
+    QTest::newRow("separators") << " a=b "
+                                << "u;v"
+                                << "p;w=x;"
                                 << "Provider=OraOLEDB.Oracle;Data Source= a=b ;User Id=u;v;"
                                    "Password=p;w=x;;";
 }
@@ -56,11 +62,21 @@ void SessionTest::itemsSurviveTheWayBack_data() {
     QTest::addColumn<QString>("sid");
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
-    QTest::newRow("typical") << "//db.example:1521/ORCL" << "scott" << "tiger";
-    QTest::newRow("empty") << "" << "" << "";
-    QTest::newRow("semicolons") << "KTNA" << "a;b" << ";;";
-    QTest::newRow("attribute names in the password") << "KTNA" << "u" << "x;User Id=y;Password=z;";
-    QTest::newRow("blanks and non-ASCII") << "  ÆØÅ  " << " ü " << " ß=; ";
+    QTest::newRow("typical") << "//db.example:1521/ORCL"
+                             << "scott"
+                             << "tiger";
+    QTest::newRow("empty") << ""
+                           << ""
+                           << "";
+    QTest::newRow("semicolons") << "KTNA"
+                                << "a;b"
+                                << ";;";
+    QTest::newRow("attribute names in the password") << "KTNA"
+                                                     << "u"
+                                                     << "x;User Id=y;Password=z;";
+    QTest::newRow("blanks and non-ASCII") << "  ÆØÅ  "
+                                          << " ü "
+                                          << " ß=; ";
 }
 
 void SessionTest::itemsSurviveTheWayBack() {
@@ -132,9 +148,8 @@ void SessionTest::oracleTextsAreTheDocumentedOnes() {
     const OracleDialect oracle;
     QCOMPARE(oracle.tableList(), QStringLiteral("select table_name from user_tables"));
     QCOMPARE(oracle.preview(QStringLiteral("EMP")), QStringLiteral("SELECT * FROM \"EMP\""));
-    QCOMPARE(oracle.columnList(),
-             QStringLiteral("SELECT COLUMN_NAME from USER_TAB_COLUMNS where "
-                            "TABLE_NAME=:table_name ORDER BY COLUMN_ID"));
+    QCOMPARE(oracle.columnList(), QStringLiteral("SELECT COLUMN_NAME from USER_TAB_COLUMNS where "
+                                                 "TABLE_NAME=:table_name ORDER BY COLUMN_ID"));
     QCOMPARE(oracle.dropSequence(), QStringLiteral("DROP SEQUENCE TEMP_SEQ_CREATED_BY_QUORVEN"));
 }
 
