@@ -1,0 +1,298 @@
+// The table page and the field page driven as a user would: the preview, the
+// column lists and their buttons, and what "Next >" records.
+#include "TestSupport.h"
+
+#include "app/Main.h"
+#include "app/PageButton.h"
+#include "app/Wizard.h"
+#include "oracle/GridSource.h"
+#include "oracle/Session.h"
+#include "pages/Form1.h"
+#include "pages/Form2.h"
+#include "pages/Form3.h"
+#include "pages/Form4.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTableView>
+
+namespace {
+
+QStringList itemsOf(const QListWidget* list) {
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i)
+        items << list->item(i)->text();
+    return items;
+}
+
+// A wizard connected to `db` and standing on the field page for `table`.
+struct FieldPageFixture {
+    FakeStartup startup;
+    Wizard wizard{startup.services()};
+
+    FieldPageFixture(const TempDatabase& db, const QString& table) {
+        ClearSettings();
+        wizard.start();
+        wizard.form1().Text1->setText(db.path());
+        wizard.form1().Check3->click();
+        choose(table);
+    }
+    void choose(const QString& table) {
+        Form2& tables = wizard.form2();
+        const auto found = tables.List1->findItems(table, Qt::MatchExactly);
+        QVERIFY(!found.isEmpty());
+        tables.List1->setCurrentItem(found.first());
+        tables.Check3->click();
+        QVERIFY(wizard.form3().isVisible());
+    }
+    Form3& page() { return wizard.form3(); }
+    void select(QListWidget* list, const QString& text) {
+        list->setCurrentItem(list->findItems(text, Qt::MatchExactly).first());
+    }
+    void doubleClick(QListWidget* list, const QString& text) {
+        QListWidgetItem* item = list->findItems(text, Qt::MatchExactly).first();
+        const QPoint at = list->visualItemRect(item).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    }
+    // Which of ">", ">>", "<", "<<", "Next >" are enabled.
+    QList<bool> buttons() {
+        Form3& p = page();
+        return {p.Check5->isEnabled(), p.Check6->isEnabled(), p.Check7->isEnabled(),
+                p.Check8->isEnabled(), p.Check3->isEnabled()};
+    }
+};
+
+} // namespace
+
+class PagesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void previewShowsTheChosenTableReadOnly();
+    void previewOfAnEmptyTableShowsItsHeadings();
+    void previewOfALargeTableFetchesAsTheUserScrolls();
+    void oddTableNamesWork();
+    void moveOneNeedsASelection();
+    void chosenOrderBecomesSelectedFields();
+    void moveAllAndBackKeepOrderAndSetButtons();
+    void doubleClicksMoveWithoutMessages();
+    void chosenColumnsSurviveGoingBackAndAnotherTable();
+    void buttonsFollowTheListsAfterChosenColumnsAreTakenOut();
+    void previewSessionsAreReleasedWhenRebound();
+};
+
+void PagesTest::previewShowsTheChosenTableReadOnly() {
+    TempDatabase db;
+    db.exec(QStringLiteral("CREATE TABLE EMP(ID, NAME, CITY);"
+                           "INSERT INTO EMP VALUES (1, 'Ann', 'Oslo'), (2, 'Bob', NULL);"
+                           "CREATE TABLE DEPT(DNO)"));
+    MessageLog messages;
+    FieldPageFixture f(db, QStringLiteral("EMP"));
+    Form3& page = f.page();
+    QCOMPARE(page.windowTitle(), QStringLiteral("Varnolt"));
+    QCOMPARE(itemsOf(page.List1), (QStringList{"ID", "NAME", "CITY"}));
+    QCOMPARE(Main::SelectedRow(page.List1), 0);
+    QSqlQueryModel* model = page.preview().model();
+    QVERIFY(model);
+    QCOMPARE(model->rowCount(), 2);
+    QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("NAME"));
+    QCOMPARE(model->index(1, 1).data().toString(), QStringLiteral("Bob"));
+    QVERIFY(!(model->flags(model->index(0, 1)) & Qt::ItemIsEditable));
+    QCOMPARE(page.DataGrid1->editTriggers(), QAbstractItemView::NoEditTriggers);
+    QCOMPARE(f.buttons(), (QList<bool>{true, true, false, false, false}));
+    QVERIFY(!page.Check10->isEnabled());
+    QVERIFY(messages.shown.isEmpty());
+}
+
+void PagesTest::previewOfAnEmptyTableShowsItsHeadings() {
+    TempDatabase db;
+    db.exec(QStringLiteral("CREATE TABLE EMPTY_LOG(AT, MESSAGE)"));
+    FieldPageFixture f(db, QStringLiteral("EMPTY_LOG"));
+    QSqlQueryModel* model = f.page().preview().model();
+    QCOMPARE(model->rowCount(), 0);
+    QCOMPARE(model->columnCount(), 2);
+    QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("AT"));
+}
+
+void PagesTest::previewOfALargeTableFetchesAsTheUserScrolls() {
+    TempDatabase db;
+    db.exec(QStringLiteral("CREATE TABLE BIG(ID);"
+                           "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                           "WHERE i < 20000) INSERT INTO BIG SELECT i FROM n"));
+    FieldPageFixture f(db, QStringLiteral("BIG"));
+    QSqlQueryModel* model = f.page().preview().model();
+    QVERIFY(model->rowCount() < 20000);
+    QVERIFY(model->canFetchMore());
+    f.page().DataGrid1->scrollToBottom();
+    QTRY_VERIFY(model->rowCount() > 256 || !model->canFetchMore());
+}
+
+void PagesTest::oddTableNamesWork() {
+    TempDatabase db;
+    db.exec(QStringLiteral("CREATE TABLE \"my orders\"(\"item name\", qty);"
+                           "INSERT INTO \"my orders\" VALUES ('Pen', 2);"
+                           "CREATE TABLE \"it's\"(\"a, b\", c)"));
+    MessageLog messages;
+    FieldPageFixture f(db, QStringLiteral("my orders"));
+    QCOMPARE(itemsOf(f.page().List1), (QStringList{"item name", "qty"}));
+    QCOMPARE(f.page().preview().model()->rowCount(), 1);
+    f.page().Check2->click();
+    f.choose(QStringLiteral("it's"));
+    QCOMPARE(itemsOf(f.page().List1), (QStringList{"a, b", "c"}));
+    f.page().Check6->click();
+    f.page().Check3->click();
+    QCOMPARE(f.wizard.selectedFieldList, (QStringList{"a, b", "c"}));
+    QCOMPARE(f.wizard.selectedFields, QStringLiteral("a, b, c"));
+    QVERIFY(messages.shown.isEmpty());
+}
+
+void PagesTest::moveOneNeedsASelection() {
+    TempDatabase db;
+    db.exec(QStringLiteral("CREATE TABLE EMP(ID, NAME, CITY)"));
+    MessageLog messages;
+    FieldPageFixture f(db, QStringLiteral("EMP"));
+    Form3& page = f.page();
+    page.Check5->click(); // the first column is selected on entry
+    QCOMPARE(itemsOf(page.List2), QStringList{"ID"});
+    QCOMPARE(Main::SelectedRow(page.List1), -1);
+    page.Check5->click();
+    QCOMPARE(messages.shown, QStringList{"Please select a field first."});
+    QCOMPARE(itemsOf(page.List1), (QStringList{"NAME", "CITY"}));
+    QCOMPARE(itemsOf(page.List2), QStringList{"ID"});
+
+    page.List2->clearSelection();
+    page.Check7->click();
+    QCOMPARE(messages.shown.size(), 2);
+    QCOMPARE(itemsOf(page.List2), QStringList{"ID"});
+}
+
+void PagesTest::chosenOrderBecomesSelectedFields() {
+    TempDatabase db;
+    db.exec(QStringLiteral("CREATE TABLE T(A, B, C, \"lower case\")"));
+    FieldPageFixture f(db, QStringLiteral("T"));
+    Form3& page = f.page();
+    for (const QString& column : {QStringLiteral("C"), QStringLiteral("A"), QStringLiteral("B")}) {
+        f.select(page.List1, column);
+        page.Check5->click();
+    }
+    QCOMPARE(itemsOf(page.List2), (QStringList{"C", "A", "B"}));
+    page.Check3->click();
+    QCOMPARE(f.wizard.selectedFields, QStringLiteral("C, A, B"));
+    QCOMPARE(f.wizard.selectedFieldList, (QStringList{"C", "A", "B"}));
+    QVERIFY(f.wizard.form4().isVisible());
+
+    f.wizard.form4().Check2->click();
+    page.Check8->click();
+    f.select(page.List1, QStringLiteral("lower case"));
+    page.Check5->click();
+    page.Check3->click();
+    QCOMPARE(f.wizard.selectedFields, QStringLiteral("lower case"));
+}
+
+void PagesTest::moveAllAndBackKeepOrderAndSetButtons() {
+    TempDatabase db;
+    db.exec(QStringLiteral("CREATE TABLE T(A, B, C)"));
+    MessageLog messages;
+    FieldPageFixture f(db, QStringLiteral("T"));
+    Form3& page = f.page();
+    f.select(page.List1, QStringLiteral("B"));
+    page.Check5->click();
+    page.Check6->click();
+    QCOMPARE(itemsOf(page.List2), (QStringList{"B", "A", "C"}));
+    QVERIFY(itemsOf(page.List1).isEmpty());
+    QCOMPARE(f.buttons(), (QList<bool>{false, false, true, true, true}));
+
+    f.select(page.List2, QStringLiteral("A"));
+    page.Check7->click();
+    QCOMPARE(itemsOf(page.List1), QStringList{"A"});
+    QCOMPARE(f.buttons(), (QList<bool>{true, true, true, true, true}));
+    f.select(page.List2, QStringLiteral("B"));
+    page.Check7->click(); // back to the end, not to its old place
+    QCOMPARE(itemsOf(page.List1), (QStringList{"A", "B"}));
+
+    page.Check8->click();
+    QCOMPARE(itemsOf(page.List1), (QStringList{"A", "B", "C"}));
+    QCOMPARE(f.buttons(), (QList<bool>{true, true, false, false, false}));
+    QVERIFY(messages.shown.isEmpty());
+}
+
+void PagesTest::doubleClicksMoveWithoutMessages() {
+    TempDatabase db;
+    db.exec(QStringLiteral("CREATE TABLE T(A, B)"));
+    MessageLog messages;
+    FieldPageFixture f(db, QStringLiteral("T"));
+    Form3& page = f.page();
+    f.doubleClick(page.List1, QStringLiteral("B"));
+    QCOMPARE(itemsOf(page.List2), QStringList{"B"});
+    QCOMPARE(itemsOf(page.List1), QStringList{"A"});
+    f.doubleClick(page.List2, QStringLiteral("B"));
+    QCOMPARE(itemsOf(page.List1), (QStringList{"A", "B"}));
+    QVERIFY(itemsOf(page.List2).isEmpty());
+    // A double-click below the items changes nothing.
+    QTest::mouseDClick(page.List2->viewport(), Qt::LeftButton, {}, QPoint(5, 100));
+    QTest::mouseDClick(page.List1->viewport(), Qt::LeftButton, {}, QPoint(5, 100));
+    QCOMPARE(itemsOf(page.List1), (QStringList{"A", "B"}));
+    QVERIFY(messages.shown.isEmpty());
+}
+
+void PagesTest::chosenColumnsSurviveGoingBackAndAnotherTable() {
+    TempDatabase db;
+    db.exec(QStringLiteral("CREATE TABLE EMP(ID, NAME, CITY); CREATE TABLE DEPT(DNO, NAME)"));
+    FieldPageFixture f(db, QStringLiteral("EMP"));
+    Form3& page = f.page();
+    f.select(page.List1, QStringLiteral("NAME"));
+    page.Check5->click();
+    page.Check2->click();
+    QVERIFY(f.wizard.form2().isVisible());
+    QCOMPARE(f.wizard.form2().List1->currentItem()->text(), QStringLiteral("EMP"));
+    f.choose(QStringLiteral("DEPT"));
+    QCOMPARE(itemsOf(page.List2), QStringList{"NAME"});
+    QCOMPARE(itemsOf(page.List1), QStringList{"DNO"});
+    QCOMPARE(f.wizard.selectedTable, QStringLiteral("DEPT"));
+    f.page().Check2->click();
+    f.choose(QStringLiteral("EMP"));
+    QCOMPARE(itemsOf(page.List1), (QStringList{"ID", "CITY"}));
+    QCOMPARE(itemsOf(page.List2), QStringList{"NAME"});
+}
+
+void PagesTest::buttonsFollowTheListsAfterChosenColumnsAreTakenOut() {
+    TempDatabase db;
+    db.exec(QStringLiteral("CREATE TABLE T(A, B); CREATE TABLE U(A, C)"));
+    MessageLog messages;
+    FieldPageFixture f(db, QStringLiteral("T"));
+    Form3& page = f.page();
+    page.Check6->click();
+    page.Check3->click();
+    f.wizard.form4().Check2->click();
+    QVERIFY(page.isVisible());
+    QVERIFY(itemsOf(page.List1).isEmpty());
+    QCOMPARE(f.buttons(), (QList<bool>{false, false, true, true, true}));
+
+    // The first column is among the chosen ones: the first remaining one is selected.
+    f.select(page.List2, QStringLiteral("B"));
+    page.Check7->click();
+    page.Check2->click();
+    f.choose(QStringLiteral("U"));
+    QCOMPARE(itemsOf(page.List1), QStringList{"C"});
+    QCOMPARE(Main::SelectedRow(page.List1), 0);
+    QVERIFY(messages.shown.isEmpty());
+}
+
+void PagesTest::previewSessionsAreReleasedWhenRebound() {
+    TempDatabase db;
+    db.exec(QStringLiteral("CREATE TABLE T(A); CREATE TABLE U(B)"));
+    const int before = Oracle::RegisteredConnections();
+    {
+        FieldPageFixture f(db, QStringLiteral("T"));
+        QCOMPARE(Oracle::RegisteredConnections(), before + 1);
+        f.page().Check2->click();
+        f.choose(QStringLiteral("U"));
+        QCOMPARE(Oracle::RegisteredConnections(), before + 1);
+        QCOMPARE(f.page().preview().model()->headerData(0, Qt::Horizontal).toString(),
+                 QStringLiteral("B"));
+    }
+    QCOMPARE(Oracle::RegisteredConnections(), before);
+}
+
+VARNOLT_TEST_MAIN(PagesTest)
+#include "test_pages.moc"
