@@ -24,7 +24,7 @@ QString DuplicateRemoval::refusal(const Dialect& dialect) const {
     if (name.contains(QLatin1Char('"')))
         return QStringLiteral("A table name cannot hold a double quote (\"). Please choose "
                               "another name.");
-    if (dialect.sameTableName(name, m_inputs.sourceTable))
+    if (dialect.sameName(name, m_inputs.sourceTable))
         return QStringLiteral("The new table cannot have the name of the table it is copied "
                               "from. Please choose another name.");
     if (m_inputs.columns.isEmpty())
@@ -32,10 +32,26 @@ QString DuplicateRemoval::refusal(const Dialect& dialect) const {
     return {};
 }
 
+// SQLite reads a double-quoted name that is no column as a text constant, which
+// would make every row a repeat; so every chosen column is looked up first.
+void DuplicateRemoval::checkColumns(const Dialect& dialect,
+                                    const QStringList& sourceColumns) const {
+    for (const QString& column : m_inputs.columns) {
+        const bool found =
+            std::any_of(sourceColumns.begin(), sourceColumns.end(), [&](const QString& existing) {
+                return dialect.sameName(existing, column);
+            });
+        if (!found)
+            throw DatabaseError(
+                QString(),
+                QStringLiteral("The table %1 has no column %2.").arg(m_inputs.sourceTable, column));
+    }
+}
+
 bool DuplicateRemoval::tableExists(Session& session) const {
     const QStringList tables = Oracle::TableList(session, {});
     return std::any_of(tables.begin(), tables.end(), [&](const QString& table) {
-        return session.dialect().sameTableName(table, m_inputs.newTable);
+        return session.dialect().sameName(table, m_inputs.newTable);
     });
 }
 
@@ -50,9 +66,10 @@ RunResult DuplicateRemoval::run() {
     }
     try {
         session->open();
-        // A column the source does not have fails here, before anything changes.
+        const QStringList sourceColumns = Oracle::ColumnList(*session, m_inputs.sourceTable, {});
+        checkColumns(dialect, sourceColumns);
         { RecordSet probe(*session, dialect.probeColumns(m_inputs.sourceTable, m_inputs.columns)); }
-        m_number = dialect.rowNumber(Oracle::ColumnList(*session, m_inputs.sourceTable, {}));
+        m_number = dialect.rowNumber(sourceColumns);
         if (m_number.isEmpty())
             throw DatabaseError(QString(), QStringLiteral("The table has columns named rowid, "
                                                           "_rowid_ and oid, so its rows cannot "

@@ -49,6 +49,7 @@ private:
     struct Stop {};
 
     QString refusal(const Oracle::Dialect& dialect) const;
+    void checkColumns(const Oracle::Dialect& dialect, const QStringList& sourceColumns) const;
     bool tableExists(Oracle::Session& session) const;
     void copyAndNumber(Oracle::Session& session, bool replace);
     QList<qint64> findRepeats(Oracle::Session& session, RunResult& result);

@@ -16,8 +16,9 @@ DatabaseError::DatabaseError(const QSqlError& error)
     : DatabaseError(error.nativeErrorCode(), textOf(error)) {}
 
 QString DatabaseError::message() const {
-    const QString code = m_code.isEmpty() ? QStringLiteral("0") : m_code;
-    return QStringLiteral("Error %1: %2").arg(code, m_text);
+    if (m_code.isEmpty())
+        return m_text;
+    return QStringLiteral("Error %1: %2").arg(m_code, m_text);
 }
 
 } // namespace Oracle

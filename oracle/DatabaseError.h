@@ -15,7 +15,8 @@ public:
 
     const QString& nativeCode() const { return m_code; }
     const QString& text() const { return m_text; }
-    // "Error <number>: <text>", the form every message box uses.
+    // "Error <number>: <text>", the form every message box uses; the text
+    // alone where the failure has no number of the database's.
     QString message() const;
 
 private:

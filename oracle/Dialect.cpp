@@ -73,7 +73,7 @@ QString OracleDialect::columnList() const {
                           "ORDER BY COLUMN_ID");
 }
 
-bool OracleDialect::sameTableName(const QString& a, const QString& b) const {
+bool OracleDialect::sameName(const QString& a, const QString& b) const {
     return a == b;
 }
 
@@ -108,7 +108,7 @@ QString SqliteDialect::columnList() const {
     return QStringLiteral("SELECT name FROM pragma_table_info(:table_name) ORDER BY cid");
 }
 
-bool SqliteDialect::sameTableName(const QString& a, const QString& b) const {
+bool SqliteDialect::sameName(const QString& a, const QString& b) const {
     // SQLite folds only the ASCII letters when it compares identifiers.
     if (a.size() != b.size())
         return false;

@@ -26,8 +26,8 @@ public:
     virtual QString columnList() const = 0;
     QString preview(const QString& table) const;
 
-    // Whether two table names denote the same table for this database.
-    virtual bool sameTableName(const QString& a, const QString& b) const = 0;
+    // Whether two names denote the same table (or column) for this database.
+    virtual bool sameName(const QString& a, const QString& b) const = 0;
 
     // Statements of the duplicate removal run.
     QString dropTable(const QString& table) const;
@@ -60,7 +60,7 @@ public:
     Kind kind() const override { return Kind::Oracle; }
     QString tableList() const override;
     QString columnList() const override;
-    bool sameTableName(const QString& a, const QString& b) const override;
+    bool sameName(const QString& a, const QString& b) const override;
     QStringList numberRows(const QString& newTable) const override;
     QString rowNumber(const QStringList& columns) const override;
     int deleteBatchSize() const override { return 1000; }
@@ -75,7 +75,7 @@ public:
     Kind kind() const override { return Kind::Sqlite; }
     QString tableList() const override;
     QString columnList() const override;
-    bool sameTableName(const QString& a, const QString& b) const override;
+    bool sameName(const QString& a, const QString& b) const override;
     QStringList numberRows(const QString& newTable) const override;
     QString rowNumber(const QStringList& columns) const override;
     int deleteBatchSize() const override { return 500; }

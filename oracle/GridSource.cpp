@@ -17,6 +17,7 @@ GridSource::~GridSource() {
 
 void GridSource::bind(std::shared_ptr<Session> session, const QString& sql) {
     unbind();
+    FaultInjection::check(FaultInjection::Point::Statement);
     auto model = std::make_unique<QSqlQueryModel>();
     model->setQuery(sql, session->database());
     if (model->lastError().isValid())

@@ -23,6 +23,7 @@ void bindAll(QSqlQuery& query, const QVariantMap& values) {
 }
 
 void run(QSqlQuery& query, const QString& sql, const QVariantMap& values) {
+    FaultInjection::check(FaultInjection::Point::Statement);
     if (values.isEmpty()) {
         if (!query.exec(sql))
             throw DatabaseError(query.lastError());
@@ -65,6 +66,7 @@ Session::~Session() {
 }
 
 void Session::open() {
+    FaultInjection::check(FaultInjection::Point::Open);
     if (!m_parsed)
         throw DatabaseError(QString(), QStringLiteral("The connection string is not valid."));
     if (m_dialect->kind() == Dialect::Kind::Sqlite) {
@@ -97,12 +99,14 @@ void Session::execute(const QString& sql, const QVariantMap& values) {
 }
 
 void Session::begin() {
+    FaultInjection::check(FaultInjection::Point::Statement);
     QSqlDatabase db = database();
     if (!db.transaction())
         throw DatabaseError(db.lastError());
 }
 
 void Session::commit() {
+    FaultInjection::check(FaultInjection::Point::Statement);
     QSqlDatabase db = database();
     if (!db.commit())
         throw DatabaseError(db.lastError());
@@ -121,6 +125,7 @@ RecordSet::RecordSet(Session& session, const QString& sql, const QVariantMap& va
 }
 
 bool RecordSet::next() {
+    FaultInjection::check(FaultInjection::Point::Fetch);
     if (m_query.next())
         return true;
     if (m_query.lastError().isValid())
@@ -131,6 +136,32 @@ bool RecordSet::next() {
 int RecordSet::fieldCount() const {
     return m_query.record().count();
 }
+
+namespace FaultInjection {
+
+namespace {
+struct Armed {
+    Point point = Point::Open;
+    int remaining = 0;
+    QString code;
+    QString text;
+};
+Armed armed;
+} // namespace
+
+void failAt(Point point, int k, const QString& nativeCode, const QString& text) {
+    armed = {point, k, nativeCode, text};
+}
+
+void clear() { armed.remaining = 0; }
+
+void check(Point point) {
+    if (armed.remaining <= 0 || armed.point != point || --armed.remaining > 0)
+        return;
+    throw DatabaseError(armed.code, armed.text);
+}
+
+} // namespace FaultInjection
 
 int RegisteredConnections() {
     return static_cast<int>(QSqlDatabase::connectionNames().size());

@@ -60,6 +60,16 @@ private:
     QSqlQuery m_query;
 };
 
+// A test seam: makes the k-th open, statement or fetch from now on fail with
+// the given error, as if the database had refused it.
+namespace FaultInjection {
+enum class Point { Open, Statement, Fetch };
+void failAt(Point point, int k, const QString& nativeCode, const QString& text);
+void clear();
+// Raises the armed error when this is the call it waits for.
+void check(Point point);
+} // namespace FaultInjection
+
 // The number of connections registered at the moment; every operation gives
 // back what it took.
 int RegisteredConnections();

@@ -200,12 +200,12 @@ void SessionTest::namesWithQuotesDoNotBreakStatements() {
 
 void SessionTest::sqliteComparesTableNamesLikeSqlite() {
     const SqliteDialect sqlite;
-    QVERIFY(sqlite.sameTableName(QStringLiteral("Orders"), QStringLiteral("ORDERS")));
-    QVERIFY(!sqlite.sameTableName(QStringLiteral("Ærø"), QStringLiteral("ærø")));
-    QVERIFY(!sqlite.sameTableName(QStringLiteral("ORDERS"), QStringLiteral("ORDERS ")));
+    QVERIFY(sqlite.sameName(QStringLiteral("Orders"), QStringLiteral("ORDERS")));
+    QVERIFY(!sqlite.sameName(QStringLiteral("Ærø"), QStringLiteral("ærø")));
+    QVERIFY(!sqlite.sameName(QStringLiteral("ORDERS"), QStringLiteral("ORDERS ")));
     const OracleDialect oracle;
-    QVERIFY(!oracle.sameTableName(QStringLiteral("Orders"), QStringLiteral("ORDERS")));
-    QVERIFY(oracle.sameTableName(QStringLiteral("ORDERS"), QStringLiteral("ORDERS")));
+    QVERIFY(!oracle.sameName(QStringLiteral("Orders"), QStringLiteral("ORDERS")));
+    QVERIFY(oracle.sameName(QStringLiteral("ORDERS"), QStringLiteral("ORDERS")));
 }
 
 VARNOLT_TEST_MAIN(SessionTest)

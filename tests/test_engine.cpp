@@ -1,0 +1,319 @@
+// The duplicate removal run on SQLite: which rows remain, what is refused, and
+// that the source is never changed.
+#include "TestSupport.h"
+
+#include "dedupe/DuplicateRemoval.h"
+#include "oracle/Session.h"
+
+#include <QRandomGenerator>
+
+using Oracle::FaultInjection::Point;
+
+namespace {
+
+RunResult runOn(const TempDatabase& db, const QString& source, const QStringList& columns,
+                const QString& newTable, RunCallbacks callbacks = {}) {
+    return DuplicateRemoval({db.connectionString(), source, columns, newTable},
+                            std::move(callbacks))
+        .run();
+}
+
+QStringList ids(const TempDatabase& db, const QString& table) {
+    return db.column(QStringLiteral("SELECT ID FROM \"%1\" ORDER BY rowid").arg(table));
+}
+
+QStringList tables(const TempDatabase& db) {
+    return db.column(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' "
+                                    "ORDER BY name"));
+}
+
+// Everything in a table, in storage order, as one text.
+QString contents(const TempDatabase& db, const QString& table) {
+    QStringList rows;
+    for (const QVariantList& row :
+         db.rows(QStringLiteral("SELECT quote(ID), * FROM \"%1\" ORDER BY rowid").arg(table))) {
+        QStringList cells;
+        for (const QVariant& cell : row)
+            cells << cell.toString();
+        rows << cells.join(QLatin1Char('|'));
+    }
+    return rows.join(QLatin1Char('\n'));
+}
+
+void makeVisitors(const TempDatabase& db) {
+    db.exec(QStringLiteral("CREATE TABLE VISITORS (ID INTEGER, NAME TEXT, CITY TEXT);"
+                           "INSERT INTO VISITORS VALUES (1, 'Ann', 'Oslo'), (2, 'Bob', NULL),"
+                           "(3, 'Ann', 'Oslo'), (4, 'Bob', NULL), (5, 'ann', 'Oslo')"));
+}
+
+} // namespace
+
+class EngineTest : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { Oracle::FaultInjection::clear(); }
+
+    void workedExample();
+    void emptyTableAndTableWithoutRepeats();
+    void valuesCompareAsTheyAre_data();
+    void valuesCompareAsTheyAre();
+    void numbersAndBytesCompareByValue();
+    void firstRowInStorageOrderStaysDespiteACoveringIndex();
+    void randomTablesMatchAnIndependentReference();
+    void existingTableIsReplacedOnlyWhenTheUserAgrees();
+    void badNamesAreRefusedBeforeAnythingHappens();
+    void oddNamesWork();
+    void missingColumnFailsBeforeAnyChange();
+    void failureAtAnyStepLeavesNothingBehind();
+    void stoppingWhileReadingLeavesNothingBehind();
+    void resultSessionStaysOpenForTheGrid();
+};
+
+void EngineTest::workedExample() {
+    TempDatabase db;
+    makeVisitors(db);
+    const QString before = contents(db, QStringLiteral("VISITORS"));
+    const RunResult result =
+        runOn(db, QStringLiteral("VISITORS"), {"NAME", "CITY"}, QStringLiteral("VISITORS2"));
+    QCOMPARE(result.status, RunResult::Status::Done);
+    QCOMPARE(ids(db, QStringLiteral("VISITORS2")), (QStringList{"1", "2", "5"}));
+    QCOMPARE(result.rowsRead, qint64(5));
+    QCOMPARE(result.rowsDeleted, qint64(2));
+    QCOMPARE(contents(db, QStringLiteral("VISITORS")), before);
+    QCOMPARE(db.column(QStringLiteral("SELECT name FROM pragma_table_info('VISITORS2')")),
+             (QStringList{"ID", "NAME", "CITY"}));
+}
+
+void EngineTest::emptyTableAndTableWithoutRepeats() {
+    TempDatabase db;
+    db.exec(QStringLiteral("CREATE TABLE E(ID, A); CREATE TABLE U(ID, A);"
+                           "INSERT INTO U VALUES (1, 'x'), (2, 'y'), (3, 'X')"));
+    RunResult result = runOn(db, QStringLiteral("E"), {"A"}, QStringLiteral("E2"));
+    QCOMPARE(result.status, RunResult::Status::Done);
+    QCOMPARE(result.rowsDeleted, qint64(0));
+    QVERIFY(tables(db).contains(QStringLiteral("E2")));
+    result = runOn(db, QStringLiteral("U"), {"A"}, QStringLiteral("U2"));
+    QCOMPARE(result.rowsDeleted, qint64(0));
+    QCOMPARE(contents(db, QStringLiteral("U2")), contents(db, QStringLiteral("U")));
+}
+
+void EngineTest::valuesCompareAsTheyAre_data() {
+    QTest::addColumn<QString>("rows");
+    QTest::addColumn<QStringList>("kept");
+    QTest::newRow("NULL equals the empty text")
+        << "(1, NULL, 'c'), (2, '', 'c'), (3, 'x', NULL), (4, 'x', '')" << QStringList{"1", "3"};
+    QTest::newRow("case and blanks matter")
+        << "(1, 'a', 'c'), (2, 'A', 'c'), (3, 'a ', 'c'), (4, ' a', 'c'), (5, 'a', 'c')"
+        << QStringList{"1", "2", "3", "4"};
+    QTest::newRow("all NULL rows are one group")
+        << "(1, NULL, NULL), (2, NULL, NULL), (3, NULL, NULL)" << QStringList{"1"};
+    QTest::newRow("a comma in a value joins nothing")
+        << "(1, 'a, b', 'c'), (2, 'a', 'b, c'), (3, 'a, b', 'c')" << QStringList{"1", "2"};
+    QTest::newRow("length is part of the key")
+        << "(1, 'ab', ''), (2, 'a', 'b'), (3, '', 'ab')" << QStringList{"1", "2", "3"};
+}
+
+void EngineTest::valuesCompareAsTheyAre() {
+    QFETCH(QString, rows);
+    QFETCH(QStringList, kept);
+    TempDatabase db;
+    db.exec(QStringLiteral("CREATE TABLE T(ID, A, B); INSERT INTO T VALUES ") + rows);
+    QCOMPARE(runOn(db, QStringLiteral("T"), {"A", "B"}, QStringLiteral("T2")).status,
+             RunResult::Status::Done);
+    QCOMPARE(ids(db, QStringLiteral("T2")), kept);
+}
+
+void EngineTest::numbersAndBytesCompareByValue() {
+    TempDatabase db;
+    db.exec(QStringLiteral(
+        "CREATE TABLE T(ID, V);"
+        "INSERT INTO T VALUES (1, 1), (2, 1.0), (3, '1'), (4, 1.5), (5, 1.5), (6, x'00ff'),"
+        "(7, x'00ff'), (8, x'00fe'), (9, 9007199254740993), (10, 9007199254740992.0),"
+        "(11, -0.0), (12, 0), (13, x''), (14, '')"));
+    QCOMPARE(runOn(db, QStringLiteral("T"), {"V"}, QStringLiteral("T2")).status,
+             RunResult::Status::Done);
+    QCOMPARE(ids(db, QStringLiteral("T2")),
+             (QStringList{"1", "3", "4", "6", "8", "9", "10", "11", "13", "14"}));
+}
+
+void EngineTest::firstRowInStorageOrderStaysDespiteACoveringIndex() {
+    TempDatabase db;
+    // Reading NAME and CITY through this index would return the rows in index
+    // order; the first row of each group is still the first in the table.
+    db.exec(QStringLiteral("CREATE TABLE T(ID, NAME, CITY);"
+                           "INSERT INTO T VALUES (1, 'Zed', 'B'), (2, 'Amy', 'A'), (3, 'Zed', 'B'),"
+                           "(4, 'Amy', 'A'), (5, 'Bob', 'C');"
+                           "CREATE INDEX t_name_city ON T(NAME, CITY)"));
+    QCOMPARE(runOn(db, QStringLiteral("T"), {"NAME", "CITY"}, QStringLiteral("T2")).status,
+             RunResult::Status::Done);
+    QCOMPARE(ids(db, QStringLiteral("T2")), (QStringList{"1", "2", "5"}));
+}
+
+void EngineTest::randomTablesMatchAnIndependentReference() {
+    QRandomGenerator random(42);
+    for (int round = 0; round < 20; ++round) {
+        TempDatabase db;
+        db.exec(QStringLiteral("CREATE TABLE T(ID, A, B); CREATE INDEX t_ab ON T(B, A)"));
+        const int rows = static_cast<int>(random.bounded(0, 400));
+        QStringList values;
+        QList<int> order;
+        for (int i = 1; i <= rows; ++i)
+            order << i;
+        std::shuffle(order.begin(), order.end(), random);
+        const QStringList pool{"NULL", "''", "'x'", "'X'", "'x '", "1", "1.0", "'1'", "2.5"};
+        for (const int id : order)
+            values << QStringLiteral("(%1, %2, %3)")
+                          .arg(id)
+                          .arg(pool.at(random.bounded(pool.size())),
+                               pool.at(random.bounded(pool.size())));
+        if (!values.isEmpty())
+            db.exec(QStringLiteral("INSERT INTO T VALUES ") + values.join(QLatin1Char(',')));
+
+        // The reference: walk the table in storage order and keep the first row of
+        // each (A, B), NULL read as the empty text and numbers by value.
+        QStringList expected;
+        QSet<QString> seen;
+        const QString keyOf = QStringLiteral(
+            "CASE WHEN %1 IS NULL THEN 'text:' WHEN typeof(%1) IN ('integer', 'real') "
+            "THEN 'num:' || (%1 + 0.0) ELSE typeof(%1) || ':' || hex(%1) END");
+        for (const QVariantList& row :
+             db.rows(QStringLiteral("SELECT ID, %1, %2 FROM T NOT INDEXED ORDER BY rowid")
+                         .arg(keyOf.arg("A"), keyOf.arg("B")))) {
+            const QString key = row.at(1).toString() + QLatin1Char('/') + row.at(2).toString();
+            if (!seen.contains(key)) {
+                seen.insert(key);
+                expected << row.at(0).toString();
+            }
+        }
+        QCOMPARE(runOn(db, QStringLiteral("T"), {"A", "B"}, QStringLiteral("T2")).status,
+                 RunResult::Status::Done);
+        QCOMPARE(ids(db, QStringLiteral("T2")), expected);
+    }
+}
+
+void EngineTest::existingTableIsReplacedOnlyWhenTheUserAgrees() {
+    TempDatabase db;
+    makeVisitors(db);
+    db.exec(QStringLiteral("CREATE TABLE KEEP(ID); INSERT INTO KEEP VALUES (42)"));
+    QStringList questions;
+    RunCallbacks no{{}, [&](const QString& q) {
+                        questions << q;
+                        return false;
+                    }};
+    RunResult result = runOn(db, QStringLiteral("VISITORS"), {"NAME"}, QStringLiteral("keep"), no);
+    QCOMPARE(result.status, RunResult::Status::Declined);
+    QCOMPARE(questions.size(), 1);
+    QVERIFY(questions.first().contains(QStringLiteral("keep")));
+    QCOMPARE(ids(db, QStringLiteral("KEEP")), QStringList{"42"});
+
+    RunCallbacks yes{{}, [](const QString&) { return true; }};
+    result = runOn(db, QStringLiteral("VISITORS"), {"NAME"}, QStringLiteral("KEEP"), yes);
+    QCOMPARE(result.status, RunResult::Status::Done);
+    QCOMPARE(ids(db, QStringLiteral("KEEP")), (QStringList{"1", "2", "5"}));
+
+    // Without anyone to ask, the answer is no.
+    result = runOn(db, QStringLiteral("VISITORS"), {"CITY"}, QStringLiteral("KEEP"));
+    QCOMPARE(result.status, RunResult::Status::Declined);
+    QCOMPARE(ids(db, QStringLiteral("KEEP")), (QStringList{"1", "2", "5"}));
+}
+
+void EngineTest::badNamesAreRefusedBeforeAnythingHappens() {
+    TempDatabase db;
+    makeVisitors(db);
+    const QString before = contents(db, QStringLiteral("VISITORS"));
+    const QStringList names{"", "VISITORS", "visitors", "A\"B"};
+    for (const QString& name : names) {
+        const RunResult result = runOn(db, QStringLiteral("VISITORS"), {"NAME"}, name,
+                                       {{}, [](const QString&) { return true; }});
+        QCOMPARE(result.status, RunResult::Status::Refused);
+        QVERIFY(!result.message.isEmpty());
+    }
+    QCOMPARE(runOn(db, QStringLiteral("VISITORS"), {}, QStringLiteral("X")).status,
+             RunResult::Status::Refused);
+    QCOMPARE(tables(db), QStringList{"VISITORS"});
+    QCOMPARE(contents(db, QStringLiteral("VISITORS")), before);
+}
+
+void EngineTest::oddNamesWork() {
+    TempDatabase db;
+    db.exec(
+        QStringLiteral("CREATE TABLE \"my orders\"(ID, \"item name\", \"a, b\", \"select\");"
+                       "INSERT INTO \"my orders\" VALUES (1, 'Pen', 'x', 1), (2, 'Pen', 'x', 2),"
+                       "(3, 'Pen', 'y', 1)"));
+    RunResult result = runOn(db, QStringLiteral("my orders"), {"item name", "a, b"},
+                             QStringLiteral("my orders, deduplicated"));
+    QCOMPARE(result.status, RunResult::Status::Done);
+    QCOMPARE(ids(db, QStringLiteral("my orders, deduplicated")), (QStringList{"1", "3"}));
+    result = runOn(db, QStringLiteral("my orders"), {"select"}, QStringLiteral("ÆØÅ 2"));
+    QCOMPARE(result.status, RunResult::Status::Done);
+    QCOMPARE(ids(db, QStringLiteral("ÆØÅ 2")), (QStringList{"1", "2"}));
+}
+
+void EngineTest::missingColumnFailsBeforeAnyChange() {
+    TempDatabase db;
+    makeVisitors(db);
+    const RunResult result =
+        runOn(db, QStringLiteral("VISITORS"), {"NAME", "ZIP"}, QStringLiteral("V2"));
+    QCOMPARE(result.status, RunResult::Status::Failed);
+    QVERIFY(result.message.startsWith(QStringLiteral("The table VISITORS has no column ZIP.")));
+    QCOMPARE(tables(db), QStringList{"VISITORS"});
+}
+
+void EngineTest::failureAtAnyStepLeavesNothingBehind() {
+    TempDatabase db;
+    makeVisitors(db);
+    db.exec(QStringLiteral("CREATE TABLE V2(ID); INSERT INTO V2 VALUES (7)"));
+    const QString before = contents(db, QStringLiteral("VISITORS"));
+    for (const Point point : {Point::Open, Point::Statement, Point::Fetch}) {
+        for (int k = 1;; ++k) {
+            Oracle::FaultInjection::failAt(point, k, QStringLiteral("99"),
+                                           QStringLiteral("injected"));
+            const RunResult result =
+                runOn(db, QStringLiteral("VISITORS"), {"NAME", "CITY"}, QStringLiteral("V2"),
+                      {{}, [](const QString&) { return true; }});
+            Oracle::FaultInjection::clear();
+            if (result.status == RunResult::Status::Done)
+                break; // past the last call of this kind
+            QCOMPARE(result.status, RunResult::Status::Failed);
+            QVERIFY2(result.message.startsWith(QStringLiteral("Error 99: injected")),
+                     qPrintable(result.message));
+            QCOMPARE(contents(db, QStringLiteral("VISITORS")), before);
+            QCOMPARE(ids(db, QStringLiteral("V2")), QStringList{"7"});
+            QCOMPARE(tables(db), (QStringList{"V2", "VISITORS"}));
+        }
+        QCOMPARE(ids(db, QStringLiteral("V2")), (QStringList{"1", "2", "5"}));
+        db.exec(QStringLiteral("DROP TABLE V2; CREATE TABLE V2(ID); INSERT INTO V2 VALUES (7)"));
+    }
+}
+
+void EngineTest::stoppingWhileReadingLeavesNothingBehind() {
+    TempDatabase db;
+    db.exec(QStringLiteral("CREATE TABLE BIG(ID, A);"
+                           "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                           "WHERE i < 300000) INSERT INTO BIG SELECT i, i % 1000 FROM n"));
+    int asked = 0;
+    const RunResult result = runOn(db, QStringLiteral("BIG"), {"A"}, QStringLiteral("BIG2"),
+                                   {[&] { return ++asked < 2; }, {}});
+    QCOMPARE(result.status, RunResult::Status::Stopped);
+    QCOMPARE(asked, 2);
+    QCOMPARE(tables(db), QStringList{"BIG"});
+}
+
+void EngineTest::resultSessionStaysOpenForTheGrid() {
+    TempDatabase db;
+    makeVisitors(db);
+    const int before = Oracle::RegisteredConnections();
+    {
+        RunResult result =
+            runOn(db, QStringLiteral("VISITORS"), {"NAME"}, QStringLiteral("VISITORS2"));
+        QVERIFY(result.session);
+        QCOMPARE(Oracle::RegisteredConnections(), before + 1);
+        Oracle::RecordSet rows(*result.session,
+                               result.session->dialect().result(QStringLiteral("VISITORS2")));
+        QVERIFY(rows.next());
+    }
+    QCOMPARE(Oracle::RegisteredConnections(), before);
+}
+
+VARNOLT_TEST_MAIN(EngineTest)
+#include "test_engine.moc"
