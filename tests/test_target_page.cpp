@@ -1,0 +1,216 @@
+// The target table page: the proposed name, "Finish" and "Exit", and a run
+// that cannot be started twice or left half-made.
+#include "TestSupport.h"
+
+#include "app/PageButton.h"
+#include "app/Wizard.h"
+#include "oracle/GridSource.h"
+#include "pages/Form1.h"
+#include "pages/Form2.h"
+#include "pages/Form3.h"
+#include "pages/Form4.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSignalSpy>
+#include <QTimer>
+
+namespace {
+
+// A wizard standing on the target page for `table` with `columns` chosen.
+struct TargetPageFixture {
+    FakeStartup startup;
+    Wizard wizard{startup.services()};
+
+    TargetPageFixture(const TempDatabase& db, const QString& table, const QStringList& columns) {
+        ClearSettings();
+        wizard.start();
+        wizard.form1().Text1->setText(db.path());
+        wizard.form1().Check3->click();
+        choose(table, columns);
+    }
+    void choose(const QString& table, const QStringList& columns) {
+        Form2& tables = wizard.form2();
+        tables.List1->setCurrentItem(tables.List1->findItems(table, Qt::MatchExactly).first());
+        tables.Check3->click();
+        Form3& fields = wizard.form3();
+        for (const QString& column : columns) {
+            fields.List1->setCurrentItem(fields.List1->findItems(column, Qt::MatchExactly).first());
+            fields.Check5->click();
+        }
+        fields.Check3->click();
+    }
+    Form4& page() { return wizard.form4(); }
+};
+
+void makeVisitors(const TempDatabase& db) {
+    db.exec(QStringLiteral("CREATE TABLE VISITORS (ID INTEGER, NAME TEXT, CITY TEXT);"
+                           "INSERT INTO VISITORS VALUES (1, 'Ann', 'Oslo'), (2, 'Bob', NULL),"
+                           "(3, 'Ann', 'Oslo'), (4, 'Bob', NULL), (5, 'ann', 'Oslo')"));
+}
+
+void makeBig(const TempDatabase& db) {
+    db.exec(QStringLiteral("CREATE TABLE BIG(ID, A);"
+                           "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                           "WHERE i < 400000) INSERT INTO BIG SELECT i, i % 1000 FROM n"));
+}
+
+} // namespace
+
+class TargetPageTest : public QObject {
+    Q_OBJECT
+private slots:
+    void proposalsFollowTheLastCharacter();
+    void finishMakesTheTableAndShowsIt();
+    void exitSurvivesGoingBackAndEndsTheProgram();
+    void nameSurvivesGoingBackToAnotherTable();
+    void refusalsAndDeclinesLeaveThePageReady();
+    void clicksDuringARunStartNothing();
+    void cancelDuringARunLeavesNothingBehind();
+    void minimizedWindowIsRestoredWhenDone();
+};
+
+void TargetPageTest::proposalsFollowTheLastCharacter() {
+    QCOMPARE(Form4::ProposedName(QStringLiteral("ORDERS")), QStringLiteral("ORDERS2"));
+    QCOMPARE(Form4::ProposedName(QStringLiteral("ORDERS2")), QStringLiteral("ORDERS2Two"));
+    QCOMPARE(Form4::ProposedName(QStringLiteral("LOG12")), QStringLiteral("LOG12Two"));
+    QCOMPARE(Form4::ProposedName(QStringLiteral("my orders")), QStringLiteral("my orders2"));
+
+    TempDatabase db;
+    db.exec(QStringLiteral("CREATE TABLE LOG12(ID)"));
+    TargetPageFixture f(db, QStringLiteral("LOG12"), {"ID"});
+    QCOMPARE(f.page().Text1->text(), QStringLiteral("LOG12Two"));
+    QCOMPARE(f.page().windowTitle(), QStringLiteral("Varnolt"));
+    QVERIFY(!f.page().Check3->isEnabled());
+}
+
+void TargetPageTest::finishMakesTheTableAndShowsIt() {
+    TempDatabase db;
+    makeVisitors(db);
+    MessageLog messages;
+    TargetPageFixture f(db, QStringLiteral("VISITORS"), {"NAME", "CITY"});
+    Form4& page = f.page();
+    QCOMPARE(page.Text1->text(), QStringLiteral("VISITORS2"));
+    page.Check4->click();
+    QCOMPARE(messages.shown, QStringList{"Done."});
+    QCOMPARE(page.Check4->text(), QStringLiteral("Exit"));
+    QCOMPARE(page.pointer(), WizardPage::Pointer::Ordinary);
+    QSqlQueryModel* model = page.result().model();
+    QVERIFY(model);
+    QCOMPARE(model->rowCount(), 3);
+    QCOMPARE(model->index(2, 0).data().toInt(), 5);
+    QVERIFY(!(model->flags(model->index(0, 0)) & Qt::ItemIsEditable));
+    QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM VISITORS")), QStringList{"5"});
+}
+
+void TargetPageTest::exitSurvivesGoingBackAndEndsTheProgram() {
+    TempDatabase db;
+    makeVisitors(db);
+    MessageLog messages;
+    TargetPageFixture f(db, QStringLiteral("VISITORS"), {"NAME"});
+    QSignalSpy ended(&f.wizard, &Wizard::ended);
+    f.page().Check4->click();
+    f.page().Check2->click();
+    Form3& fields = f.wizard.form3();
+    QVERIFY(fields.isVisible());
+    QCOMPARE(fields.List2->count(), 1);
+    QCOMPARE(fields.List1->count(), 2);
+    fields.Check3->click();
+    QVERIFY(f.page().isVisible());
+    QCOMPARE(f.page().Check4->text(), QStringLiteral("Exit"));
+    QCOMPARE(f.page().result().model()->rowCount(), 3);
+    f.page().Check4->click();
+    QCOMPARE(ended.count(), 1);
+    QCOMPARE(messages.shown, QStringList{"Done."});
+}
+
+void TargetPageTest::nameSurvivesGoingBackToAnotherTable() {
+    TempDatabase db;
+    makeVisitors(db);
+    db.exec(QStringLiteral("CREATE TABLE OTHER(NAME)"));
+    TargetPageFixture f(db, QStringLiteral("VISITORS"), {"NAME"});
+    f.page().Text1->setText(QStringLiteral("MY_COPY"));
+    f.page().Check2->click();
+    f.wizard.form3().Check2->click();
+    f.choose(QStringLiteral("OTHER"), {});
+    QVERIFY(f.page().isVisible());
+    QCOMPARE(f.page().Text1->text(), QStringLiteral("MY_COPY"));
+}
+
+void TargetPageTest::refusalsAndDeclinesLeaveThePageReady() {
+    TempDatabase db;
+    makeVisitors(db);
+    db.exec(QStringLiteral("CREATE TABLE TAKEN(X)"));
+    MessageLog messages;
+    TargetPageFixture f(db, QStringLiteral("VISITORS"), {"NAME"});
+    Form4& page = f.page();
+    page.Text1->setText(QStringLiteral("VISITORS"));
+    page.Check4->click();
+    QCOMPARE(messages.shown.size(), 1);
+    QVERIFY(messages.shown.first().contains(QStringLiteral("copied from")));
+    page.Text1->setText(QStringLiteral("TAKEN"));
+    page.Check4->click();
+    QCOMPARE(messages.asked.size(), 1);
+    QCOMPARE(messages.shown.size(), 1);
+    QCOMPARE(page.Check4->text(), QStringLiteral("Finish"));
+    QCOMPARE(page.pointer(), WizardPage::Pointer::Ordinary);
+    QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM TAKEN")), QStringList{"0"});
+    messages.answers << true;
+    page.Check4->click();
+    QCOMPARE(messages.shown.last(), QStringLiteral("Done."));
+    QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM TAKEN")), QStringList{"3"});
+}
+
+void TargetPageTest::clicksDuringARunStartNothing() {
+    TempDatabase db;
+    makeBig(db);
+    MessageLog messages;
+    TargetPageFixture f(db, QStringLiteral("BIG"), {"A"});
+    Form4& page = f.page();
+    int clicks = 0;
+    QTimer poke;
+    QObject::connect(&poke, &QTimer::timeout, [&] {
+        if (!page.isRunning())
+            return;
+        ++clicks;
+        page.Check4->click();
+        page.Check2->click();
+    });
+    poke.start(0);
+    page.Check4->click();
+    poke.stop();
+    QVERIFY(clicks > 0);
+    QCOMPARE(messages.shown, QStringList{"Done."});
+    QVERIFY(page.isVisible());
+    QVERIFY(!f.wizard.form3().isVisible());
+    QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM BIG2")), QStringList{"1000"});
+}
+
+void TargetPageTest::cancelDuringARunLeavesNothingBehind() {
+    TempDatabase db;
+    makeBig(db);
+    MessageLog messages;
+    TargetPageFixture f(db, QStringLiteral("BIG"), {"A"});
+    QSignalSpy ended(&f.wizard, &Wizard::ended);
+    QTimer::singleShot(0, f.page().Check1, &QPushButton::click);
+    f.page().Check4->click();
+    QCOMPARE(ended.count(), 1);
+    QVERIFY(messages.shown.isEmpty());
+    QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'BIG2'")),
+             QStringList{"0"});
+}
+
+void TargetPageTest::minimizedWindowIsRestoredWhenDone() {
+    TempDatabase db;
+    makeVisitors(db);
+    MessageLog messages;
+    TargetPageFixture f(db, QStringLiteral("VISITORS"), {"NAME"});
+    f.page().setWindowState(Qt::WindowMinimized);
+    QVERIFY(f.page().isMinimized());
+    f.page().Check4->click();
+    QVERIFY(!f.page().isMinimized());
+    QCOMPARE(messages.shown, QStringList{"Done."});
+}
+
+VARNOLT_TEST_MAIN(TargetPageTest)
+#include "test_target_page.moc"
