@@ -4,6 +4,7 @@
 #include "app/SettingsStore.h"
 
 #include <QFile>
+#include <QListWidget>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -86,4 +87,11 @@ void ClearSettings() {
     const QString file = SettingsStore().fileName();
     QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
     QFile::remove(file);
+}
+
+QStringList itemsOf(const QListWidget* list) {
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i)
+        items << list->item(i)->text();
+    return items;
 }

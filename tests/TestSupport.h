@@ -47,6 +47,10 @@ struct FakeStartup {
     StartupServices services();
 };
 
+class QListWidget;
+// The texts of a list's items, in order.
+QStringList itemsOf(const QListWidget* list);
+
 // Removes the settings file, so each test starts with an empty store.
 void ClearSettings();
 

@@ -18,13 +18,6 @@
 
 namespace {
 
-QStringList itemsOf(const QListWidget* list) {
-    QStringList items;
-    for (int i = 0; i < list->count(); ++i)
-        items << list->item(i)->text();
-    return items;
-}
-
 // A wizard connected to `db` and standing on the field page for `table`.
 struct FieldPageFixture {
     FakeStartup startup;

@@ -49,13 +49,6 @@ void storeDatabase(const TempDatabase& db) {
     SettingsStore().write(SettingsStore::kSid, db.path());
 }
 
-QStringList itemsOf(const QListWidget* list) {
-    QStringList items;
-    for (int i = 0; i < list->count(); ++i)
-        items << list->item(i)->text();
-    return items;
-}
-
 } // namespace
 
 class StartupTest : public QObject {
