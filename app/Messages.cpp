@@ -1,18 +1,27 @@
 #include "Messages.h"
 
+#include <QAbstractButton>
 #include <QMessageBox>
 
 namespace {
 
 const QString kTitle = QStringLiteral("Varnolt");
 
+// Some styles put pictures on dialog buttons; these boxes show none at all.
+void plainButtons(QMessageBox& box) {
+    for (QAbstractButton* button : box.buttons())
+        button->setIcon(QIcon());
+}
+
 void showBox(const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, kTitle, text, QMessageBox::Ok);
+    plainButtons(box);
     box.exec();
 }
 
 bool askBox(const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, kTitle, text, QMessageBox::Yes | QMessageBox::No);
+    plainButtons(box);
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;

@@ -17,4 +17,8 @@ if [ ! -f "$demo/config/Kestrelby.ini" ]; then
     > "$demo/config/Kestrelby.ini"
   chmod 600 "$demo/config/Kestrelby.ini"
 fi
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
+  echo "No display is set here: run 'xvfb-run -a $0' to start the demo on a virtual one." >&2
+  exit 1
+fi
 XDG_CONFIG_HOME=$demo/config exec "$root/build/varnolt"
