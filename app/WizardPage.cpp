@@ -9,7 +9,10 @@
 
 #include <QCloseEvent>
 #include <QFrame>
+#include <QIcon>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QPixmap>
 
 namespace {
 constexpr int kTwipsPerInch = 1440;
@@ -28,6 +31,9 @@ WizardPage::WizardPage(Wizard& wizard, int widthTwips, int heightTwips) : m_wiza
     face.setPointSizeF(9);
     setFont(face);
     setFixedSize(pixels(widthTwips), pixels(heightTwips));
+    QPixmap blank(32, 32);
+    blank.fill(Qt::transparent);
+    setWindowIcon(QIcon(blank));
 }
 
 int WizardPage::pixels(int twips) const {
@@ -38,19 +44,70 @@ QRect WizardPage::twips(int left, int top, int width, int height) const {
     return {pixels(left), pixels(top), pixels(width), pixels(height)};
 }
 
+// The page's pointer holds over the page and all its controls alike.
 void WizardPage::setPointer(Pointer pointer) {
+    if (pointer == m_pointer)
+        return;
     m_pointer = pointer;
-    switch (pointer) {
-    case Pointer::Busy:
-        setCursor(Qt::WaitCursor);
-        break;
-    case Pointer::Hand:
-        setCursor(HandCursor::cursor());
-        break;
-    case Pointer::Ordinary:
-        unsetCursor();
-        break;
+    QList<QWidget*> widgets = findChildren<QWidget*>();
+    widgets.prepend(this);
+    for (QWidget* widget : widgets) {
+        if (pointer == Pointer::Busy)
+            widget->setCursor(Qt::WaitCursor);
+        else if (pointer == Pointer::Hand)
+            widget->setCursor(HandCursor::cursor());
+        else if (m_ownCursors.contains(widget))
+            widget->setCursor(m_ownCursors.value(widget));
+        else
+            widget->unsetCursor();
     }
+}
+
+void WizardPage::setHoverRule(QWidget* control, HoverRule rule) {
+    m_rules.insert(control, rule);
+}
+
+void WizardPage::armHover() {
+    setMouseTracking(true);
+    for (QWidget* widget : findChildren<QWidget*>()) {
+        if (widget->testAttribute(Qt::WA_SetCursor))
+            m_ownCursors.insert(widget, widget->cursor());
+        widget->setMouseTracking(true);
+        widget->installEventFilter(this);
+    }
+}
+
+QWidget* WizardPage::controlOf(QObject* object) const {
+    auto* widget = qobject_cast<QWidget*>(object);
+    while (widget && widget->parentWidget() != this)
+        widget = widget->parentWidget();
+    return widget;
+}
+
+void WizardPage::hoverOver(QWidget* control) {
+    if (m_pointer == Pointer::Busy)
+        return;
+    // A disabled control takes no mouse: the bare page's rule holds over it.
+    HoverRule rule = HoverRule::Ordinary;
+    if (control && control->isEnabled()) {
+        rule = m_rules.value(control, qobject_cast<PageButton*>(control) ? HoverRule::Hand
+                                                                         : HoverRule::Ordinary);
+    }
+    if (rule != HoverRule::None)
+        setPointer(rule == HoverRule::Hand ? Pointer::Hand : Pointer::Ordinary);
+}
+
+bool WizardPage::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter)
+        hoverOver(controlOf(watched));
+    return QWidget::eventFilter(watched, event);
+}
+
+// Moves that a control does not take reach the page too; the control under
+// the mouse decides, and only over no control does the bare page's rule hold.
+void WizardPage::mouseMoveEvent(QMouseEvent* event) {
+    hoverOver(controlOf(childAt(event->position().toPoint())));
+    QWidget::mouseMoveEvent(event);
 }
 
 void WizardPage::loadCommon(const QString& caption) {

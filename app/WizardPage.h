@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QCursor>
+#include <QHash>
 #include <QWidget>
 #include <functional>
 
@@ -15,6 +17,8 @@ class WizardPage : public QWidget {
     Q_OBJECT
 public:
     enum class Pointer { Ordinary = 0, Busy = 11, Hand = 99 };
+    // What the mouse over a control does to the page's pointer.
+    enum class HoverRule { Hand, Ordinary, None };
 
     WizardPage(Wizard& wizard, int widthTwips, int heightTwips);
 
@@ -41,10 +45,25 @@ protected:
     // Tab moves through `widgets` in this order.
     void chainTabOrder(const QList<QWidget*>& widgets);
 
+    // Controls whose rule is not their kind's: a page button shows the hand,
+    // everything else the ordinary pointer.
+    void setHoverRule(QWidget* control, HoverRule rule);
+    // Watches the mouse over every control; run once all controls exist.
+    void armHover();
+
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
 
     Wizard& m_wizard;
 
 private:
+    // The control of this page that `object` is, or is part of.
+    QWidget* controlOf(QObject* object) const;
+    void hoverOver(QWidget* control);
+
     Pointer m_pointer = Pointer::Ordinary;
+    QHash<const QWidget*, HoverRule> m_rules;
+    // Cursors the controls bring of their own, such as a text box's I-beam.
+    QHash<QWidget*, QCursor> m_ownCursors;
 };

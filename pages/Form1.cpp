@@ -1,6 +1,7 @@
 #include "Form1.h"
 
 #include "Form2.h"
+#include "app/AsteriskPasswordStyle.h"
 #include "app/MakerPage.h"
 #include "app/Messages.h"
 #include "app/PageButton.h"
@@ -43,6 +44,7 @@ Form1::Form1(Wizard& wizard) : WizardPage(wizard, 5880, 3060) {
     Label4 = addLabel(QStringLiteral("Password:"), 240, 1485, 1095, 255);
     Text3 = addTextBox(1300, 1440, 4455, 330, SettingsStore::kPassword);
     Text3->setEchoMode(QLineEdit::Password);
+    Text3->setStyle(new AsteriskPasswordStyle(Text3));
     Check5 = addButton(QStringLiteral("Test Connection"), 120, 1920, 4215, 400);
     Check6 = addButton(QStringLiteral("Help"), 4420, 1920, 1335, 400);
     addLine(2400);
@@ -57,6 +59,9 @@ Form1::Form1(Wizard& wizard) : WizardPage(wizard, 5880, 3060) {
     Label1->setBuddy(Text2);
     Label4->setBuddy(Text3);
     chainTabOrder({Text1, Text2, Text3, Check5, Check1, Check3, Check6, Check2, Check4, Check7});
+    for (QWidget* quiet : std::initializer_list<QWidget*>{Check4, Label1, Label2, Label4, Label5})
+        setHoverRule(quiet, HoverRule::None);
+    armHover();
 
     connect(Check1, &QPushButton::clicked, this, [this] { m_wizard.endProgram(); });
     connect(Check3, &QPushButton::clicked, this, [this] { Check3_Click(); });

@@ -27,6 +27,7 @@ Form2::Form2(Wizard& wizard) : WizardPage(wizard, 5880, 2685) {
     Check4 = addButton(QStringLiteral("Finish"), 4440, 2160, 1320, 400);
     Check4->setEnabled(false);
     chainTabOrder({List1, Check1, Check2, Check3, Check4});
+    armHover();
 
     connect(Check1, &QPushButton::clicked, this, [this] { m_wizard.endProgram(); });
     connect(Check2, &QPushButton::clicked, this, [this] { m_wizard.go(m_wizard.form1(), *this); });

@@ -42,6 +42,8 @@ Form3::Form3(Wizard& wizard) : WizardPage(wizard, 5880, 5100) {
     Check10->setEnabled(false);
     chainTabOrder(
         {Check2, Check1, List1, DataGrid1, List2, Check5, Check6, Check7, Check8, Check3, Check10});
+    setHoverRule(Check10, HoverRule::None);
+    armHover();
 
     connect(Check1, &QPushButton::clicked, this, [this] { m_wizard.endProgram(); });
     connect(Check2, &QPushButton::clicked, this, [this] { m_wizard.go(m_wizard.form2(), *this); });

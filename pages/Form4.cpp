@@ -38,6 +38,8 @@ Form4::Form4(Wizard& wizard) : WizardPage(wizard, 5880, 4350) {
     DataGrid1->setAccessibleName(QStringLiteral("New table"));
     m_result = std::make_unique<Oracle::GridSource>(DataGrid1);
     chainTabOrder({Text1, Check1, Check4, Check2, DataGrid1, Check3});
+    setHoverRule(DataGrid1, HoverRule::None);
+    armHover();
 
     connect(Check1, &QPushButton::clicked, this, [this] { m_wizard.endProgram(); });
     connect(Check2, &QPushButton::clicked, this, [this] { Check2_Click(); });
