@@ -84,15 +84,16 @@ RunResult DuplicateRemoval::run() {
                 return result;
             }
         }
-        if (dialect.transactionalDdl())
-            session->begin();
+        const bool transactional = !dialect.beginChange().isEmpty();
+        if (transactional)
+            session->execute(dialect.beginChange());
         copyAndNumber(*session, replace);
         const QList<qint64> repeats = findRepeats(*session, result);
         deleteRows(*session, repeats);
         for (const QString& statement : dialect.dropNumbers(m_inputs.newTable))
             session->execute(statement);
-        if (dialect.transactionalDdl())
-            session->commit();
+        if (transactional)
+            session->execute(dialect.commitChange());
         result.rowsDeleted = repeats.size();
         result.status = RunResult::Status::Done;
         result.session = std::move(session);
@@ -170,8 +171,15 @@ void DuplicateRemoval::deleteRows(Session& session, QList<qint64> numbers) {
 }
 
 QString DuplicateRemoval::undo(Session& session) {
-    if (session.dialect().transactionalDdl()) {
-        session.rollback();
+    if (!session.dialect().beginChange().isEmpty()) {
+        // An open transaction goes with its connection anyway; a session that
+        // never opened had none.
+        if (session.database().isOpen()) {
+            try {
+                session.execute(session.dialect().rollbackChange());
+            } catch (const DatabaseError&) {
+            }
+        }
         return QStringLiteral("\n\nNothing was changed in the database.");
     }
     if (!m_copyMade)

@@ -46,8 +46,11 @@ public:
     virtual QStringList dropNumbers(const QString& newTable) const = 0;
     QString result(const QString& newTable) const;
     // Oracle commits every DDL statement at once; SQLite can run the whole
-    // change in one transaction, so a failed run leaves nothing behind.
-    virtual bool transactionalDdl() const = 0;
+    // change in one transaction, so a failed run leaves nothing behind. Empty
+    // where the database has no such transaction.
+    virtual QString beginChange() const = 0;
+    QString commitChange() const { return QStringLiteral("COMMIT"); }
+    QString rollbackChange() const { return QStringLiteral("ROLLBACK"); }
 
     static std::unique_ptr<Dialect> create(Kind kind);
 };
@@ -65,7 +68,7 @@ public:
     QString rowNumber(const QStringList& columns) const override;
     int deleteBatchSize() const override { return 1000; }
     QStringList dropNumbers(const QString& newTable) const override;
-    bool transactionalDdl() const override { return false; }
+    QString beginChange() const override { return {}; }
 
     QString dropSequence() const;
 };
@@ -80,7 +83,9 @@ public:
     QString rowNumber(const QStringList& columns) const override;
     int deleteBatchSize() const override { return 500; }
     QStringList dropNumbers(const QString& newTable) const override;
-    bool transactionalDdl() const override { return true; }
+    // Taking the write lock at once means a second run on the same file waits
+    // for the first instead of failing halfway.
+    QString beginChange() const override { return QStringLiteral("BEGIN IMMEDIATE"); }
 };
 
 } // namespace Oracle

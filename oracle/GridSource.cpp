@@ -25,6 +25,7 @@ void GridSource::bind(std::shared_ptr<Session> session, const QString& sql) {
     m_model = std::move(model);
     m_session = std::move(session);
     m_view->setModel(m_model.get());
+    m_view->resizeColumnsToContents();
 }
 
 void GridSource::unbind() {

@@ -48,6 +48,21 @@ bool IsSqliteFile(const QString& path) {
     return file.read(header.size()) == header;
 }
 
+bool LooksLikeFilePath(const QString& sid) {
+    // "//host:port/service" is an Oracle connect string; "/path" is a file.
+    if (sid.startsWith(QLatin1Char('/')))
+        return !sid.startsWith(QStringLiteral("//"));
+    for (const char* start : {"./", "../", "~/"}) {
+        if (sid.startsWith(QLatin1String(start)))
+            return true;
+    }
+    for (const char* end : {".sqlite", ".sqlite3", ".db", ".db3"}) {
+        if (sid.endsWith(QLatin1String(end), Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
 Session::Session(const QString& connectionString)
     : m_name(QStringLiteral("varnolt-session-%1").arg(nextSessionNumber++)) {
     if (const auto data = ParseConnectionString(connectionString)) {
@@ -78,6 +93,10 @@ void Session::open() {
             throw DatabaseError(db.lastError());
         return;
     }
+    if (LooksLikeFilePath(m_data.sid))
+        throw DatabaseError(QString(), QStringLiteral("The file %1 does not exist or is no SQLite "
+                                                      "database.")
+                                           .arg(m_data.sid));
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QOCI")))
         throw DatabaseError(QString(), QStringLiteral("The Oracle driver (Qt's QOCI plugin) is not "
                                                       "installed on this computer."));
@@ -96,24 +115,6 @@ QSqlDatabase Session::database() const {
 void Session::execute(const QString& sql, const QVariantMap& values) {
     QSqlQuery query(database());
     run(query, sql, values);
-}
-
-void Session::begin() {
-    FaultInjection::check(FaultInjection::Point::Statement);
-    QSqlDatabase db = database();
-    if (!db.transaction())
-        throw DatabaseError(db.lastError());
-}
-
-void Session::commit() {
-    FaultInjection::check(FaultInjection::Point::Statement);
-    QSqlDatabase db = database();
-    if (!db.commit())
-        throw DatabaseError(db.lastError());
-}
-
-void Session::rollback() {
-    database().rollback();
 }
 
 RecordSet::RecordSet(Session& session, const QString& sql, const QVariantMap& values)
@@ -145,19 +146,23 @@ struct Armed {
     int remaining = 0;
     QString code;
     QString text;
+    bool fired = false;
 };
 Armed armed;
 } // namespace
 
 void failAt(Point point, int k, const QString& nativeCode, const QString& text) {
-    armed = {point, k, nativeCode, text};
+    armed = {point, k, nativeCode, text, false};
 }
 
 void clear() { armed.remaining = 0; }
 
+bool fired() { return armed.fired; }
+
 void check(Point point) {
     if (armed.remaining <= 0 || armed.point != point || --armed.remaining > 0)
         return;
+    armed.fired = true;
     throw DatabaseError(armed.code, armed.text);
 }
 

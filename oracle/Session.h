@@ -15,6 +15,10 @@ namespace Oracle {
 // an Oracle net service name or connect string.
 bool IsSqliteFile(const QString& path);
 
+// True when `sid` reads as the path of a file rather than an Oracle name, so
+// that a SQLite file gone missing is reported as such.
+bool LooksLikeFilePath(const QString& sid);
+
 // One database session of one operation. It registers a connection of its own
 // name and unregisters it when it is destroyed, so no operation leaves a
 // connection behind. Record sets on it must be gone before it is.
@@ -33,9 +37,6 @@ public:
 
     // Runs a statement that returns no rows; throws DatabaseError.
     void execute(const QString& sql, const QVariantMap& values = {});
-    void begin();
-    void commit();
-    void rollback();
 
 private:
     ConnectionData m_data;
@@ -66,6 +67,8 @@ namespace FaultInjection {
 enum class Point { Open, Statement, Fetch };
 void failAt(Point point, int k, const QString& nativeCode, const QString& text);
 void clear();
+// Whether the armed error has been raised since it was armed.
+bool fired();
 // Raises the armed error when this is the call it waits for.
 void check(Point point);
 } // namespace FaultInjection
