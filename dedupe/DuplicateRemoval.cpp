@@ -34,18 +34,20 @@ QString DuplicateRemoval::refusal(const Dialect& dialect) const {
 
 // SQLite reads a double-quoted name that is no column as a text constant, which
 // would make every row a repeat; so every chosen column is looked up first.
-void DuplicateRemoval::checkColumns(const Dialect& dialect,
-                                    const QStringList& sourceColumns) const {
-    for (const QString& column : m_inputs.columns) {
-        const bool found =
-            std::any_of(sourceColumns.begin(), sourceColumns.end(), [&](const QString& existing) {
-                return dialect.sameName(existing, column);
-            });
-        if (!found)
+QStringList DuplicateRemoval::keyValues(const Dialect& dialect,
+                                        const QList<Oracle::Column>& sourceColumns) const {
+    QStringList values;
+    for (const QString& chosen : m_inputs.columns) {
+        const auto found = std::find_if(
+            sourceColumns.begin(), sourceColumns.end(),
+            [&](const Oracle::Column& column) { return dialect.sameName(column.name, chosen); });
+        if (found == sourceColumns.end())
             throw DatabaseError(
                 QString(),
-                QStringLiteral("The table %1 has no column %2.").arg(m_inputs.sourceTable, column));
+                QStringLiteral("The table %1 has no column %2.").arg(m_inputs.sourceTable, chosen));
+        values << dialect.keyValue(chosen, found->type);
     }
+    return values;
 }
 
 bool DuplicateRemoval::tableExists(Session& session) const {
@@ -66,10 +68,14 @@ RunResult DuplicateRemoval::run() {
     }
     try {
         session->open();
-        const QStringList sourceColumns = Oracle::ColumnList(*session, m_inputs.sourceTable, {});
-        checkColumns(dialect, sourceColumns);
+        const QList<Oracle::Column> sourceColumns =
+            Oracle::ColumnTypes(*session, m_inputs.sourceTable);
+        m_keyValues = keyValues(dialect, sourceColumns);
         { RecordSet probe(*session, dialect.probeColumns(m_inputs.sourceTable, m_inputs.columns)); }
-        m_number = dialect.rowNumber(sourceColumns);
+        QStringList names;
+        for (const Oracle::Column& column : sourceColumns)
+            names << column.name;
+        m_number = dialect.rowNumber(names);
         if (m_number.isEmpty())
             throw DatabaseError(QString(), QStringLiteral("The table has columns named rowid, "
                                                           "_rowid_ and oid, so its rows cannot "
@@ -135,8 +141,7 @@ QList<qint64> DuplicateRemoval::findRepeats(Session& session, RunResult& result)
         if (m_callbacks.keepGoing && !m_callbacks.keepGoing())
             stop = true;
     });
-    RecordSet rows(session,
-                   session.dialect().readKeys(m_inputs.newTable, m_number, m_inputs.columns));
+    RecordSet rows(session, session.dialect().readKeys(m_inputs.newTable, m_number, m_keyValues));
     const int fields = static_cast<int>(m_inputs.columns.size());
     RepeatFinder finder;
     QList<qint64> repeats;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "oracle/Catalogue.h"
 #include "oracle/Session.h"
 
 #include <QStringList>
@@ -49,7 +50,10 @@ private:
     struct Stop {};
 
     QString refusal(const Oracle::Dialect& dialect) const;
-    void checkColumns(const Oracle::Dialect& dialect, const QStringList& sourceColumns) const;
+    // What the key reading selects for each chosen column; throws when the
+    // source has no such column.
+    QStringList keyValues(const Oracle::Dialect& dialect,
+                          const QList<Oracle::Column>& sourceColumns) const;
     bool tableExists(Oracle::Session& session) const;
     void copyAndNumber(Oracle::Session& session, bool replace);
     QList<qint64> findRepeats(Oracle::Session& session, RunResult& result);
@@ -63,4 +67,5 @@ private:
     RunCallbacks m_callbacks;
     bool m_copyMade = false;
     QString m_number;
+    QStringList m_keyValues;
 };

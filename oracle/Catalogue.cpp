@@ -29,6 +29,15 @@ QStringList firstColumn(Session& session, const QString& sql, const QVariantMap&
 }
 } // namespace
 
+QList<Column> ColumnTypes(Session& session, const QString& table) {
+    QList<Column> columns;
+    RecordSet rows(session, session.dialect().columnTypes(),
+                   {{QStringLiteral("table_name"), table}});
+    while (rows.next())
+        columns.append({rows.value(0).toString(), rows.value(1).toString()});
+    return columns;
+}
+
 QStringList TableList(Session& session, const YieldFn& yield) {
     return firstColumn(session, session.dialect().tableList(), {}, yield);
 }

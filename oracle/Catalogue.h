@@ -17,6 +17,14 @@ bool CanConnect(const QString& connectionString);
 // The names of the connected user's tables, in the order the database gives them.
 QStringList TableList(Session& session, const YieldFn& yield);
 
+struct Column {
+    QString name;
+    QString type;
+};
+
+// The columns of one of the user's own tables with their declared types.
+QList<Column> ColumnTypes(Session& session, const QString& table);
+
 // The column names of one of the user's own tables, in column order; a NULL name
 // reads as the empty text.
 QStringList ColumnList(Session& session, const QString& table, const YieldFn& yield);

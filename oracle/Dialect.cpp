@@ -36,10 +36,14 @@ QString Dialect::probeColumns(const QString& table, const QStringList& columns) 
            quoted(table) + QStringLiteral(" WHERE 1 = 0");
 }
 
+QString Dialect::keyValue(const QString& column, const QString&) const {
+    return quoted(column);
+}
+
 QString Dialect::readKeys(const QString& newTable, const QString& number,
-                          const QStringList& columns) const {
-    return QStringLiteral("SELECT ") + number + QStringLiteral(", ") + quotedList(columns) +
-           QStringLiteral(" FROM ") + quoted(newTable);
+                          const QStringList& keyValues) const {
+    return QStringLiteral("SELECT ") + number + QStringLiteral(", ") +
+           keyValues.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + quoted(newTable);
 }
 
 QString Dialect::deleteRows(const QString& newTable, const QString& number, int count) const {
@@ -77,6 +81,24 @@ bool OracleDialect::sameName(const QString& a, const QString& b) const {
     return a == b;
 }
 
+QString OracleDialect::columnTypes() const {
+    return QStringLiteral("SELECT COLUMN_NAME, DATA_TYPE from USER_TAB_COLUMNS where "
+                          "TABLE_NAME=:table_name ORDER BY COLUMN_ID");
+}
+
+// The OCI driver reads timestamps to the millisecond; Oracle keeps up to the
+// nanosecond, so two timestamps a microsecond apart would look equal. Their
+// full text is read instead, time zones brought to UTC first, since Oracle
+// compares such values by the instant they denote.
+QString OracleDialect::keyValue(const QString& column, const QString& type) const {
+    if (!type.startsWith(QStringLiteral("TIMESTAMP")))
+        return quoted(column);
+    const QString format = QStringLiteral("'YYYY-MM-DD HH24:MI:SS.FF9'");
+    if (type.endsWith(QStringLiteral(" WITH TIME ZONE")))
+        return QStringLiteral("TO_CHAR(SYS_EXTRACT_UTC(%1), %2)").arg(quoted(column), format);
+    return QStringLiteral("TO_CHAR(%1, %2)").arg(quoted(column), format);
+}
+
 QStringList OracleDialect::numberRows(const QString& newTable) const {
     return {QStringLiteral("CREATE SEQUENCE ") + kSequence + QStringLiteral(" START WITH 1"),
             QStringLiteral("ALTER TABLE ") + quoted(newTable) + QStringLiteral(" ADD ") +
@@ -106,6 +128,10 @@ QString SqliteDialect::tableList() const {
 
 QString SqliteDialect::columnList() const {
     return QStringLiteral("SELECT name FROM pragma_table_info(:table_name) ORDER BY cid");
+}
+
+QString SqliteDialect::columnTypes() const {
+    return QStringLiteral("SELECT name, type FROM pragma_table_info(:table_name) ORDER BY cid");
 }
 
 bool SqliteDialect::sameName(const QString& a, const QString& b) const {

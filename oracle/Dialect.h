@@ -38,8 +38,14 @@ public:
     // The expression that reads that number back; `columns` are the new
     // table's columns, which the expression must not be mistaken for.
     virtual QString rowNumber(const QStringList& columns) const = 0;
+    // The names and declared types of one of the user's own tables, in column
+    // order; the table name is bound to ":table_name".
+    virtual QString columnTypes() const = 0;
+    // What the key reading selects for a column: the column itself, unless the
+    // driver would read its values less exactly than the database keeps them.
+    virtual QString keyValue(const QString& column, const QString& type) const;
     QString readKeys(const QString& newTable, const QString& number,
-                     const QStringList& columns) const;
+                     const QStringList& keyValues) const;
     // Deletes the rows whose numbers are bound to ":n0" .. ":n<count-1>".
     QString deleteRows(const QString& newTable, const QString& number, int count) const;
     virtual int deleteBatchSize() const = 0;
@@ -64,6 +70,8 @@ public:
     QString tableList() const override;
     QString columnList() const override;
     bool sameName(const QString& a, const QString& b) const override;
+    QString columnTypes() const override;
+    QString keyValue(const QString& column, const QString& type) const override;
     QStringList numberRows(const QString& newTable) const override;
     QString rowNumber(const QStringList& columns) const override;
     int deleteBatchSize() const override { return 1000; }
@@ -79,6 +87,7 @@ public:
     QString tableList() const override;
     QString columnList() const override;
     bool sameName(const QString& a, const QString& b) const override;
+    QString columnTypes() const override;
     QStringList numberRows(const QString& newTable) const override;
     QString rowNumber(const QStringList& columns) const override;
     int deleteBatchSize() const override { return 500; }

@@ -155,9 +155,13 @@ void failAt(Point point, int k, const QString& nativeCode, const QString& text) 
     armed = {point, k, nativeCode, text, false};
 }
 
-void clear() { armed.remaining = 0; }
+void clear() {
+    armed.remaining = 0;
+}
 
-bool fired() { return armed.fired; }
+bool fired() {
+    return armed.fired;
+}
 
 void check(Point point) {
     if (armed.remaining <= 0 || armed.point != point || --armed.remaining > 0)

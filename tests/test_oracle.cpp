@@ -19,6 +19,9 @@ namespace {
 
 const QString kColumnList = QStringLiteral(
     "SELECT COLUMN_NAME from USER_TAB_COLUMNS where TABLE_NAME=:table_name ORDER BY COLUMN_ID");
+const QString kColumnTypes =
+    QStringLiteral("SELECT COLUMN_NAME, DATA_TYPE from USER_TAB_COLUMNS where "
+                   "TABLE_NAME=:table_name ORDER BY COLUMN_ID");
 const QString kMarker = QStringLiteral("\"TEMP_COLUMN_CREATED_BY_QUORVEN\"");
 
 QString oracle(const QString& password = FakeOracle::kPassword) {
@@ -36,6 +39,13 @@ FakeOracle::Answer visitors(const QString& sql, const QVariantList& binds) {
         return {{"TABLE_NAME"}, {{"VISITORS"}, {"visitors2"}}};
     if (sql == kColumnList && binds == QVariantList{"VISITORS"})
         return {{"COLUMN_NAME"}, {{"ID"}, {"NAME"}, {"CITY"}}};
+    if (sql == kColumnTypes && binds == QVariantList{"VISITORS"})
+        return {{"COLUMN_NAME", "DATA_TYPE"},
+                {{"ID", "NUMBER"},
+                 {"NAME", "VARCHAR2"},
+                 {"CITY", "VARCHAR2"},
+                 {"SEEN", "TIMESTAMP(6)"},
+                 {"SEEN_AT", "TIMESTAMP(6) WITH TIME ZONE"}}};
     if (sql.startsWith(QStringLiteral("SELECT ") + kMarker))
         return {{"M", "NAME", "CITY"},
                 {{"3", "Ann", "Oslo"},
@@ -58,6 +68,7 @@ private slots:
     void canConnectFollowsTheLogon();
     void workedExampleSendsTheDocumentedStatements();
     void failedStepRemovesTheUnfinishedCopy();
+    void timestampsAreReadToTheNanosecond();
     void pagesSendTheCatalogueTexts();
 };
 
@@ -85,7 +96,7 @@ void OracleTest::workedExampleSendsTheDocumentedStatements() {
     QCOMPARE(result.rowsRead, qint64(5));
     QCOMPARE(result.rowsDeleted, qint64(2));
     const QStringList expected{
-        kColumnList + QStringLiteral("; binds: VISITORS"),
+        kColumnTypes + QStringLiteral("; binds: VISITORS"),
         QStringLiteral("SELECT \"NAME\", \"CITY\" FROM \"VISITORS\" WHERE 1 = 0"),
         QStringLiteral("select table_name from user_tables"),
         QStringLiteral("CREATE TABLE \"VISITORS2\" AS SELECT * from \"VISITORS\""),
@@ -119,6 +130,23 @@ void OracleTest::failedStepRemovesTheUnfinishedCopy() {
     QVERIFY(result.message.contains(QStringLiteral("unfinished table VISITORS2 was removed")));
     QCOMPARE(FakeOracle::log().last(), QStringLiteral("DROP TABLE \"VISITORS2\""));
     QVERIFY(!FakeOracle::log().join('\n').contains(QStringLiteral("DELETE")));
+}
+
+void OracleTest::timestampsAreReadToTheNanosecond() {
+    FakeOracle::setScript(visitors);
+    DuplicateRemoval({oracle(),
+                      QStringLiteral("VISITORS"),
+                      {"SEEN", "NAME", "SEEN_AT"},
+                      QStringLiteral("VISITORS2")},
+                     {})
+        .run();
+    const QStringList reads = FakeOracle::log().filter(QStringLiteral("SELECT ") + kMarker);
+    QCOMPARE(reads.size(), 1);
+    QCOMPARE(reads.first(),
+             QStringLiteral("SELECT ") + kMarker +
+                 QStringLiteral(", TO_CHAR(\"SEEN\", 'YYYY-MM-DD HH24:MI:SS.FF9'), \"NAME\", "
+                                "TO_CHAR(SYS_EXTRACT_UTC(\"SEEN_AT\"), "
+                                "'YYYY-MM-DD HH24:MI:SS.FF9') FROM \"VISITORS2\""));
 }
 
 void OracleTest::pagesSendTheCatalogueTexts() {

@@ -20,6 +20,7 @@ private slots:
     void malformedStringsAreRejected();
     void canConnectOpensSqliteFilesOnly();
     void sqliteIsRecognisedByItsHeader();
+    void filePathsAreToldFromOracleNames();
     void errorsCarryTheNativeCodeAndText();
     void oracleTextsAreTheDocumentedOnes();
     void tableListOfAnEmptySchema();
@@ -128,6 +129,23 @@ void SessionTest::sqliteIsRecognisedByItsHeader() {
     QVERIFY(!IsSqliteFile(QString()));
     QCOMPARE(Session(ConnectionString(text, {}, {})).dialect().kind(), Dialect::Kind::Oracle);
     QCOMPARE(Session(db.connectionString()).dialect().kind(), Dialect::Kind::Sqlite);
+}
+
+void SessionTest::filePathsAreToldFromOracleNames() {
+    for (const char* path : {"/home/ann/orders.sqlite", "/data/x", "./local", "../up", "~/db",
+                             "orders.db", "ORDERS.SQLITE3"})
+        QVERIFY2(LooksLikeFilePath(QString::fromUtf8(path)), path);
+    for (const char* name : {"KTNA", "//dbhost:1521/ORCLPDB1", "dbhost:1521/ORCL",
+                             "(DESCRIPTION=(ADDRESS=(HOST=h)(PORT=1521)))", ""})
+        QVERIFY2(!LooksLikeFilePath(QString::fromUtf8(name)), name);
+    Session gone(ConnectionString(QStringLiteral("/no/such/orders.sqlite"), {}, {}));
+    try {
+        gone.open();
+        QFAIL("a missing file should not open");
+    } catch (const DatabaseError& error) {
+        QCOMPARE(error.message(), QStringLiteral("The file /no/such/orders.sqlite does not exist "
+                                                 "or is no SQLite database."));
+    }
 }
 
 void SessionTest::errorsCarryTheNativeCodeAndText() {

@@ -188,7 +188,8 @@ void StartupTest::unusableStoreLeavesTheProgramRunning() {
         // Garbage in the file: the boxes start empty or with whatever is readable.
         QFile garbage(file);
         QVERIFY(garbage.open(QIODevice::WriteOnly));
-        garbage.write(QByteArray("\x00\xff[[[=\n\x01OracleSID", 20));
+        const char bytes[] = "\x00\xff[[[=\n\x01OracleSID";
+        garbage.write(bytes, sizeof bytes - 1);
         garbage.close();
         FakeStartup startup;
         Wizard wizard(startup.services());
