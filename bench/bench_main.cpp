@@ -3,7 +3,9 @@
 //
 //   varnolt_bench generate --db FILE --rows N [--seed S]
 //   varnolt_bench run --db FILE --table T --column C [--column C ...] --new-name N [--replace]
+//   varnolt_bench positions --rows N     (DuplicatePositions alone, on N keys)
 #include "dedupe/DuplicateRemoval.h"
+#include "dedupe/ZizEzevo.h"
 #include "oracle/ConnectionString.h"
 
 #include <QCommandLineParser>
@@ -147,6 +149,25 @@ int run(const QCommandLineParser& options) {
     return result.status == RunResult::Status::Done ? 0 : 1;
 }
 
+// Keys like a real key column: about 30% repeat an earlier key.
+int positions(qint64 rows) {
+    QRandomGenerator random(7);
+    QStringList keys;
+    keys.reserve(rows);
+    for (qint64 i = 0; i < rows; ++i)
+        keys << QStringLiteral("Customer %1, Oslo").arg(random.bounded(rows * 7 / 10));
+    QElapsedTimer clock;
+    clock.start();
+    const QList<qint64> repeats = ZizEzevo::DuplicatePositions(keys);
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    const QJsonObject line{{"keys", rows},
+                           {"repeats", repeats.size()},
+                           {"seconds", seconds},
+                           {"peak_memory_mb", peakMegabytes()}};
+    std::printf("%s\n", QJsonDocument(line).toJson(QJsonDocument::Compact).constData());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -166,6 +187,8 @@ int main(int argc, char* argv[]) {
     if (command == QStringList{"generate"} && options.isSet("db"))
         return generate(options.value("db"), options.value("rows").toLongLong(),
                         options.value("seed").toUInt());
+    if (command == QStringList{"positions"})
+        return positions(options.value("rows").toLongLong());
     if (command == QStringList{"run"} && options.isSet("db") && options.isSet("table") &&
         options.isSet("column") && options.isSet("new-name"))
         return run(options);

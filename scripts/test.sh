@@ -1,8 +1,18 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds and runs every test.
+# Installs what is missing, builds and runs every test: once as shipped, then
+# once more built with AddressSanitizer and UndefinedBehaviorSanitizer.
+#   scripts/test.sh [--quick]     (--quick leaves out the sanitizer pass)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
+
 "$root/scripts/build.sh"
-cd "$root/build"
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
+(cd "$root/build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2)
+
+if [ "${1:-}" != "--quick" ]; then
+  echo "== The same tests under AddressSanitizer and UndefinedBehaviorSanitizer =="
+  BUILD_DIR=$root/build-sanitize BUILD_TYPE=Debug "$root/scripts/build.sh" -DVARNOLT_SANITIZE=ON
+  (cd "$root/build-sanitize" &&
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2)
+fi

@@ -448,8 +448,14 @@ void ReliabilityTest::hundredRunsInOneProcessLeaveNothingBehind() {
             afterTen = residentKilobytes();
     }
     QCOMPARE(Oracle::RegisteredConnections(), connections);
+#ifndef __SANITIZE_ADDRESS__
+    // AddressSanitizer holds freed memory back on purpose; there its leak
+    // checker answers this question instead.
     const qint64 growth = residentKilobytes() - afterTen;
     QVERIFY2(growth < 8 * 1024, qPrintable(QStringLiteral("grew by %1 kB").arg(growth)));
+#else
+    Q_UNUSED(afterTen);
+#endif
 }
 
 VARNOLT_TEST_MAIN(ReliabilityTest)
