@@ -143,7 +143,7 @@ QList<qint64> DuplicateRemoval::findRepeats(Session& session, RunResult& result)
     });
     RecordSet rows(session, session.dialect().readKeys(m_inputs.newTable, m_number, m_keyValues));
     const int fields = static_cast<int>(m_inputs.columns.size());
-    RepeatFinder finder;
+    RepeatFinder finder([&] { throttle.check(); });
     QList<qint64> repeats;
     QByteArray key;
     while (rows.next()) {

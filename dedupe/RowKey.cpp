@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QtEndian>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -20,9 +21,21 @@ void appendTagged(QByteArray& key, char tag, const char* data, qsizetype size) {
     key.append(data, size);
 }
 
-void appendText(QByteArray& key, const QString& text, char tag = 'S') {
-    appendTagged(key, tag, reinterpret_cast<const char*>(text.utf16()),
-                 text.size() * static_cast<qsizetype>(sizeof(char16_t)));
+// A text is stored one byte a character when every character fits a byte, and
+// as UTF-16 otherwise; each text has exactly one form, so equal texts give
+// equal keys, and the tag keeps the two forms apart.
+void appendText(QByteArray& key, const QString& text, char narrowTag = 'L', char wideTag = 'S') {
+    const bool narrow =
+        std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() <= 0xff; });
+    if (!narrow) {
+        appendTagged(key, wideTag, reinterpret_cast<const char*>(text.utf16()),
+                     text.size() * static_cast<qsizetype>(sizeof(char16_t)));
+        return;
+    }
+    key.append(narrowTag);
+    appendRaw(key, static_cast<quint32>(text.size()));
+    for (const QChar c : text)
+        key.append(static_cast<char>(c.unicode()));
 }
 
 void appendInteger(QByteArray& key, qint64 number) {
@@ -81,7 +94,7 @@ void AppendKeyValue(QByteArray& key, const QVariant& value) {
         return;
     }
     case QMetaType::QDateTime:
-        appendText(key, value.toDateTime().toString(Qt::ISODateWithMs), 'D');
+        appendText(key, value.toDateTime().toString(Qt::ISODateWithMs), 'D', 'E');
         return;
     default:
         appendText(key, value.toString());

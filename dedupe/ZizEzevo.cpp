@@ -3,7 +3,6 @@
 #include "RepeatFinder.h"
 #include "app/Main.h"
 
-#include <QDateTime>
 #include <QHash>
 #include <QListWidget>
 
@@ -14,22 +13,25 @@ constexpr qint64 kYieldEveryMilliseconds = 20;
 constexpr unsigned kPokesPerClockRead = 256;
 } // namespace
 
-YieldThrottle::YieldThrottle(std::function<void()> yield)
-    : m_yield(std::move(yield)), m_last(QDateTime::currentMSecsSinceEpoch()) {}
+YieldThrottle::YieldThrottle(std::function<void()> yield) : m_yield(std::move(yield)) {
+    m_sinceYield.start();
+}
 
 void YieldThrottle::poke() {
-    if (!m_yield || ++m_pokes % kPokesPerClockRead != 0)
-        return;
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (now - m_last < kYieldEveryMilliseconds)
+    if (++m_pokes % kPokesPerClockRead == 0)
+        check();
+}
+
+void YieldThrottle::check() {
+    if (!m_yield || m_sinceYield.elapsed() < kYieldEveryMilliseconds)
         return;
     m_yield();
-    m_last = QDateTime::currentMSecsSinceEpoch();
+    m_sinceYield.restart();
 }
 
 QList<qint64> DuplicatePositions(const QStringList& values, const std::function<void()>& yield) {
     YieldThrottle throttle(yield);
-    RepeatFinder finder;
+    RepeatFinder finder([&] { throttle.check(); });
     QList<qint64> positions;
     for (qsizetype i = 0; i < values.size(); ++i) {
         throttle.poke();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QSet>
 #include <QStringList>
@@ -15,11 +16,14 @@ namespace ZizEzevo {
 class YieldThrottle {
 public:
     explicit YieldThrottle(std::function<void()> yield);
+    // Cheap enough for every row: reads the clock only now and then.
     void poke();
+    // Reads the clock and yields when the last yield is long enough ago.
+    void check();
 
 private:
     std::function<void()> m_yield;
-    qint64 m_last = 0;
+    QElapsedTimer m_sinceYield;
     unsigned m_pokes = 0;
 };
 

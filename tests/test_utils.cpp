@@ -52,6 +52,7 @@ private slots:
     void duplicatePositionsMatchesThePairwiseReading();
     void duplicatePositionsOnAMillionKeys();
     void repeatFinderKeepsTheLowestNumberWhateverTheOrder();
+    void repeatFinderKeepsLargeKeysWhole();
     void distinctValuesKeepsLastOccurrences();
     void removeItemsListedInRemovesEveryOccurrence();
     void removeItemsListedInKeepsOrDropsTheSelection();
@@ -169,6 +170,28 @@ void UtilsTest::repeatFinderKeepsTheLowestNumberWhateverTheOrder() {
         QCOMPARE(finder.offer(QByteArray::number(i), 100 + i), qint64(0));
     QCOMPARE(finder.offer("a", 6), qint64(6));
     QCOMPARE(finder.offer(QByteArray::number(4999), 1), qint64(5099));
+}
+
+void UtilsTest::repeatFinderKeepsLargeKeysWhole() {
+    int pulses = 0;
+    RepeatFinder finder([&] { ++pulses; });
+    // Keys that fill storage blocks unevenly, and keys larger than a block.
+    QList<QByteArray> keys;
+    for (int i = 0; i < 40; ++i)
+        keys << QByteArray(100000 + i, char('a' + i % 26));
+    keys << QByteArray(3 << 20, 'x') << QByteArray((3 << 20) + 1, 'x');
+    for (qsizetype i = 0; i < keys.size(); ++i)
+        QCOMPARE(finder.offer(keys.at(i), i + 1), qint64(0));
+    for (qsizetype i = 0; i < keys.size(); ++i)
+        QCOMPARE(finder.offer(QByteArray(keys.at(i)), 1000 + i), qint64(1000 + i));
+    QByteArray almost = keys.last();
+    almost[almost.size() - 1] = 'y';
+    QCOMPARE(finder.offer(almost, 5000), qint64(0));
+    // Growing past a few hundred thousand keys pulses while the table is rebuilt.
+    for (int i = 0; i < 300000; ++i)
+        finder.offer(QByteArray::number(i), 10000 + i);
+    QVERIFY(pulses > 0);
+    QCOMPARE(finder.distinctKeys(), qint64(keys.size() + 1 + 300000));
 }
 
 void UtilsTest::distinctValuesKeepsLastOccurrences() {
