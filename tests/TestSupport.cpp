@@ -1,7 +1,14 @@
 #include "TestSupport.h"
 
 #include "app/Messages.h"
+#include "app/PageButton.h"
 #include "app/SettingsStore.h"
+#include "app/Wizard.h"
+#include "pages/Form1.h"
+#include "pages/Form2.h"
+#include "pages/Form3.h"
+
+#include <QLineEdit>
 
 #include <QFile>
 #include <QListWidget>
@@ -81,6 +88,43 @@ MessageLog::~MessageLog() {
 
 StartupServices FakeStartup::services() {
     return {[this](const QUrl& url) { opened << url; }, [this] { return draw; }};
+}
+
+WizardDriver::WizardDriver(const TempDatabase& db)
+    : m_wizard((ClearSettings(), std::make_unique<Wizard>(m_startup.services()))),
+      wizard(*m_wizard) {
+    wizard.start();
+    wizard.form1().Text1->setText(db.path());
+}
+
+WizardDriver::~WizardDriver() = default;
+
+WizardDriver& WizardDriver::connect() {
+    wizard.form1().Check3->click();
+    return *this;
+}
+
+WizardDriver& WizardDriver::chooseTable(const QString& table) {
+    QListWidget* tables = wizard.form2().List1;
+    const QList<QListWidgetItem*> found = tables->findItems(table, Qt::MatchExactly);
+    if (found.isEmpty())
+        qFatal("no table %s on the table page", qPrintable(table));
+    tables->setCurrentItem(found.first());
+    wizard.form2().Check3->click();
+    return *this;
+}
+
+WizardDriver& WizardDriver::chooseColumns(const QStringList& columns) {
+    Form3& fields = wizard.form3();
+    for (const QString& column : columns) {
+        const QList<QListWidgetItem*> found = fields.List1->findItems(column, Qt::MatchExactly);
+        if (found.isEmpty())
+            qFatal("no column %s on the field page", qPrintable(column));
+        fields.List1->setCurrentItem(found.first());
+        fields.Check5->click();
+    }
+    fields.Check3->click();
+    return *this;
 }
 
 void ClearSettings() {

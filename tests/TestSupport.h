@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVariantList>
+#include <memory>
 
 // A SQLite database file in a folder of its own, removed with it.
 class TempDatabase {
@@ -53,6 +54,26 @@ QStringList itemsOf(const QListWidget* list);
 
 // Removes the settings file, so each test starts with an empty store.
 void ClearSettings();
+
+class Wizard;
+// A wizard driven as a user would: started with an empty store and the test
+// database's path typed into the connection page, then moved on page by page.
+class WizardDriver {
+    FakeStartup m_startup;
+    std::unique_ptr<Wizard> m_wizard;
+
+public:
+    explicit WizardDriver(const TempDatabase& db);
+    ~WizardDriver();
+    Wizard& wizard;
+
+    // "Next >" on the connection page.
+    WizardDriver& connect();
+    // Selects `table` on the table page and presses "Next >".
+    WizardDriver& chooseTable(const QString& table);
+    // Moves `columns` to the chosen list one by one and presses "Next >".
+    WizardDriver& chooseColumns(const QStringList& columns);
+};
 
 // A test main that points the settings store at a temporary folder before
 // anything reads it.

@@ -62,11 +62,8 @@ private slots:
     void randomTablesMatchAnIndependentReference();
     void existingTableIsReplacedOnlyWhenTheUserAgrees();
     void badNamesAreRefusedBeforeAnythingHappens();
-    void oddNamesWork();
     void missingColumnFailsBeforeAnyChange();
-    void failureAtAnyStepLeavesNothingBehind();
     void stoppingWhileReadingLeavesNothingBehind();
-    void resultSessionStaysOpenForTheGrid();
 };
 
 void EngineTest::workedExample() {
@@ -234,21 +231,6 @@ void EngineTest::badNamesAreRefusedBeforeAnythingHappens() {
     QCOMPARE(contents(db, QStringLiteral("VISITORS")), before);
 }
 
-void EngineTest::oddNamesWork() {
-    TempDatabase db;
-    db.exec(
-        QStringLiteral("CREATE TABLE \"my orders\"(ID, \"item name\", \"a, b\", \"select\");"
-                       "INSERT INTO \"my orders\" VALUES (1, 'Pen', 'x', 1), (2, 'Pen', 'x', 2),"
-                       "(3, 'Pen', 'y', 1)"));
-    RunResult result = runOn(db, QStringLiteral("my orders"), {"item name", "a, b"},
-                             QStringLiteral("my orders, deduplicated"));
-    QCOMPARE(result.status, RunResult::Status::Done);
-    QCOMPARE(ids(db, QStringLiteral("my orders, deduplicated")), (QStringList{"1", "3"}));
-    result = runOn(db, QStringLiteral("my orders"), {"select"}, QStringLiteral("ÆØÅ 2"));
-    QCOMPARE(result.status, RunResult::Status::Done);
-    QCOMPARE(ids(db, QStringLiteral("ÆØÅ 2")), (QStringList{"1", "2"}));
-}
-
 void EngineTest::missingColumnFailsBeforeAnyChange() {
     TempDatabase db;
     makeVisitors(db);
@@ -257,33 +239,6 @@ void EngineTest::missingColumnFailsBeforeAnyChange() {
     QCOMPARE(result.status, RunResult::Status::Failed);
     QVERIFY(result.message.startsWith(QStringLiteral("The table VISITORS has no column ZIP.")));
     QCOMPARE(tables(db), QStringList{"VISITORS"});
-}
-
-void EngineTest::failureAtAnyStepLeavesNothingBehind() {
-    TempDatabase db;
-    makeVisitors(db);
-    db.exec(QStringLiteral("CREATE TABLE V2(ID); INSERT INTO V2 VALUES (7)"));
-    const QString before = contents(db, QStringLiteral("VISITORS"));
-    for (const Point point : {Point::Open, Point::Statement, Point::Fetch}) {
-        for (int k = 1;; ++k) {
-            Oracle::FaultInjection::failAt(point, k, QStringLiteral("99"),
-                                           QStringLiteral("injected"));
-            const RunResult result =
-                runOn(db, QStringLiteral("VISITORS"), {"NAME", "CITY"}, QStringLiteral("V2"),
-                      {{}, [](const QString&) { return true; }});
-            Oracle::FaultInjection::clear();
-            if (result.status == RunResult::Status::Done)
-                break; // past the last call of this kind
-            QCOMPARE(result.status, RunResult::Status::Failed);
-            QVERIFY2(result.message.startsWith(QStringLiteral("Error 99: injected")),
-                     qPrintable(result.message));
-            QCOMPARE(contents(db, QStringLiteral("VISITORS")), before);
-            QCOMPARE(ids(db, QStringLiteral("V2")), QStringList{"7"});
-            QCOMPARE(tables(db), (QStringList{"V2", "VISITORS"}));
-        }
-        QCOMPARE(ids(db, QStringLiteral("V2")), (QStringList{"1", "2", "5"}));
-        db.exec(QStringLiteral("DROP TABLE V2; CREATE TABLE V2(ID); INSERT INTO V2 VALUES (7)"));
-    }
 }
 
 void EngineTest::stoppingWhileReadingLeavesNothingBehind() {
@@ -297,22 +252,6 @@ void EngineTest::stoppingWhileReadingLeavesNothingBehind() {
     QCOMPARE(result.status, RunResult::Status::Stopped);
     QCOMPARE(asked, 2);
     QCOMPARE(tables(db), QStringList{"BIG"});
-}
-
-void EngineTest::resultSessionStaysOpenForTheGrid() {
-    TempDatabase db;
-    makeVisitors(db);
-    const int before = Oracle::RegisteredConnections();
-    {
-        RunResult result =
-            runOn(db, QStringLiteral("VISITORS"), {"NAME"}, QStringLiteral("VISITORS2"));
-        QVERIFY(result.session);
-        QCOMPARE(Oracle::RegisteredConnections(), before + 1);
-        Oracle::RecordSet rows(*result.session,
-                               result.session->dialect().result(QStringLiteral("VISITORS2")));
-        QVERIFY(rows.next());
-    }
-    QCOMPARE(Oracle::RegisteredConnections(), before);
 }
 
 VARNOLT_TEST_MAIN(EngineTest)

@@ -19,23 +19,12 @@
 namespace {
 
 // A wizard connected to `db` and standing on the field page for `table`.
-struct FieldPageFixture {
-    FakeStartup startup;
-    Wizard wizard{startup.services()};
-
-    FieldPageFixture(const TempDatabase& db, const QString& table) {
-        ClearSettings();
-        wizard.start();
-        wizard.form1().Text1->setText(db.path());
-        wizard.form1().Check3->click();
-        choose(table);
+struct FieldPageFixture : WizardDriver {
+    FieldPageFixture(const TempDatabase& db, const QString& table) : WizardDriver(db) {
+        connect().chooseTable(table);
     }
     void choose(const QString& table) {
-        Form2& tables = wizard.form2();
-        const auto found = tables.List1->findItems(table, Qt::MatchExactly);
-        QVERIFY(!found.isEmpty());
-        tables.List1->setCurrentItem(found.first());
-        tables.Check3->click();
+        chooseTable(table);
         QVERIFY(wizard.form3().isVisible());
     }
     Form3& page() { return wizard.form3(); }

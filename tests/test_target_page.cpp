@@ -18,27 +18,14 @@
 namespace {
 
 // A wizard standing on the target page for `table` with `columns` chosen.
-struct TargetPageFixture {
-    FakeStartup startup;
-    Wizard wizard{startup.services()};
-
-    TargetPageFixture(const TempDatabase& db, const QString& table, const QStringList& columns) {
-        ClearSettings();
-        wizard.start();
-        wizard.form1().Text1->setText(db.path());
-        wizard.form1().Check3->click();
+struct TargetPageFixture : WizardDriver {
+    TargetPageFixture(const TempDatabase& db, const QString& table, const QStringList& columns)
+        : WizardDriver(db) {
+        connect();
         choose(table, columns);
     }
     void choose(const QString& table, const QStringList& columns) {
-        Form2& tables = wizard.form2();
-        tables.List1->setCurrentItem(tables.List1->findItems(table, Qt::MatchExactly).first());
-        tables.Check3->click();
-        Form3& fields = wizard.form3();
-        for (const QString& column : columns) {
-            fields.List1->setCurrentItem(fields.List1->findItems(column, Qt::MatchExactly).first());
-            fields.Check5->click();
-        }
-        fields.Check3->click();
+        chooseTable(table).chooseColumns(columns);
     }
     Form4& page() { return wizard.form4(); }
 };
