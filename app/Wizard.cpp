@@ -42,11 +42,6 @@ Form4& Wizard::form4() {
     return loadOnce(m_form4, *this);
 }
 
-bool Wizard::isLoaded(const QWidget* page) const {
-    return page && (page == m_form1.get() || page == m_form2.get() || page == m_form3.get() ||
-                    page == m_form4.get());
-}
-
 QString Wizard::connectionString() {
     const Form1& connection = form1();
     return Oracle::ConnectionString(connection.sid(), connection.user(), connection.password());

@@ -34,10 +34,8 @@ public:
     Form2& form2();
     Form3& form3();
     Form4& form4();
-    bool isLoaded(const QWidget* page) const;
     bool hasForm2() const { return m_form2 != nullptr; }
     bool hasForm3() const { return m_form3 != nullptr; }
-    bool hasForm4() const { return m_form4 != nullptr; }
 
     const StartupServices& services() const { return m_services; }
     SettingsStore& settings() { return m_settings; }

@@ -20,7 +20,6 @@ public:
     // Shows the rows of `sql`; throws DatabaseError when the query fails.
     void bind(std::shared_ptr<Session> session, const QString& sql);
     void unbind();
-    bool isBound() const { return m_session != nullptr; }
     // The rows shown, or null while unbound.
     QSqlQueryModel* model() const { return m_model.get(); }
 

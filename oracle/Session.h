@@ -33,7 +33,6 @@ public:
     void open();
     const Dialect& dialect() const { return *m_dialect; }
     QSqlDatabase database() const;
-    QString connectionName() const { return m_name; }
 
     // Runs a statement that returns no rows; throws DatabaseError.
     void execute(const QString& sql, const QVariantMap& values = {});
