@@ -11,12 +11,11 @@ demo=$root/build/demo
 if [ ! -f "$demo/demo.sqlite" ]; then
   "$root/scripts/make-demo-db.sh" "$demo/demo.sqlite"
 fi
+# Written anew each time, so the demo finds its database even after the
+# checkout has moved.
 mkdir -p "$demo/config"
-if [ ! -f "$demo/config/Kestrelby.ini" ]; then
-  printf '[Varnolt]\nOracleSID=%s\nOracleUser=\nOraclePassword=\n' "$demo/demo.sqlite" \
-    > "$demo/config/Kestrelby.ini"
-  chmod 600 "$demo/config/Kestrelby.ini"
-fi
+(umask 077 && printf '[Varnolt]\nOracleSID=%s\nOracleUser=\nOraclePassword=\n' \
+  "$demo/demo.sqlite" > "$demo/config/Kestrelby.ini")
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
   echo "No display is set here: run 'xvfb-run -a $0' to start the demo on a virtual one." >&2
   exit 1
