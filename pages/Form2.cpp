@@ -53,10 +53,9 @@ void Form2::Check3_Click() {
         return;
     }
     runBusy([this, row] {
-        auto session = std::make_shared<Oracle::Session>(m_wizard.connectionString());
-        session->open();
-        m_wizard.selectedTable = List1->item(row)->text();
-        PrepareFieldPage(m_wizard, m_wizard.selectedTable, std::move(session));
+        const QString table = List1->item(row)->text();
+        PrepareFieldPage(m_wizard, table);
+        m_wizard.selectedTable = table;
         m_wizard.go(m_wizard.form3(), *this);
     });
 }

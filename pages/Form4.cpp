@@ -62,9 +62,7 @@ void Form4::Check2_Click() {
     if (m_running)
         return;
     runAction([this] {
-        auto session = std::make_shared<Oracle::Session>(m_wizard.connectionString());
-        session->open();
-        PrepareFieldPage(m_wizard, m_wizard.selectedTable, std::move(session));
+        PrepareFieldPage(m_wizard, m_wizard.selectedTable);
         m_wizard.go(m_wizard.form3(), *this);
     });
 }

@@ -8,8 +8,9 @@
 
 #include <QListWidget>
 
-void PrepareFieldPage(Wizard& wizard, const QString& table,
-                      std::shared_ptr<Oracle::Session> session) {
+void PrepareFieldPage(Wizard& wizard, const QString& table) {
+    auto session = std::make_shared<Oracle::Session>(wizard.connectionString());
+    session->open();
     Form3& fields = wizard.form3();
     fields.List1->clear();
     fields.preview().unbind();

@@ -68,6 +68,12 @@ QStringList TempDatabase::column(const QString& sql) const {
     return values;
 }
 
+void MakeVisitors(const TempDatabase& db) {
+    db.exec(QStringLiteral("CREATE TABLE VISITORS (ID INTEGER, NAME TEXT, CITY TEXT);"
+                           "INSERT INTO VISITORS VALUES (1, 'Ann', 'Oslo'), (2, 'Bob', NULL),"
+                           "(3, 'Ann', 'Oslo'), (4, 'Bob', NULL), (5, 'ann', 'Oslo')"));
+}
+
 MessageLog::MessageLog() {
     Messages::setHandlers([this](const QString& text) { shown << text; },
                           [this](const QString& text) {

@@ -30,6 +30,10 @@ private:
     QString m_connection;
 };
 
+// The five-row example table VISITORS (ID, NAME, CITY): on NAME and CITY,
+// rows 3 and 4 repeat rows 1 and 2, and row 5 differs in letter case.
+void MakeVisitors(const TempDatabase& db);
+
 // Records the messages the program shows and answers its questions.
 class MessageLog {
 public:

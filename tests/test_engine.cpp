@@ -40,12 +40,6 @@ QString contents(const TempDatabase& db, const QString& table) {
     return rows.join(QLatin1Char('\n'));
 }
 
-void makeVisitors(const TempDatabase& db) {
-    db.exec(QStringLiteral("CREATE TABLE VISITORS (ID INTEGER, NAME TEXT, CITY TEXT);"
-                           "INSERT INTO VISITORS VALUES (1, 'Ann', 'Oslo'), (2, 'Bob', NULL),"
-                           "(3, 'Ann', 'Oslo'), (4, 'Bob', NULL), (5, 'ann', 'Oslo')"));
-}
-
 } // namespace
 
 class EngineTest : public QObject {
@@ -68,7 +62,7 @@ private slots:
 
 void EngineTest::workedExample() {
     TempDatabase db;
-    makeVisitors(db);
+    MakeVisitors(db);
     const QString before = contents(db, QStringLiteral("VISITORS"));
     const RunResult result =
         runOn(db, QStringLiteral("VISITORS"), {"NAME", "CITY"}, QStringLiteral("VISITORS2"));
@@ -190,7 +184,7 @@ void EngineTest::randomTablesMatchAnIndependentReference() {
 
 void EngineTest::existingTableIsReplacedOnlyWhenTheUserAgrees() {
     TempDatabase db;
-    makeVisitors(db);
+    MakeVisitors(db);
     db.exec(QStringLiteral("CREATE TABLE KEEP(ID); INSERT INTO KEEP VALUES (42)"));
     QStringList questions;
     RunCallbacks no{{}, [&](const QString& q) {
@@ -216,7 +210,7 @@ void EngineTest::existingTableIsReplacedOnlyWhenTheUserAgrees() {
 
 void EngineTest::badNamesAreRefusedBeforeAnythingHappens() {
     TempDatabase db;
-    makeVisitors(db);
+    MakeVisitors(db);
     const QString before = contents(db, QStringLiteral("VISITORS"));
     const QStringList names{"", "VISITORS", "visitors", "A\"B"};
     for (const QString& name : names) {
@@ -233,7 +227,7 @@ void EngineTest::badNamesAreRefusedBeforeAnythingHappens() {
 
 void EngineTest::missingColumnFailsBeforeAnyChange() {
     TempDatabase db;
-    makeVisitors(db);
+    MakeVisitors(db);
     const RunResult result =
         runOn(db, QStringLiteral("VISITORS"), {"NAME", "ZIP"}, QStringLiteral("V2"));
     QCOMPARE(result.status, RunResult::Status::Failed);

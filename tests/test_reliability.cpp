@@ -30,12 +30,6 @@ namespace {
 const QString kInjected = QStringLiteral("Error 99: injected");
 const QString kDeduplicated = QStringLiteral("3:1'Ann''Oslo'|2'Bob'NULL|5'ann''Oslo'");
 
-void makeVisitors(const TempDatabase& db) {
-    db.exec(QStringLiteral("CREATE TABLE VISITORS (ID INTEGER, NAME TEXT, CITY TEXT);"
-                           "INSERT INTO VISITORS VALUES (1, 'Ann', 'Oslo'), (2, 'Bob', NULL),"
-                           "(3, 'Ann', 'Oslo'), (4, 'Bob', NULL), (5, 'ann', 'Oslo')"));
-}
-
 QString checksum(const TempDatabase& db, const QString& table) {
     return db
         .column(QStringLiteral("SELECT count(*) || ':' || group_concat(quote(ID) || quote(NAME) "
@@ -103,7 +97,7 @@ private slots:
 
 void ReliabilityTest::connectingFailsQuietlyOrWithTheFixedMessage() {
     TempDatabase db;
-    makeVisitors(db);
+    MakeVisitors(db);
     int failures = 0;
     // The start-up connect fails silently and leaves the connection page up.
     failEverywhere([&] { ClearSettings(), SettingsStore().write(SettingsStore::kSid, db.path()); },
@@ -137,7 +131,7 @@ void ReliabilityTest::connectingFailsQuietlyOrWithTheFixedMessage() {
 
 void ReliabilityTest::tablePageFailuresLeaveAUsablePage() {
     TempDatabase db;
-    makeVisitors(db);
+    MakeVisitors(db);
     const QString before = checksum(db, QStringLiteral("VISITORS"));
     std::unique_ptr<Run> run;
     MessageLog messages;
@@ -175,7 +169,7 @@ void ReliabilityTest::tablePageFailuresLeaveAUsablePage() {
 
 void ReliabilityTest::fieldPagePreparationFailuresFromBothPages() {
     TempDatabase db;
-    makeVisitors(db);
+    MakeVisitors(db);
     std::unique_ptr<Run> run;
     MessageLog messages;
     int failures = 0;
@@ -195,7 +189,7 @@ void ReliabilityTest::fieldPagePreparationFailuresFromBothPages() {
 
 void ReliabilityTest::finishFailsAtEveryStepWithoutTouchingTheSource() {
     TempDatabase db;
-    makeVisitors(db);
+    MakeVisitors(db);
     const QString before = checksum(db, QStringLiteral("VISITORS"));
     std::unique_ptr<Run> run;
     MessageLog messages;
@@ -236,7 +230,7 @@ void ReliabilityTest::finishFailsAtEveryStepWithoutTouchingTheSource() {
 
 void ReliabilityTest::lockedDatabaseIsWaitedForThenReported() {
     TempDatabase db;
-    makeVisitors(db);
+    MakeVisitors(db);
     db.exec(QStringLiteral("BEGIN EXCLUSIVE; INSERT INTO VISITORS VALUES (9, 'x', 'y')"));
     QElapsedTimer clock;
     clock.start();
@@ -254,7 +248,7 @@ void ReliabilityTest::lockedDatabaseIsWaitedForThenReported() {
 
 void ReliabilityTest::fileOrTableRemovedAfterListing() {
     TempDatabase db;
-    makeVisitors(db);
+    MakeVisitors(db);
     db.exec(QStringLiteral("CREATE TABLE GONE(X)"));
     Run run(db, 2);
     MessageLog messages;

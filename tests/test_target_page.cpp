@@ -30,12 +30,6 @@ struct TargetPageFixture : WizardDriver {
     Form4& page() { return wizard.form4(); }
 };
 
-void makeVisitors(const TempDatabase& db) {
-    db.exec(QStringLiteral("CREATE TABLE VISITORS (ID INTEGER, NAME TEXT, CITY TEXT);"
-                           "INSERT INTO VISITORS VALUES (1, 'Ann', 'Oslo'), (2, 'Bob', NULL),"
-                           "(3, 'Ann', 'Oslo'), (4, 'Bob', NULL), (5, 'ann', 'Oslo')"));
-}
-
 void makeBig(const TempDatabase& db) {
     db.exec(QStringLiteral("CREATE TABLE BIG(ID, A);"
                            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
@@ -73,7 +67,7 @@ void TargetPageTest::proposalsFollowTheLastCharacter() {
 
 void TargetPageTest::finishMakesTheTableAndShowsIt() {
     TempDatabase db;
-    makeVisitors(db);
+    MakeVisitors(db);
     MessageLog messages;
     TargetPageFixture f(db, QStringLiteral("VISITORS"), {"NAME", "CITY"});
     Form4& page = f.page();
@@ -92,7 +86,7 @@ void TargetPageTest::finishMakesTheTableAndShowsIt() {
 
 void TargetPageTest::exitSurvivesGoingBackAndEndsTheProgram() {
     TempDatabase db;
-    makeVisitors(db);
+    MakeVisitors(db);
     MessageLog messages;
     TargetPageFixture f(db, QStringLiteral("VISITORS"), {"NAME"});
     QSignalSpy ended(&f.wizard, &Wizard::ended);
@@ -113,7 +107,7 @@ void TargetPageTest::exitSurvivesGoingBackAndEndsTheProgram() {
 
 void TargetPageTest::nameSurvivesGoingBackToAnotherTable() {
     TempDatabase db;
-    makeVisitors(db);
+    MakeVisitors(db);
     db.exec(QStringLiteral("CREATE TABLE OTHER(NAME)"));
     TargetPageFixture f(db, QStringLiteral("VISITORS"), {"NAME"});
     f.page().Text1->setText(QStringLiteral("MY_COPY"));
@@ -126,7 +120,7 @@ void TargetPageTest::nameSurvivesGoingBackToAnotherTable() {
 
 void TargetPageTest::refusalsAndDeclinesLeaveThePageReady() {
     TempDatabase db;
-    makeVisitors(db);
+    MakeVisitors(db);
     db.exec(QStringLiteral("CREATE TABLE TAKEN(X)"));
     MessageLog messages;
     TargetPageFixture f(db, QStringLiteral("VISITORS"), {"NAME"});
@@ -189,7 +183,7 @@ void TargetPageTest::cancelDuringARunLeavesNothingBehind() {
 
 void TargetPageTest::minimizedWindowIsRestoredWhenDone() {
     TempDatabase db;
-    makeVisitors(db);
+    MakeVisitors(db);
     MessageLog messages;
     TargetPageFixture f(db, QStringLiteral("VISITORS"), {"NAME"});
     f.page().setWindowState(Qt::WindowMinimized);
