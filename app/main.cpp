@@ -1,4 +1,4 @@
-#include "Wizard.h"
+#include "pages/Wizard.h"
 
 #include <QApplication>
 #include <QGuiApplication>

@@ -4,9 +4,8 @@
 //   varnolt_bench generate --db FILE --rows N [--seed S]
 //   varnolt_bench run --db FILE --table T --column C [--column C ...] --new-name N [--replace]
 //   varnolt_bench positions --rows N     (DuplicatePositions alone, on N keys)
-#include "dedupe/DuplicateRemoval.h"
-#include "dedupe/ZizEzevo.h"
-#include "oracle/ConnectionString.h"
+#include "engine/DuplicatePositions.h"
+#include "engine/DuplicateRemoval.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -121,13 +120,14 @@ double peakMegabytes() {
 }
 
 int run(const QCommandLineParser& options) {
-    const RunInputs inputs{Oracle::ConnectionString(options.value("db"), {}, {}),
-                           options.value("table"), options.values("column"),
+    const RunInputs inputs{{options.value("db"), {}, {}},
+                           options.value("table"),
+                           options.values("column"),
                            options.value("new-name")};
     const bool replace = options.isSet("replace");
     QElapsedTimer sinceYield;
     qint64 longestGap = 0;
-    RunCallbacks callbacks{[&] {
+    RunCallbacks callbacks{[&](const Progress&) {
                                if (sinceYield.isValid())
                                    longestGap = std::max(longestGap, sinceYield.elapsed());
                                sinceYield.start();
@@ -141,7 +141,7 @@ int run(const QCommandLineParser& options) {
 
     QJsonObject line{
         {"status", static_cast<int>(result.status)}, {"rows_read", result.rowsRead},
-        {"rows_deleted", result.rowsDeleted},        {"seconds", seconds},
+        {"rows_removed", result.rowsRemoved},        {"seconds", seconds},
         {"peak_memory_mb", peakMegabytes()},         {"longest_yield_gap_ms", longestGap}};
     if (!result.message.isEmpty())
         line.insert("message", result.message);
@@ -158,7 +158,7 @@ int positions(qint64 rows) {
         keys << QStringLiteral("Customer %1, Oslo").arg(random.bounded(rows * 7 / 10));
     QElapsedTimer clock;
     clock.start();
-    const QList<qint64> repeats = ZizEzevo::DuplicatePositions(keys);
+    const QList<qint64> repeats = DuplicatePositions(keys);
     const double seconds = clock.nsecsElapsed() / 1e9;
     const QJsonObject line{{"keys", rows},
                            {"repeats", repeats.size()},

@@ -1,14 +1,13 @@
 #include "Form1.h"
 
 #include "Form2.h"
-#include "app/AsteriskPasswordStyle.h"
-#include "app/MakerPage.h"
-#include "app/Messages.h"
-#include "app/PageButton.h"
-#include "app/SelectAllOnFocus.h"
-#include "app/Wizard.h"
-#include "oracle/Catalogue.h"
-#include "oracle/DatabaseError.h"
+#include "MakerPage.h"
+#include "Wizard.h"
+#include "db/Catalogue.h"
+#include "ui/AsteriskPasswordStyle.h"
+#include "ui/Messages.h"
+#include "ui/PageButton.h"
+#include "ui/SelectAllOnFocus.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -31,7 +30,7 @@ const QString Form1::kSidHelp = QStringLiteral(
 const QString Form1::kLobNote =
     QStringLiteral("This software does not support the CLOB and NLOB data type in Oracle.");
 
-Form1::Form1(Wizard& wizard) : WizardPage(wizard, 5880, 3060) {
+Form1::Form1(Wizard& wizard) : WizardPage(5880, 3060), m_wizard(wizard) {
     setWindowTitle(QStringLiteral("Setup Connections"));
     Label5 = addLabel(QStringLiteral(" Please provide the login information for your Oracle "
                                      "database."),
@@ -79,16 +78,6 @@ QLineEdit* Form1::addTextBox(int left, int top, int width, int height, const QSt
     return box;
 }
 
-QString Form1::sid() const {
-    return Text1->text();
-}
-QString Form1::user() const {
-    return Text2->text();
-}
-QString Form1::password() const {
-    return Text3->text();
-}
-
 void Form1::Form_Load() {
     loadCommon(windowTitle());
     MaybeShowMakerPage(m_wizard.services());
@@ -96,14 +85,14 @@ void Form1::Form_Load() {
     Text1->setText(store.read(SettingsStore::kSid));
     Text2->setText(store.read(SettingsStore::kUser));
     Text3->setText(store.read(SettingsStore::kPassword));
-    if (Oracle::CanConnect(m_wizard.connectionString())) {
+    if (Db::CanConnect(m_wizard.connectionData())) {
         m_autoConnected = true;
         m_wizard.go(m_wizard.form2(), *this);
     }
 }
 
 void Form1::Check3_Click() {
-    if (!Oracle::CanConnect(m_wizard.connectionString()))
+    if (!Db::CanConnect(m_wizard.connectionData()))
         return;
     Form2& tables = m_wizard.form2();
     m_wizard.go(tables, *this);
@@ -112,13 +101,7 @@ void Form1::Check3_Click() {
 
 void Form1::Check5_Click() {
     setPointer(Pointer::Busy);
-    bool connected = false;
-    try {
-        Oracle::Session session(m_wizard.connectionString());
-        session.open();
-        connected = true;
-    } catch (const Oracle::DatabaseError&) {
-    }
+    const bool connected = Db::CanConnect(m_wizard.connectionData());
     Messages::show(connected ? QStringLiteral("Connection successful.")
                              : QStringLiteral("Could not connect. Please check with your "
                                               "administrator."));

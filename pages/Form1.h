@@ -1,6 +1,8 @@
 #pragma once
 
-#include "app/WizardPage.h"
+#include "ui/WizardPage.h"
+
+class Wizard;
 
 class QLabel;
 class QLineEdit;
@@ -22,10 +24,6 @@ public:
     // Whether the load step's connect went on to the table page.
     bool autoConnected() const { return m_autoConnected; }
 
-    QString sid() const;
-    QString user() const;
-    QString password() const;
-
     QLabel* Label1;
     QLabel* Label2;
     QLabel* Label4;
@@ -33,13 +31,13 @@ public:
     QLineEdit* Text1;
     QLineEdit* Text2;
     QLineEdit* Text3;
-    PageButton* Check1;
-    PageButton* Check2;
-    PageButton* Check3;
-    PageButton* Check4;
-    PageButton* Check5;
-    PageButton* Check6;
-    PageButton* Check7;
+    PageButton* Check1; // "Cancel"
+    PageButton* Check2; // "< Back"
+    PageButton* Check3; // "Next >"
+    PageButton* Check4; // "Finish"
+    PageButton* Check5; // "Test Connection"
+    PageButton* Check6; // "Help"
+    PageButton* Check7; // "?"
 
 private:
     void Check3_Click();
@@ -49,4 +47,5 @@ private:
     QLineEdit* addTextBox(int left, int top, int width, int height, const QString& key);
 
     bool m_autoConnected = false;
+    Wizard& m_wizard;
 };

@@ -2,17 +2,16 @@
 
 #include "Form1.h"
 #include "Form3.h"
-#include "PrepareFieldPage.h"
-#include "app/Main.h"
-#include "app/Messages.h"
-#include "app/PageButton.h"
-#include "app/Wizard.h"
-#include "oracle/Catalogue.h"
+#include "Wizard.h"
+#include "db/Catalogue.h"
+#include "ui/Lists.h"
+#include "ui/Messages.h"
+#include "ui/PageButton.h"
 
 #include <QLabel>
 #include <QListWidget>
 
-Form2::Form2(Wizard& wizard) : WizardPage(wizard, 5880, 2685) {
+Form2::Form2(Wizard& wizard) : WizardPage(5880, 2685), m_wizard(wizard) {
     Label1 = addLabel(QStringLiteral(" Which table do you want to search for duplicate field "
                                      "values?"),
                       240, 120, 5415, 255);
@@ -37,24 +36,24 @@ Form2::Form2(Wizard& wizard) : WizardPage(wizard, 5880, 2685) {
 void Form2::Form_Load() {
     loadCommon(QStringLiteral("Varnolt"));
     runBusy([this] {
-        Oracle::Session session(m_wizard.connectionString());
+        Db::Session session(m_wizard.connectionData());
         session.open();
         List1->clear();
-        List1->addItems(Oracle::TableList(session, m_wizard.throttledYield()));
+        List1->addItems(Db::TableList(session, m_wizard.keepGoing()));
         if (List1->count() > 0)
             List1->setCurrentRow(0);
     });
 }
 
 void Form2::Check3_Click() {
-    const int row = Main::SelectedRow(List1);
+    const int row = Ui::SelectedRow(List1);
     if (row < 0) {
         Messages::show(QStringLiteral("Please select a table"));
         return;
     }
     runBusy([this, row] {
         const QString table = List1->item(row)->text();
-        PrepareFieldPage(m_wizard, table);
+        m_wizard.form3().PrepareFieldPage(table);
         m_wizard.selectedTable = table;
         m_wizard.go(m_wizard.form3(), *this);
     });

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "app/WizardPage.h"
+#include "ui/WizardPage.h"
+
+class Wizard;
 
 class QLabel;
 class QListWidget;
@@ -18,11 +20,12 @@ public:
 
     QLabel* Label1;
     QListWidget* List1;
-    PageButton* Check1;
-    PageButton* Check2;
-    PageButton* Check3;
-    PageButton* Check4;
+    PageButton* Check1; // "Cancel"
+    PageButton* Check2; // "< Back"
+    PageButton* Check3; // "Next >"
+    PageButton* Check4; // "Finish"
 
 private:
     void Check3_Click();
+    Wizard& m_wizard;
 };

@@ -2,23 +2,24 @@
 
 #include "Form2.h"
 #include "Form4.h"
-#include "app/Main.h"
-#include "app/Messages.h"
-#include "app/PageButton.h"
-#include "app/Wizard.h"
-#include "oracle/GridSource.h"
+#include "Wizard.h"
+#include "db/Catalogue.h"
+#include "ui/GridSource.h"
+#include "ui/Lists.h"
+#include "ui/Messages.h"
+#include "ui/PageButton.h"
 
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QTableView>
 
-Form3::Form3(Wizard& wizard) : WizardPage(wizard, 5880, 5100) {
+Form3::Form3(Wizard& wizard) : WizardPage(5880, 5100), m_wizard(wizard) {
     Label2 = addLabel(QStringLiteral(" Preview:"), 240, 120, 3855, 255);
     DataGrid1 = new QTableView(this);
     DataGrid1->setGeometry(twips(120, 480, 5640, 1360));
     DataGrid1->verticalHeader()->setDefaultSectionSize(pixels(255));
-    m_preview = std::make_unique<Oracle::GridSource>(DataGrid1);
+    m_preview = std::make_unique<Ui::GridSource>(DataGrid1);
     Label2->setBuddy(DataGrid1);
     Label1 = addLabel(QStringLiteral(" Which fields contain duplicate information?"), 240, 2040,
                       4695, 255);
@@ -64,6 +65,23 @@ void Form3::Form_Load() {
     loadCommon(QStringLiteral("Varnolt"));
 }
 
+void Form3::PrepareFieldPage(const QString& table) {
+    auto session = std::make_shared<Db::Session>(m_wizard.connectionData());
+    session->open();
+    List1->clear();
+    m_preview->unbind();
+    const QString preview = session->dialect().preview(table);
+    const QStringList columns = Db::ColumnList(*session, table, m_wizard.keepGoing());
+    m_preview->bind(std::move(session), preview);
+    List1->addItems(columns);
+    Ui::RemoveItemsListedIn(List1, List2);
+    // The buttons and the selection follow the list as it is once the chosen
+    // columns are out of it.
+    refreshButtons();
+    if (List1->count() > 0)
+        List1->setCurrentRow(0);
+}
+
 void Form3::refreshButtons() {
     const bool available = List1->count() > 0;
     Check5->setEnabled(available);
@@ -75,14 +93,14 @@ void Form3::refreshButtons() {
 }
 
 void Form3::moveSelected(QListWidget* from, QListWidget* to, bool complain) {
-    const int row = Main::SelectedRow(from);
+    const int row = Ui::SelectedRow(from);
     if (row < 0) {
         if (complain)
             Messages::show(QStringLiteral("Please select a field first."));
         return;
     }
     to->addItem(from->item(row)->text());
-    Main::RemoveListItem(from, row);
+    Ui::RemoveListItem(from, row);
     refreshButtons();
 }
 
@@ -97,7 +115,6 @@ void Form3::Check3_Click() {
     QStringList chosen;
     for (int row = 0; row < List2->count(); ++row)
         chosen << List2->item(row)->text();
-    m_wizard.selectedFieldList = chosen;
-    m_wizard.selectedFields = chosen.join(QStringLiteral(", "));
+    m_wizard.selectedFields = chosen;
     m_wizard.go(m_wizard.form4(), *this);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "app/WizardPage.h"
+#include "ui/WizardPage.h"
+
+class Wizard;
 
 #include <memory>
 
@@ -9,7 +11,7 @@ class QListWidget;
 class QTableView;
 class PageButton;
 
-namespace Oracle {
+namespace Ui {
 class GridSource;
 }
 
@@ -22,31 +24,36 @@ public:
     ~Form3() override;
 
     void Form_Load();
-    // ">" and ">>" while columns are available, "<", "<<" and "Next >" while
-    // columns are chosen.
-    void refreshButtons();
-    Oracle::GridSource& preview() { return *m_preview; }
+    // Fills the page for `table` on a session of its own: the preview grid
+    // and the list of available columns, less the columns already chosen.
+    // Shows no page. Throws DatabaseError.
+    void PrepareFieldPage(const QString& table);
+    Ui::GridSource& preview() { return *m_preview; }
 
     QLabel* Label1;
     QLabel* Label2;
     QTableView* DataGrid1;
     QListWidget* List1;
     QListWidget* List2;
-    PageButton* Check1;
-    PageButton* Check2;
-    PageButton* Check3;
-    PageButton* Check5;
-    PageButton* Check6;
-    PageButton* Check7;
-    PageButton* Check8;
-    PageButton* Check10;
+    PageButton* Check1;  // "Cancel"
+    PageButton* Check2;  // "< Back"
+    PageButton* Check3;  // "Next >"
+    PageButton* Check5;  // ">"
+    PageButton* Check6;  // ">>"
+    PageButton* Check7;  // "<"
+    PageButton* Check8;  // "<<"
+    PageButton* Check10; // "Finish"
 
 private:
+    // ">" and ">>" while columns are available, "<", "<<" and "Next >" while
+    // columns are chosen.
+    void refreshButtons();
     // Moves the selected item of `from` to the end of `to`; with no selection
     // it says so when `complain`, and changes nothing.
     void moveSelected(QListWidget* from, QListWidget* to, bool complain);
     void moveAll(QListWidget* from, QListWidget* to);
     void Check3_Click();
 
-    std::unique_ptr<Oracle::GridSource> m_preview;
+    std::unique_ptr<Ui::GridSource> m_preview;
+    Wizard& m_wizard;
 };

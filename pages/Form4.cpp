@@ -1,14 +1,12 @@
 #include "Form4.h"
 
 #include "Form3.h"
-#include "PrepareFieldPage.h"
-#include "app/Messages.h"
-#include "app/PageButton.h"
-#include "app/Wizard.h"
-#include "dedupe/DuplicateRemoval.h"
-#include "oracle/GridSource.h"
+#include "Wizard.h"
+#include "engine/DuplicateRemoval.h"
+#include "ui/GridSource.h"
+#include "ui/Messages.h"
+#include "ui/PageButton.h"
 
-#include <QCoreApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,7 +16,7 @@ namespace {
 const QString kExit = QStringLiteral("Exit");
 } // namespace
 
-Form4::Form4(Wizard& wizard) : WizardPage(wizard, 5880, 4350) {
+Form4::Form4(Wizard& wizard) : WizardPage(5880, 4350), m_wizard(wizard) {
     Label1 = addLabel(QStringLiteral(" You are about to create a new table with duplicates records "
                                      "(rows) removed except for the first. Please choose a name "
                                      "for this table:"),
@@ -36,7 +34,7 @@ Form4::Form4(Wizard& wizard) : WizardPage(wizard, 5880, 4350) {
     DataGrid1->setGeometry(twips(120, 2160, 5640, 2055));
     DataGrid1->verticalHeader()->setDefaultSectionSize(pixels(255));
     DataGrid1->setAccessibleName(QStringLiteral("New table"));
-    m_result = std::make_unique<Oracle::GridSource>(DataGrid1);
+    m_result = std::make_unique<Ui::GridSource>(DataGrid1);
     chainTabOrder({Text1, Check1, Check4, Check2, DataGrid1, Check3});
     setHoverRule(DataGrid1, HoverRule::None);
     armHover();
@@ -48,11 +46,6 @@ Form4::Form4(Wizard& wizard) : WizardPage(wizard, 5880, 4350) {
 
 Form4::~Form4() = default;
 
-QString Form4::ProposedName(const QString& sourceTable) {
-    return sourceTable +
-           (sourceTable.endsWith(QLatin1Char('2')) ? QStringLiteral("Two") : QStringLiteral("2"));
-}
-
 void Form4::Form_Load() {
     loadCommon(QStringLiteral("Varnolt"));
     Text1->setText(ProposedName(m_wizard.selectedTable));
@@ -62,7 +55,7 @@ void Form4::Check2_Click() {
     if (m_running)
         return;
     runAction([this] {
-        PrepareFieldPage(m_wizard, m_wizard.selectedTable);
+        m_wizard.form3().PrepareFieldPage(m_wizard.selectedTable);
         m_wizard.go(m_wizard.form3(), *this);
     });
 }
@@ -80,12 +73,10 @@ void Form4::Check4_Click() {
     // SQLite run from committing; the field page fills it again on the way back.
     m_wizard.form3().preview().unbind();
 
-    RunInputs inputs{m_wizard.connectionString(), m_wizard.selectedTable,
-                     m_wizard.selectedFieldList, Text1->text()};
-    RunCallbacks callbacks{[this] {
-                               QCoreApplication::processEvents();
-                               return !m_wizard.isEnding();
-                           },
+    RunInputs inputs{m_wizard.connectionData(), m_wizard.selectedTable, m_wizard.selectedFields,
+                     Text1->text()};
+    const KeepGoing keepGoing = m_wizard.keepGoing();
+    RunCallbacks callbacks{[keepGoing](const Progress&) { return keepGoing(); },
                            [](const QString& question) { return Messages::ask(question); }};
     const RunResult result = DuplicateRemoval(inputs, callbacks).run();
     m_running = false;
@@ -95,7 +86,10 @@ void Form4::Check4_Click() {
 void Form4::finishRun(const RunResult& result) {
     if (result.status == RunResult::Status::Done) {
         runAction([&] {
-            m_result->bind(result.session, result.session->dialect().result(Text1->text()));
+            auto session = std::make_shared<Db::Session>(m_wizard.connectionData());
+            session->open();
+            const QString sql = session->dialect().result(Text1->text());
+            m_result->bind(std::move(session), sql);
         });
         Check4->setText(kExit);
         Check4->setAccessibleName(kExit);

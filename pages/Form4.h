@@ -1,6 +1,8 @@
 #pragma once
 
-#include "app/WizardPage.h"
+#include "ui/WizardPage.h"
+
+class Wizard;
 
 #include <memory>
 
@@ -10,7 +12,7 @@ class QTableView;
 class PageButton;
 struct RunResult;
 
-namespace Oracle {
+namespace Ui {
 class GridSource;
 }
 
@@ -21,26 +23,25 @@ public:
     explicit Form4(Wizard& wizard);
     ~Form4() override;
 
-    // Proposes the new name: the source table's name followed by "2", or by
-    // "Two" when it already ends in "2".
+    // Proposes the new name (ProposedName).
     void Form_Load();
-    static QString ProposedName(const QString& sourceTable);
     bool isRunning() const { return m_running; }
-    Oracle::GridSource& result() { return *m_result; }
+    Ui::GridSource& result() { return *m_result; }
 
     QLabel* Label1;
     QLineEdit* Text1;
     QTableView* DataGrid1;
-    PageButton* Check1;
-    PageButton* Check2;
-    PageButton* Check3;
-    PageButton* Check4;
+    PageButton* Check1; // "Cancel"
+    PageButton* Check2; // "< Back"
+    PageButton* Check3; // "Next >"
+    PageButton* Check4; // "Finish", after a run "Exit"
 
 private:
     void Check2_Click();
     void Check4_Click();
     void finishRun(const RunResult& result);
 
-    std::unique_ptr<Oracle::GridSource> m_result;
+    std::unique_ptr<Ui::GridSource> m_result;
     bool m_running = false;
+    Wizard& m_wizard;
 };

@@ -2,13 +2,13 @@
 // colours, tab order, and the pointer under the mouse.
 #include "TestSupport.h"
 
-#include "app/HandCursor.h"
-#include "app/PageButton.h"
-#include "app/Wizard.h"
 #include "pages/Form1.h"
 #include "pages/Form2.h"
 #include "pages/Form3.h"
 #include "pages/Form4.h"
+#include "pages/Wizard.h"
+#include "ui/HandCursor.h"
+#include "ui/PageButton.h"
 
 #include <QFile>
 #include <QFontInfo>

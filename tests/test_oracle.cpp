@@ -3,14 +3,14 @@
 #include "FakeOracle.h"
 #include "TestSupport.h"
 
-#include "app/PageButton.h"
-#include "app/Wizard.h"
-#include "dedupe/DuplicateRemoval.h"
-#include "oracle/Catalogue.h"
-#include "oracle/DatabaseError.h"
+#include "db/Catalogue.h"
+#include "db/DatabaseError.h"
+#include "engine/DuplicateRemoval.h"
 #include "pages/Form1.h"
 #include "pages/Form2.h"
 #include "pages/Form3.h"
+#include "pages/Wizard.h"
+#include "ui/PageButton.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -24,8 +24,8 @@ const QString kColumnTypes =
                    "TABLE_NAME=:table_name ORDER BY COLUMN_ID");
 const QString kMarker = QStringLiteral("\"TEMP_COLUMN_CREATED_BY_QUORVEN\"");
 
-QString oracle(const QString& password = FakeOracle::kPassword) {
-    return Oracle::ConnectionString(QStringLiteral("KTNA"), QStringLiteral("SCOTT"), password);
+Db::ConnectionData oracle(const QString& password = FakeOracle::kPassword) {
+    return {QStringLiteral("KTNA"), QStringLiteral("SCOTT"), password};
 }
 
 QVariant null() {
@@ -73,13 +73,13 @@ private slots:
 };
 
 void OracleTest::canConnectFollowsTheLogon() {
-    QVERIFY(Oracle::CanConnect(oracle()));
-    QVERIFY(!Oracle::CanConnect(oracle(QStringLiteral("wrong"))));
-    Oracle::Session session(oracle(QStringLiteral("wrong")));
+    QVERIFY(Db::CanConnect(oracle()));
+    QVERIFY(!Db::CanConnect(oracle(QStringLiteral("wrong"))));
+    Db::Session session(oracle(QStringLiteral("wrong")));
     try {
         session.open();
         QFAIL("the logon should have failed");
-    } catch (const Oracle::DatabaseError& error) {
+    } catch (const Db::DatabaseError& error) {
         QCOMPARE(error.message(), QStringLiteral("Error 1017: ORA-01017: invalid "
                                                  "username/password; logon denied"));
     }
@@ -94,7 +94,7 @@ void OracleTest::workedExampleSendsTheDocumentedStatements() {
             .run();
     QCOMPARE(result.status, RunResult::Status::Done);
     QCOMPARE(result.rowsRead, qint64(5));
-    QCOMPARE(result.rowsDeleted, qint64(2));
+    QCOMPARE(result.rowsRemoved, qint64(2));
     const QStringList expected{
         kColumnTypes + QStringLiteral("; binds: VISITORS"),
         QStringLiteral("SELECT \"NAME\", \"CITY\" FROM \"VISITORS\" WHERE 1 = 0"),

@@ -2,15 +2,17 @@
 // column lists and their buttons, and what "Next >" records.
 #include "TestSupport.h"
 
-#include "app/Main.h"
-#include "app/PageButton.h"
-#include "app/Wizard.h"
-#include "oracle/GridSource.h"
-#include "oracle/Session.h"
+#include "core/Values.h"
+#include "db/Session.h"
 #include "pages/Form1.h"
 #include "pages/Form2.h"
 #include "pages/Form3.h"
 #include "pages/Form4.h"
+#include "pages/Wizard.h"
+#include "ui/GridSource.h"
+#include "ui/Lists.h"
+#include "ui/PageButton.h"
+#include "ui/Windows.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -73,7 +75,7 @@ void PagesTest::previewShowsTheChosenTableReadOnly() {
     Form3& page = f.page();
     QCOMPARE(page.windowTitle(), QStringLiteral("Varnolt"));
     QCOMPARE(itemsOf(page.List1), (QStringList{"ID", "NAME", "CITY"}));
-    QCOMPARE(Main::SelectedRow(page.List1), 0);
+    QCOMPARE(Ui::SelectedRow(page.List1), 0);
     QSqlQueryModel* model = page.preview().model();
     QVERIFY(model);
     QCOMPARE(model->rowCount(), 2);
@@ -123,8 +125,7 @@ void PagesTest::oddTableNamesWork() {
     QCOMPARE(itemsOf(f.page().List1), (QStringList{"a, b", "c"}));
     f.page().Check6->click();
     f.page().Check3->click();
-    QCOMPARE(f.wizard.selectedFieldList, (QStringList{"a, b", "c"}));
-    QCOMPARE(f.wizard.selectedFields, QStringLiteral("a, b, c"));
+    QCOMPARE(f.wizard.selectedFields, (QStringList{"a, b", "c"}));
     QVERIFY(messages.shown.isEmpty());
 }
 
@@ -136,7 +137,7 @@ void PagesTest::moveOneNeedsASelection() {
     Form3& page = f.page();
     page.Check5->click(); // the first column is selected on entry
     QCOMPARE(itemsOf(page.List2), QStringList{"ID"});
-    QCOMPARE(Main::SelectedRow(page.List1), -1);
+    QCOMPARE(Ui::SelectedRow(page.List1), -1);
     page.Check5->click();
     QCOMPARE(messages.shown, QStringList{"Please select a field first."});
     QCOMPARE(itemsOf(page.List1), (QStringList{"NAME", "CITY"}));
@@ -159,8 +160,7 @@ void PagesTest::chosenOrderBecomesSelectedFields() {
     }
     QCOMPARE(itemsOf(page.List2), (QStringList{"C", "A", "B"}));
     page.Check3->click();
-    QCOMPARE(f.wizard.selectedFields, QStringLiteral("C, A, B"));
-    QCOMPARE(f.wizard.selectedFieldList, (QStringList{"C", "A", "B"}));
+    QCOMPARE(f.wizard.selectedFields, (QStringList{"C", "A", "B"}));
     QVERIFY(f.wizard.form4().isVisible());
 
     f.wizard.form4().Check2->click();
@@ -168,7 +168,7 @@ void PagesTest::chosenOrderBecomesSelectedFields() {
     f.select(page.List1, QStringLiteral("lower case"));
     page.Check5->click();
     page.Check3->click();
-    QCOMPARE(f.wizard.selectedFields, QStringLiteral("lower case"));
+    QCOMPARE(f.wizard.selectedFields, QStringList{"lower case"});
 }
 
 void PagesTest::moveAllAndBackKeepOrderAndSetButtons() {
@@ -256,24 +256,24 @@ void PagesTest::buttonsFollowTheListsAfterChosenColumnsAreTakenOut() {
     page.Check2->click();
     f.choose(QStringLiteral("U"));
     QCOMPARE(itemsOf(page.List1), QStringList{"C"});
-    QCOMPARE(Main::SelectedRow(page.List1), 0);
+    QCOMPARE(Ui::SelectedRow(page.List1), 0);
     QVERIFY(messages.shown.isEmpty());
 }
 
 void PagesTest::previewSessionsAreReleasedWhenRebound() {
     TempDatabase db;
     db.exec(QStringLiteral("CREATE TABLE T(A); CREATE TABLE U(B)"));
-    const int before = Oracle::RegisteredConnections();
+    const int before = Db::RegisteredConnections();
     {
         FieldPageFixture f(db, QStringLiteral("T"));
-        QCOMPARE(Oracle::RegisteredConnections(), before + 1);
+        QCOMPARE(Db::RegisteredConnections(), before + 1);
         f.page().Check2->click();
         f.choose(QStringLiteral("U"));
-        QCOMPARE(Oracle::RegisteredConnections(), before + 1);
+        QCOMPARE(Db::RegisteredConnections(), before + 1);
         QCOMPARE(f.page().preview().model()->headerData(0, Qt::Horizontal).toString(),
                  QStringLiteral("B"));
     }
-    QCOMPARE(Oracle::RegisteredConnections(), before);
+    QCOMPARE(Db::RegisteredConnections(), before);
 }
 
 VARNOLT_TEST_MAIN(PagesTest)

@@ -2,16 +2,16 @@
 // every point it can, the program stays usable and the source is never changed.
 #include "TestSupport.h"
 
-#include "app/PageButton.h"
-#include "app/SettingsStore.h"
-#include "app/Wizard.h"
-#include "dedupe/DuplicateRemoval.h"
-#include "oracle/Catalogue.h"
-#include "oracle/Session.h"
+#include "core/SettingsStore.h"
+#include "db/Catalogue.h"
+#include "db/Session.h"
+#include "engine/DuplicateRemoval.h"
 #include "pages/Form1.h"
 #include "pages/Form2.h"
 #include "pages/Form3.h"
 #include "pages/Form4.h"
+#include "pages/Wizard.h"
+#include "ui/PageButton.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -22,8 +22,8 @@
 #include <QSqlQuery>
 #include <unistd.h>
 
-using Oracle::FaultInjection::Point;
-namespace Faults = Oracle::FaultInjection;
+using Db::FaultInjection::Point;
+namespace Faults = Db::FaultInjection;
 
 namespace {
 
@@ -164,7 +164,7 @@ void ReliabilityTest::tablePageFailuresLeaveAUsablePage() {
     QVERIFY(failures >= 6);
     QCOMPARE(checksum(db, QStringLiteral("VISITORS")), before);
     run.reset();
-    QCOMPARE(Oracle::RegisteredConnections(), 1);
+    QCOMPARE(Db::RegisteredConnections(), 1);
 }
 
 void ReliabilityTest::fieldPagePreparationFailuresFromBothPages() {
@@ -236,7 +236,7 @@ void ReliabilityTest::lockedDatabaseIsWaitedForThenReported() {
     clock.start();
     const RunResult result =
         DuplicateRemoval(
-            {db.connectionString(), QStringLiteral("VISITORS"), {"NAME"}, QStringLiteral("V2")}, {})
+            {db.connection(), QStringLiteral("VISITORS"), {"NAME"}, QStringLiteral("V2")}, {})
             .run();
     const qint64 waited = clock.elapsed();
     db.exec(QStringLiteral("ROLLBACK"));
@@ -314,19 +314,18 @@ void ReliabilityTest::awkwardNamesWork() {
     const QString longName(1000, QChar('L'));
     const QStringList tables{"select", "Mixed Case", "it's \"odd\"", "Smørbrød", longName};
     for (const QString& table : tables) {
-        const QString q = Oracle::Dialect::quoted(table);
+        const QString q = Db::Dialect::quoted(table);
         db.exec(QStringLiteral("CREATE TABLE %1 (\"from\", \"Ünïcode col\", \"a\"\"b\", \"c, d\");"
                                "INSERT INTO %1 VALUES (1, 'x', 'y', 'z'), (2, 'x', 'y', 'z'),"
                                "(3, 'X', 'y', 'z'), (4, 'x', 'y', 'z, ')")
                     .arg(q));
         const QString target = QString(table).remove(QLatin1Char('"')).left(900) + " 2";
         const RunResult result =
-            DuplicateRemoval(
-                {db.connectionString(), table, {"Ünïcode col", "a\"b", "c, d"}, target}, {})
+            DuplicateRemoval({db.connection(), table, {"Ünïcode col", "a\"b", "c, d"}, target}, {})
                 .run();
         QVERIFY2(result.status == RunResult::Status::Done, qPrintable(result.message));
         QCOMPARE(db.column(QStringLiteral("SELECT \"from\" FROM %1 ORDER BY rowid")
-                               .arg(Oracle::Dialect::quoted(target))),
+                               .arg(Db::Dialect::quoted(target))),
                  (QStringList{"1", "3", "4"}));
     }
 }
@@ -372,8 +371,7 @@ void ReliabilityTest::wideTablesAndLargeValues() {
     QSqlDatabase::removeDatabase("large-values");
     const RunResult result =
         DuplicateRemoval(
-            {db.connectionString(), QStringLiteral("BIG_TEXT"), {"T"}, QStringLiteral("BIG_TEXT2")},
-            {})
+            {db.connection(), QStringLiteral("BIG_TEXT"), {"T"}, QStringLiteral("BIG_TEXT2")}, {})
             .run();
     QCOMPARE(result.status, RunResult::Status::Done);
     QCOMPARE(db.column("SELECT ID FROM BIG_TEXT2 ORDER BY rowid"), (QStringList{"1", "2"}));
@@ -384,20 +382,19 @@ void ReliabilityTest::hundredRunsInOneProcessLeaveNothingBehind() {
     db.exec(QStringLiteral("CREATE TABLE T(ID, A);"
                            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
                            "WHERE i < 2000) INSERT INTO T SELECT i, i % 50 FROM n"));
-    const int connections = Oracle::RegisteredConnections();
+    const int connections = Db::RegisteredConnections();
     qint64 afterTen = 0;
     for (int run = 1; run <= 100; ++run) {
         const RunResult result =
-            DuplicateRemoval(
-                {db.connectionString(), QStringLiteral("T"), {"A"}, QStringLiteral("T2")},
-                {{}, [](const QString&) { return true; }})
+            DuplicateRemoval({db.connection(), QStringLiteral("T"), {"A"}, QStringLiteral("T2")},
+                             {{}, [](const QString&) { return true; }})
                 .run();
         QCOMPARE(result.status, RunResult::Status::Done);
-        QCOMPARE(result.rowsDeleted, qint64(1950));
+        QCOMPARE(result.rowsRemoved, qint64(1950));
         if (run == 10)
             afterTen = residentKilobytes();
     }
-    QCOMPARE(Oracle::RegisteredConnections(), connections);
+    QCOMPARE(Db::RegisteredConnections(), connections);
 #ifndef __SANITIZE_ADDRESS__
     // AddressSanitizer holds freed memory back on purpose; there its leak
     // checker answers this question instead.

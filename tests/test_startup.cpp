@@ -1,15 +1,17 @@
 // Start-up, the connection page, the settings store and the page graph.
 #include "TestSupport.h"
 
-#include "app/Main.h"
-#include "app/PageButton.h"
-#include "app/SettingsStore.h"
-#include "app/Wizard.h"
-#include "oracle/Session.h"
+#include "core/SettingsStore.h"
+#include "core/Values.h"
+#include "db/Session.h"
 #include "pages/Form1.h"
 #include "pages/Form2.h"
 #include "pages/Form3.h"
 #include "pages/Form4.h"
+#include "pages/Wizard.h"
+#include "ui/Lists.h"
+#include "ui/PageButton.h"
+#include "ui/Windows.h"
 
 #include <QDir>
 #include <QFile>
@@ -84,7 +86,7 @@ void StartupTest::emptyStoreShowsTheConnectionPageCentred() {
     QVERIFY(page.Text1->text().isEmpty() && page.Text2->text().isEmpty() &&
             page.Text3->text().isEmpty());
     QVERIFY(messages.shown.isEmpty());
-    const QPointF centre = Main::CenteredPosition(
+    const QPointF centre = Ui::CenteredPosition(
         QSizeF(page.size()), QRectF(QGuiApplication::primaryScreen()->geometry()));
     QVERIFY(qAbs(page.x() - centre.x()) <= 1 && qAbs(page.y() - centre.y()) <= 1);
     // Nothing is written until the user changes a box.
@@ -106,14 +108,14 @@ void StartupTest::workingStoredDataGoesStraightToTheTablePage() {
         QVERIFY(wizard.form2().isVisible());
         QCOMPARE(wizard.form2().windowTitle(), QStringLiteral("Varnolt"));
         QCOMPARE(itemsOf(wizard.form2().List1), (QStringList{"EMP", "DEPT"}));
-        QCOMPARE(Main::SelectedRow(wizard.form2().List1), 0);
+        QCOMPARE(Ui::SelectedRow(wizard.form2().List1), 0);
         QVERIFY(!wizard.form1().isVisible());
         QCOMPARE(wizard.form1().Text1->text(), db.path());
     }
     qApp->removeEventFilter(&counter);
     QCOMPARE(counter.form1Shows, 0);
     QVERIFY(messages.shown.isEmpty());
-    QCOMPARE(Oracle::RegisteredConnections(), 1); // the test's own
+    QCOMPARE(Db::RegisteredConnections(), 1); // the test's own
 }
 
 void StartupTest::makerPageOpensOnlyOnTheDrawOfSeven() {
@@ -242,7 +244,7 @@ void StartupTest::testConnectionReportsBothWays() {
     QCOMPARE(page.pointer(), WizardPage::Pointer::Ordinary);
     QVERIFY(page.isVisible());
     QVERIFY(!wizard.hasForm2());
-    QCOMPARE(Oracle::RegisteredConnections(), 1);
+    QCOMPARE(Db::RegisteredConnections(), 1);
 }
 
 void StartupTest::helpShowsTwoMessagesAndQuestionMarkOne() {
@@ -338,7 +340,7 @@ void StartupTest::secondConnectRebuildsTheTableList() {
     wizard.form2().Check2->click();
     wizard.form1().Check3->click();
     QCOMPARE(itemsOf(wizard.form2().List1), (QStringList{"A", "B"}));
-    QCOMPARE(Main::SelectedRow(wizard.form2().List1), 0);
+    QCOMPARE(Ui::SelectedRow(wizard.form2().List1), 0);
     wizard.form2().Check2->click();
     wizard.form1().Text1->setText(second.path());
     wizard.form1().Check3->click();

@@ -2,13 +2,15 @@
 // that cannot be started twice or left half-made.
 #include "TestSupport.h"
 
-#include "app/PageButton.h"
-#include "app/Wizard.h"
-#include "oracle/GridSource.h"
+#include "engine/DuplicateRemoval.h"
+
 #include "pages/Form1.h"
 #include "pages/Form2.h"
 #include "pages/Form3.h"
 #include "pages/Form4.h"
+#include "pages/Wizard.h"
+#include "ui/GridSource.h"
+#include "ui/PageButton.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -52,10 +54,10 @@ private slots:
 };
 
 void TargetPageTest::proposalsFollowTheLastCharacter() {
-    QCOMPARE(Form4::ProposedName(QStringLiteral("ORDERS")), QStringLiteral("ORDERS2"));
-    QCOMPARE(Form4::ProposedName(QStringLiteral("ORDERS2")), QStringLiteral("ORDERS2Two"));
-    QCOMPARE(Form4::ProposedName(QStringLiteral("LOG12")), QStringLiteral("LOG12Two"));
-    QCOMPARE(Form4::ProposedName(QStringLiteral("my orders")), QStringLiteral("my orders2"));
+    QCOMPARE(ProposedName(QStringLiteral("ORDERS")), QStringLiteral("ORDERS2"));
+    QCOMPARE(ProposedName(QStringLiteral("ORDERS2")), QStringLiteral("ORDERS2Two"));
+    QCOMPARE(ProposedName(QStringLiteral("LOG12")), QStringLiteral("LOG12Two"));
+    QCOMPARE(ProposedName(QStringLiteral("my orders")), QStringLiteral("my orders2"));
 
     TempDatabase db;
     db.exec(QStringLiteral("CREATE TABLE LOG12(ID)"));

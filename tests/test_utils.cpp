@@ -1,9 +1,11 @@
 // Window and list utilities and the value-list helpers.
 #include "TestSupport.h"
 
-#include "app/Main.h"
-#include "dedupe/RepeatFinder.h"
-#include "dedupe/ZizEzevo.h"
+#include "core/Values.h"
+#include "engine/DuplicatePositions.h"
+#include "engine/RepeatFinder.h"
+#include "ui/Lists.h"
+#include "ui/Windows.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -11,7 +13,7 @@
 #include <QRandomGenerator>
 #include <QScreen>
 
-using namespace ZizEzevo;
+using namespace Ui;
 
 namespace {
 
@@ -46,11 +48,9 @@ private slots:
     void centerFormPutsTheWindowInTheMiddle();
     void fileExistsAnswersWithoutRaising();
     void nullToDefaultKeepsTypes();
-    void listContainsComparesExactly();
     void duplicatePositionsExamples_data();
     void duplicatePositionsExamples();
     void duplicatePositionsMatchesThePairwiseReading();
-    void duplicatePositionsOnAMillionKeys();
     void repeatFinderKeepsTheLowestNumberWhateverTheOrder();
     void repeatFinderKeepsLargeKeysWhole();
     void distinctValuesKeepsLastOccurrences();
@@ -60,19 +60,18 @@ private slots:
 
 void UtilsTest::centringKeepsHalvesAndAllowsNegativeCorners() {
     // 5880 twips on a 15360-twip screen: 4740 twips from the left.
-    QCOMPARE(Main::CenteredPosition(QSizeF(5880, 3060), QRectF(0, 0, 15360, 11520)).x(), 4740.0);
-    QCOMPARE(Main::CenteredPosition(QSizeF(101, 10), QRectF(0, 0, 200, 10)).x(), 49.5);
-    const QPointF big = Main::CenteredPosition(QSizeF(300, 300), QRectF(0, 0, 200, 100));
+    QCOMPARE(Ui::CenteredPosition(QSizeF(5880, 3060), QRectF(0, 0, 15360, 11520)).x(), 4740.0);
+    QCOMPARE(Ui::CenteredPosition(QSizeF(101, 10), QRectF(0, 0, 200, 10)).x(), 49.5);
+    const QPointF big = Ui::CenteredPosition(QSizeF(300, 300), QRectF(0, 0, 200, 100));
     QCOMPARE(big, QPointF(-50, -100));
-    QCOMPARE(Main::CenteredPosition(QSizeF(100, 100), QRectF(1000, 0, 200, 200)),
-             QPointF(1050, 50));
+    QCOMPARE(Ui::CenteredPosition(QSizeF(100, 100), QRectF(1000, 0, 200, 200)), QPointF(1050, 50));
 }
 
 void UtilsTest::centerFormPutsTheWindowInTheMiddle() {
     QWidget window;
     window.resize(200, 100);
     const QSize before = window.size();
-    Main::CenterForm(&window);
+    Ui::CenterForm(&window);
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     QCOMPARE(window.pos(), QPoint(screen.left() + (screen.width() - 200) / 2,
                                   screen.top() + (screen.height() - 100) / 2));
@@ -82,32 +81,22 @@ void UtilsTest::centerFormPutsTheWindowInTheMiddle() {
 void UtilsTest::fileExistsAnswersWithoutRaising() {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("HAND-M.CUR"));
-    QVERIFY(!Main::FileExists(file));
+    QVERIFY(!FileExists(file));
     QFile out(file);
     QVERIFY(out.open(QIODevice::WriteOnly));
     out.close();
-    QVERIFY(Main::FileExists(file));
-    QVERIFY(!Main::FileExists(dir.filePath(QStringLiteral("no/such/folder/HAND-M.CUR"))));
-    QVERIFY(!Main::FileExists(QString()));
+    QVERIFY(FileExists(file));
+    QVERIFY(!FileExists(dir.filePath(QStringLiteral("no/such/folder/HAND-M.CUR"))));
+    QVERIFY(!FileExists(QString()));
 }
 
 void UtilsTest::nullToDefaultKeepsTypes() {
-    const QVariant number = Main::NullToDefault(QVariant(42), QString());
+    const QVariant number = NullToDefault(QVariant(42), QString());
     QCOMPARE(number.typeId(), QMetaType::Int);
     QCOMPARE(number.toInt(), 42);
-    QCOMPARE(Main::NullToDefault(QVariant(QMetaType::fromType<QString>()), QString()),
+    QCOMPARE(NullToDefault(QVariant(QMetaType::fromType<QString>()), QString()),
              QVariant(QString()));
-    QCOMPARE(Main::NullToDefault(QVariant(QString("")), QStringLiteral("x")).toString(), QString());
-}
-
-void UtilsTest::listContainsComparesExactly() {
-    QListWidget list;
-    QVERIFY(!Main::ListContains(&list, QStringLiteral("EMP")));
-    list.addItem(QStringLiteral("emp"));
-    QVERIFY(!Main::ListContains(&list, QStringLiteral("EMP")));
-    list.addItems({QStringLiteral("EMP"), QStringLiteral("EMP")});
-    QVERIFY(Main::ListContains(&list, QStringLiteral("EMP")));
-    QVERIFY(!Main::ListContains(&list, QStringLiteral("EMP ")));
+    QCOMPARE(NullToDefault(QVariant(QString("")), QStringLiteral("x")).toString(), QString());
 }
 
 void UtilsTest::duplicatePositionsExamples_data() {
@@ -138,21 +127,6 @@ void UtilsTest::duplicatePositionsMatchesThePairwiseReading() {
             values << QString::number(random.bounded(alphabet));
         QCOMPARE(DuplicatePositions(values), quadraticReference(values));
     }
-}
-
-void UtilsTest::duplicatePositionsOnAMillionKeys() {
-    constexpr int kRows = 1000000;
-    constexpr int kDistinct = 700000;
-    QStringList values;
-    values.reserve(kRows);
-    for (int i = 0; i < kRows; ++i)
-        values << QStringLiteral("key %1").arg(i % kDistinct);
-    int yields = 0;
-    const QList<qint64> positions = DuplicatePositions(values, [&] { ++yields; });
-    QCOMPARE(positions.size(), kRows - kDistinct);
-    QCOMPARE(positions.first(), qint64(kRows));
-    QCOMPARE(positions.last(), qint64(kDistinct + 1));
-    QVERIFY(std::is_sorted(positions.rbegin(), positions.rend()));
 }
 
 void UtilsTest::repeatFinderKeepsTheLowestNumberWhateverTheOrder() {
@@ -224,13 +198,13 @@ void UtilsTest::removeItemsListedInKeepsOrDropsTheSelection() {
     fill(reference, "ID");
     target.setCurrentRow(2);
     RemoveItemsListedIn(&target, &reference);
-    QCOMPARE(Main::SelectedRow(&target), 1);
+    QCOMPARE(Ui::SelectedRow(&target), 1);
     QCOMPARE(target.item(1)->text(), QStringLiteral("CITY"));
 
     QListWidget other;
     fill(other, "CITY");
     RemoveItemsListedIn(&target, &other);
-    QCOMPARE(Main::SelectedRow(&target), -1);
+    QCOMPARE(Ui::SelectedRow(&target), -1);
     QCOMPARE(itemsOf(&target), letters("NAME"));
 }
 

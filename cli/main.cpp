@@ -1,0 +1,285 @@
+// varnolt-cli: the duplicate removal of the wizard, for scripts and terminals.
+#include "Terminal.h"
+#include "db/Catalogue.h"
+#include "db/DatabaseError.h"
+#include "engine/DuplicateRemoval.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+#include <cstdio>
+
+namespace {
+
+enum Exit { kDone = 0, kFailed = 1, kUsage = 2, kRefused = 3, kInterrupted = 130 };
+
+const char* const kHelp = R"(Usage:
+  varnolt-cli tables DB [--user U]
+  varnolt-cli columns DB TABLE [--user U]
+  varnolt-cli run DB TABLE --column C [--column C ...] [--new-name N] [--replace]
+                  [--dry-run] [--json] [--user U]
+
+Makes a copy of TABLE without the rows whose chosen columns repeat those of an
+earlier row; the first row of each group stays, and TABLE is only read.
+
+DB is a SQLite database file (a path holding "/", e.g. ./demo.sqlite) or an
+Oracle net service name or EZConnect string, with --user. The password is taken
+from the environment variable VARNOLT_PASSWORD, or asked for on the terminal.
+
+  tables             lists the tables, one name a line
+  columns            lists the columns of TABLE, one name a line
+  run                makes the copy
+    --column C       a column whose values, with the other chosen ones, make a
+                     row a repeat; give it once for each column, in order
+    --new-name N     the copy's name (default: TABLE followed by "2", or by
+                     "Two" when TABLE ends in "2")
+    --replace        replace an existing table of the new name
+    --dry-run        change nothing: tell how many rows would be kept and
+                     removed, and show the first ten groups of repeats
+    --json           print the summary as one JSON object
+  --user U           the Oracle user name
+  --help             this text
+
+While a run goes on and standard error is a terminal, its phase and the rows
+done are shown there. Ctrl+C stops a run; what it made is taken back.
+
+Exit codes: 0 done, 1 failed (the database's error number and text on
+standard error), 2 bad usage, 3 refused (an existing table without --replace,
+a bad new name), 130 stopped by Ctrl+C.
+)";
+
+QTextStream& out() {
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+QTextStream& err() {
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+int usage(const QString& problem) {
+    err() << "varnolt-cli: " << problem << "\nTry 'varnolt-cli --help'." << Qt::endl;
+    return kUsage;
+}
+
+// The connection data for DB: a file needs none; Oracle takes the password
+// from the environment or from the terminal, never from the command line,
+// where every user of the machine could read it.
+std::optional<Db::ConnectionData> connectionFor(const QString& db, const QString& user) {
+    Db::ConnectionData data{db, user, {}};
+    if (user.isEmpty())
+        return data;
+    if (qEnvironmentVariableIsSet("VARNOLT_PASSWORD")) {
+        data.password = qEnvironmentVariable("VARNOLT_PASSWORD");
+        return data;
+    }
+    bool hadTerminal = false;
+    data.password =
+        Terminal::askHidden(QStringLiteral("Password for %1: ").arg(user), &hadTerminal);
+    if (!hadTerminal)
+        return std::nullopt;
+    return data;
+}
+
+// Shows the phase and the rows done on one terminal line, at most ten times a
+// second.
+class ProgressLine {
+public:
+    explicit ProgressLine(bool shown) : m_shown(shown) {}
+    ~ProgressLine() {
+        if (m_written)
+            err() << "\n" << Qt::flush;
+    }
+    void show(const Progress& progress) {
+        if (!m_shown || (m_clock.isValid() && m_clock.elapsed() < 100 && progress.phase == m_phase))
+            return;
+        m_clock.start();
+        m_phase = progress.phase;
+        QString line = PhaseText(progress.phase);
+        if (progress.total >= 0)
+            line += QStringLiteral(": %1 of %2").arg(progress.done).arg(progress.total);
+        else if (progress.done > 0)
+            line += QStringLiteral(": %1").arg(progress.done);
+        err() << "\r\033[K" << line << Qt::flush;
+        m_written = true;
+    }
+
+private:
+    bool m_shown;
+    bool m_written = false;
+    Phase m_phase = Phase::Checking;
+    QElapsedTimer m_clock;
+};
+
+QJsonValue jsonValue(const QVariant& value) {
+    if (value.isNull())
+        return QJsonValue::Null;
+    return QJsonValue::fromVariant(value);
+}
+
+QString shownValue(const QVariant& value) {
+    return value.isNull() ? QStringLiteral("NULL") : value.toString();
+}
+
+void printSummary(const RunInputs& inputs, const RunResult& result, double seconds, bool json) {
+    const char* status = result.status == RunResult::Status::Done      ? "done"
+                         : result.status == RunResult::Status::Stopped ? "stopped"
+                         : result.status == RunResult::Status::Failed  ? "failed"
+                                                                       : "refused";
+    if (json) {
+        QJsonObject summary{{"status", status},
+                            {"rows_read", result.rowsRead},
+                            {"rows_kept", result.rowsKept},
+                            {"rows_removed", result.rowsRemoved},
+                            {"seconds", seconds},
+                            {"new_table", inputs.dryRun ? QJsonValue() : inputs.newTable},
+                            {"dry_run", inputs.dryRun}};
+        if (!result.message.isEmpty())
+            summary.insert("message", result.message);
+        if (inputs.dryRun) {
+            QJsonArray groups;
+            for (const RepeatGroup& group : result.groups) {
+                QJsonArray repeats, values;
+                for (const qint64 repeat : group.repeats)
+                    repeats.append(repeat);
+                for (const QVariant& value : group.values)
+                    values.append(jsonValue(value));
+                groups.append(
+                    QJsonObject{{"kept", group.kept}, {"repeats", repeats}, {"values", values}});
+            }
+            summary.insert("groups", groups);
+        }
+        out() << QJsonDocument(summary).toJson(QJsonDocument::Compact) << Qt::endl;
+        return;
+    }
+    if (result.status != RunResult::Status::Done)
+        return;
+    if (inputs.dryRun) {
+        out() << QStringLiteral(
+                     "%1 rows read: %2 would be kept, %3 would be left out as repeats.\n")
+                     .arg(result.rowsRead)
+                     .arg(result.rowsKept)
+                     .arg(result.rowsRemoved);
+        for (const RepeatGroup& group : result.groups) {
+            QStringList repeats, values;
+            for (const qint64 repeat : group.repeats)
+                repeats << QString::number(repeat);
+            for (qsizetype i = 0; i < group.values.size(); ++i)
+                values << inputs.columns.value(i) + QStringLiteral(" = ") +
+                              shownValue(group.values.at(i));
+            out() << QStringLiteral("row %1 stays, repeated by %2: %3\n")
+                         .arg(group.kept)
+                         .arg(repeats.join(QStringLiteral(", ")),
+                              values.join(QStringLiteral(", ")));
+        }
+        return;
+    }
+    out() << QStringLiteral(
+                 "%1 holds %2 rows; %3 rows that repeated an earlier row were left out.\n")
+                 .arg(inputs.newTable)
+                 .arg(result.rowsKept)
+                 .arg(result.rowsRemoved);
+}
+
+int exitFor(const RunResult& result) {
+    switch (result.status) {
+    case RunResult::Status::Done:
+        return kDone;
+    case RunResult::Status::Refused:
+    case RunResult::Status::Declined:
+        return kRefused;
+    case RunResult::Status::Stopped:
+        return kInterrupted;
+    case RunResult::Status::Failed:
+        return kFailed;
+    }
+    return kFailed;
+}
+
+int runCommand(const Db::ConnectionData& connection, const QString& table,
+               const QCommandLineParser& options) {
+    RunInputs inputs{connection, table, options.values("column"),
+                     options.isSet("new-name") ? options.value("new-name") : ProposedName(table),
+                     options.isSet("dry-run")};
+    const bool replace = options.isSet("replace");
+    ProgressLine line(Terminal::errorIsTerminal());
+    RunCallbacks callbacks{[&line](const Progress& progress) {
+                               line.show(progress);
+                               return !Terminal::interrupted();
+                           },
+                           [replace](const QString&) { return replace; }};
+    QElapsedTimer clock;
+    clock.start();
+    RunResult result = DuplicateRemoval(inputs, callbacks).run();
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    if (result.status == RunResult::Status::Declined)
+        result.message = QStringLiteral("A table named %1 already exists; give --replace to "
+                                        "replace it.")
+                             .arg(inputs.newTable);
+    if (result.status == RunResult::Status::Stopped)
+        result.message = QStringLiteral("Stopped. ") + result.message;
+    printSummary(inputs, result, seconds, options.isSet("json"));
+    if (!result.message.isEmpty())
+        err() << result.message << Qt::endl;
+    return exitFor(result);
+}
+
+int listCommand(const Db::ConnectionData& connection, const QStringList& arguments) {
+    const KeepGoing keepGoing = [] { return !Terminal::interrupted(); };
+    try {
+        Db::Session session(connection);
+        session.open();
+        const QStringList names = arguments.size() == 2
+                                      ? Db::TableList(session, keepGoing)
+                                      : Db::ColumnList(session, arguments.at(2), keepGoing);
+        for (const QString& name : names)
+            out() << name << "\n";
+        return kDone;
+    } catch (const Db::DatabaseError& error) {
+        err() << error.message() << Qt::endl;
+        return kFailed;
+    } catch (const Stopped&) {
+        return kInterrupted;
+    }
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication application(argc, argv);
+    QCommandLineParser options;
+    options.addOptions({{"column", "", "C"},
+                        {"new-name", "", "N"},
+                        {"replace", ""},
+                        {"dry-run", ""},
+                        {"json", ""},
+                        {"user", "", "U"},
+                        {"help", ""}});
+    if (!options.parse(QCoreApplication::arguments()))
+        return usage(options.errorText());
+    if (options.isSet("help")) {
+        out() << kHelp;
+        return kDone;
+    }
+    const QStringList arguments = options.positionalArguments();
+    const QString command = arguments.value(0);
+    const int expected = command == QStringLiteral("tables") ? 2 : 3;
+    if ((command != "tables" && command != "columns" && command != "run") ||
+        arguments.size() != expected)
+        return usage(QStringLiteral("expected 'tables DB', 'columns DB TABLE' or 'run DB TABLE'"));
+    if (command == "run" && !options.isSet("column"))
+        return usage(QStringLiteral("'run' needs at least one --column"));
+    const std::optional<Db::ConnectionData> connection =
+        connectionFor(arguments.at(1), options.value("user"));
+    if (!connection)
+        return usage(QStringLiteral("no password: set VARNOLT_PASSWORD or run on a terminal"));
+    Terminal::catchInterrupt();
+    if (command == "run")
+        return runCommand(*connection, arguments.at(2), options);
+    return listCommand(*connection, arguments);
+}

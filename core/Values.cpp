@@ -1,0 +1,14 @@
+#include "Values.h"
+
+#include <QFileInfo>
+
+QVariant NullToDefault(const QVariant& value, const QVariant& fallback) {
+    return value.isNull() ? fallback : value;
+}
+
+bool FileExists(const QString& path) {
+    if (path.isEmpty())
+        return false;
+    const QFileInfo info(path);
+    return info.exists() && info.lastModified().isValid();
+}

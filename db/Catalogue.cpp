@@ -1,0 +1,59 @@
+#include "Catalogue.h"
+
+#include "DatabaseError.h"
+#include "core/Values.h"
+
+namespace Db {
+
+bool CanConnect(const ConnectionData& data) {
+    try {
+        Session session(data);
+        session.open();
+        return true;
+    } catch (const DatabaseError&) {
+        return false;
+    }
+}
+
+void DropSequence(const ConnectionData& data, const QString& sequence) {
+    Session own(data);
+    own.open();
+    try {
+        own.execute(QStringLiteral("DROP SEQUENCE ") + sequence);
+    } catch (const DatabaseError&) {
+    }
+}
+
+namespace {
+QStringList firstColumn(Session& session, const QString& sql, const QVariantMap& values,
+                        const KeepGoing& keepGoing) {
+    QStringList names;
+    StopCheck stop(keepGoing);
+    RecordSet rows(session, sql, values);
+    while (rows.next()) {
+        stop.poke();
+        names << NullToDefault(rows.value(0), QString()).toString();
+    }
+    return names;
+}
+} // namespace
+
+QList<Column> ColumnTypes(Session& session, const QString& table) {
+    QList<Column> columns;
+    RecordSet rows(session, session.dialect().columnTypes(),
+                   {{QStringLiteral("table_name"), table}});
+    while (rows.next())
+        columns.append({rows.value(0).toString(), rows.value(1).toString()});
+    return columns;
+}
+
+QStringList TableList(Session& session, const KeepGoing& keepGoing) {
+    return firstColumn(session, session.dialect().tableList(), {}, keepGoing);
+}
+
+QStringList ColumnList(Session& session, const QString& table, const KeepGoing& keepGoing) {
+    return firstColumn(session, session.dialect().columnList(),
+                       {{QStringLiteral("table_name"), table}}, keepGoing);
+}
+
+} // namespace Db

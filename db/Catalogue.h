@@ -1,0 +1,35 @@
+#pragma once
+
+#include "Session.h"
+#include "core/Stop.h"
+
+#include <QStringList>
+
+namespace Db {
+
+// True when a session opens with `data`; never reports why not and never
+// leaves a connection open.
+bool CanConnect(const ConnectionData& data);
+
+// Drops a sequence an earlier run left, on a session of its own. That there is
+// no such sequence is the normal case, so the drop's failure is ignored; a
+// failure to connect is not.
+void DropSequence(const ConnectionData& data, const QString& sequence);
+
+// The names of the connected user's tables, in the order the database gives
+// them. `keepGoing` is asked while a long list is read.
+QStringList TableList(Session& session, const KeepGoing& keepGoing = {});
+
+struct Column {
+    QString name;
+    QString type;
+};
+
+// The columns of one of the user's own tables with their declared types.
+QList<Column> ColumnTypes(Session& session, const QString& table);
+
+// The column names of one of the user's own tables, in column order; a NULL name
+// reads as the empty text.
+QStringList ColumnList(Session& session, const QString& table, const KeepGoing& keepGoing = {});
+
+} // namespace Db

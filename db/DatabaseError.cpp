@@ -1,0 +1,24 @@
+#include "DatabaseError.h"
+
+namespace Db {
+
+namespace {
+QString textOf(const QSqlError& error) {
+    const QString database = error.databaseText();
+    return database.isEmpty() ? error.driverText() : database;
+}
+} // namespace
+
+DatabaseError::DatabaseError(const QString& nativeCode, const QString& text)
+    : std::runtime_error(text.toStdString()), m_code(nativeCode), m_text(text) {}
+
+DatabaseError::DatabaseError(const QSqlError& error)
+    : DatabaseError(error.nativeErrorCode(), textOf(error)) {}
+
+QString DatabaseError::message() const {
+    if (m_code.isEmpty())
+        return m_text;
+    return QStringLiteral("Error %1: %2").arg(m_code, m_text);
+}
+
+} // namespace Db

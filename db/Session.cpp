@@ -1,0 +1,179 @@
+#include "Session.h"
+
+#include "DatabaseError.h"
+#include "OracleDialect.h"
+#include "SqliteDialect.h"
+
+#include <QFile>
+#include <QSqlError>
+#include <QSqlRecord>
+#include <atomic>
+
+namespace Db {
+
+namespace {
+
+std::atomic<quint64> nextSessionNumber{1};
+
+// A locked SQLite file is waited for this long before the statement fails; the
+// long limits of an Oracle run would leave the user staring at an hourglass.
+constexpr int kSqliteBusyMilliseconds = 5000;
+
+void bindAll(QSqlQuery& query, const QVariantMap& values) {
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        query.bindValue(QLatin1Char(':') + it.key(), it.value());
+}
+
+void run(QSqlQuery& query, const QString& sql, const QVariantMap& values) {
+    FaultInjection::check(FaultInjection::Point::Statement);
+    if (values.isEmpty()) {
+        if (!query.exec(sql))
+            throw DatabaseError(query.lastError());
+        return;
+    }
+    if (!query.prepare(sql))
+        throw DatabaseError(query.lastError());
+    bindAll(query, values);
+    if (!query.exec())
+        throw DatabaseError(query.lastError());
+}
+
+} // namespace
+
+bool IsSqliteFile(const QString& path) {
+    if (path.isEmpty())
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    static const QByteArray header("SQLite format 3\0", 16);
+    return file.read(header.size()) == header;
+}
+
+bool LooksLikeFilePath(const QString& sid) {
+    // "//host:port/service" is an Oracle connect string; "/path" is a file.
+    if (sid.startsWith(QLatin1Char('/')))
+        return !sid.startsWith(QStringLiteral("//"));
+    for (const char* start : {"./", "../", "~/"}) {
+        if (sid.startsWith(QLatin1String(start)))
+            return true;
+    }
+    for (const char* end : {".sqlite", ".sqlite3", ".db", ".db3"}) {
+        if (sid.endsWith(QLatin1String(end), Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+Session::Session(ConnectionData data)
+    : m_data(std::move(data)),
+      m_name(QStringLiteral("varnolt-session-%1").arg(nextSessionNumber++)) {
+    m_sqlite = IsSqliteFile(m_data.sid);
+    if (m_sqlite)
+        m_dialect = std::make_unique<SqliteDialect>();
+    else
+        m_dialect = std::make_unique<OracleDialect>();
+}
+
+Session::~Session() {
+    if (QSqlDatabase::contains(m_name)) {
+        QSqlDatabase::database(m_name, false).close();
+        QSqlDatabase::removeDatabase(m_name);
+    }
+}
+
+void Session::open() {
+    FaultInjection::check(FaultInjection::Point::Open);
+    if (m_sqlite) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        db.setDatabaseName(m_data.sid);
+        db.setConnectOptions(
+            QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kSqliteBusyMilliseconds));
+        if (!db.open())
+            throw DatabaseError(db.lastError());
+        return;
+    }
+    if (LooksLikeFilePath(m_data.sid))
+        throw DatabaseError(QString(), QStringLiteral("The file %1 does not exist or is no SQLite "
+                                                      "database.")
+                                           .arg(m_data.sid));
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QOCI")))
+        throw DatabaseError(QString(), QStringLiteral("The Oracle driver (Qt's QOCI plugin) is not "
+                                                      "installed on this computer."));
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QOCI"), m_name);
+    db.setDatabaseName(m_data.sid);
+    db.setUserName(m_data.user);
+    db.setPassword(m_data.password);
+    if (!db.open())
+        throw DatabaseError(db.lastError());
+}
+
+QSqlDatabase Session::database() const {
+    return QSqlDatabase::database(m_name, false);
+}
+
+void Session::execute(const QString& sql, const QVariantMap& values) {
+    QSqlQuery query(database());
+    run(query, sql, values);
+}
+
+RecordSet::RecordSet(Session& session, const QString& sql, const QVariantMap& values)
+    : m_query(session.database()) {
+    m_query.setForwardOnly(true);
+    // Numbers are read exactly (as text where the driver would round them).
+    m_query.setNumericalPrecisionPolicy(QSql::HighPrecision);
+    run(m_query, sql, values);
+}
+
+bool RecordSet::next() {
+    FaultInjection::check(FaultInjection::Point::Fetch);
+    if (m_query.next())
+        return true;
+    if (m_query.lastError().isValid())
+        throw DatabaseError(m_query.lastError());
+    return false;
+}
+
+int RecordSet::fieldCount() const {
+    return m_query.record().count();
+}
+
+namespace FaultInjection {
+
+namespace {
+struct Armed {
+    Point point = Point::Open;
+    int remaining = 0;
+    QString code;
+    QString text;
+    bool fired = false;
+};
+Armed armed;
+} // namespace
+
+void failAt(Point point, int k, const QString& nativeCode, const QString& text) {
+    armed = {point, k, nativeCode, text, false};
+}
+
+void clear() {
+    armed.remaining = 0;
+}
+
+bool fired() {
+    return armed.fired;
+}
+
+void check(Point point) {
+    if (armed.remaining <= 0 || armed.point != point || --armed.remaining > 0)
+        return;
+    armed.fired = true;
+    throw DatabaseError(armed.code, armed.text);
+}
+
+} // namespace FaultInjection
+
+int RegisteredConnections() {
+    return static_cast<int>(QSqlDatabase::connectionNames().size());
+}
+
+} // namespace Db

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "db/ConnectionData.h"
+
+#include <QList>
+#include <QStringList>
+#include <QVariantList>
+#include <functional>
+
+// What one run needs, collected by the front end when it starts.
+struct RunInputs {
+    Db::ConnectionData connection;
+    QString sourceTable;
+    // The chosen columns, in the chosen order.
+    QStringList columns;
+    QString newTable;
+    // Only find the repeats: nothing is made or changed.
+    bool dryRun = false;
+};
+
+// What the run is doing; a front end shows it in these words.
+enum class Phase { Checking, Copying, Numbering, Reading, Removing, Writing, Finishing };
+QString PhaseText(Phase phase);
+
+struct Progress {
+    Phase phase = Phase::Checking;
+    qint64 done = 0;
+    // -1 where the database tells no total cheaply.
+    qint64 total = -1;
+};
+
+struct RunCallbacks {
+    // Told every few milliseconds how the run goes; false stops the run, which
+    // then takes back what it made.
+    std::function<bool(const Progress&)> progress;
+    // Asked before an existing table of the new name is replaced; false (the
+    // default answer) ends the run with nothing changed.
+    std::function<bool(const QString& question)> confirmReplace;
+};
+
+// One group of rows with equal keys: the row that stays and those that repeat it.
+struct RepeatGroup {
+    qint64 kept = 0;
+    QList<qint64> repeats;
+    QVariantList values;
+};
+
+struct RunResult {
+    enum class Status { Done, Refused, Declined, Stopped, Failed };
+
+    Status status = Status::Failed;
+    // For Refused, Stopped and Failed: what the user is told.
+    QString message;
+    qint64 rowsRead = 0;
+    qint64 rowsKept = 0;
+    qint64 rowsRemoved = 0;
+    // A dry run's first groups of repeats, by the number of the row that stays.
+    QList<RepeatGroup> groups;
+};

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "db/ConnectionData.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QVariantList>
+
+// A SQLite database file in a folder of its own, removed with it.
+class TempDatabase {
+public:
+    TempDatabase();
+    ~TempDatabase();
+
+    QString path() const { return m_path; }
+    Db::ConnectionData connection() const { return {m_path, {}, {}}; }
+    // Runs statements separated by ";" on a connection of the test's own.
+    void exec(const QString& sql) const;
+    QList<QVariantList> rows(const QString& sql) const;
+    // One column of a query, as text.
+    QStringList column(const QString& sql) const;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+    QString m_connection;
+};
+
+// The five-row example table VISITORS (ID, NAME, CITY): on NAME and CITY,
+// rows 3 and 4 repeat rows 1 and 2, and row 5 differs in letter case.
+void MakeVisitors(const TempDatabase& db);
+
+// Removes the settings file, so each test starts with an empty store.
+void ClearSettings();
+
+// A test main that points the settings store at a temporary folder before
+// anything reads it.
+#define VARNOLT_TEST_MAIN_OF(Application, TestClass)                                              \
+    int main(int argc, char** argv) {                                                              \
+        QTemporaryDir config;                                                                      \
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());                                   \
+        Application app(argc, argv);                                                               \
+        TestClass test;                                                                            \
+        return QTest::qExec(&test, argc, argv);                                                    \
+    }
+#define VARNOLT_GUILESS_TEST_MAIN(TestClass) VARNOLT_TEST_MAIN_OF(QCoreApplication, TestClass)

@@ -1,0 +1,123 @@
+// varnolt-cli as a script uses it: what it prints, its exit codes, a dry run
+// that changes nothing, and Ctrl+C in the middle of a run.
+#include "Fixture.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QThread>
+#include <csignal>
+
+namespace {
+
+struct Outcome {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+Outcome cli(const QStringList& arguments) {
+    QProcess process;
+    process.start(qEnvironmentVariable("VARNOLT_CLI"), arguments);
+    process.waitForFinished(120000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+QByteArray fileHash(const QString& path) {
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+} // namespace
+
+class CliTest : public QObject {
+    Q_OBJECT
+private slots:
+    void listsAndRunsWithItsExitCodes();
+    void dryRunChangesNothing();
+    void interruptTakesTheRunBack();
+};
+
+void CliTest::listsAndRunsWithItsExitCodes() {
+    TempDatabase db;
+    MakeVisitors(db);
+    const QString file = db.path();
+    QCOMPARE(cli({"tables", file}).out, QStringLiteral("VISITORS\n"));
+    QCOMPARE(cli({"columns", file, "VISITORS"}).out, QStringLiteral("ID\nNAME\nCITY\n"));
+
+    const Outcome done =
+        cli({"run", file, "VISITORS", "--column", "NAME", "--column", "CITY", "--json"});
+    QCOMPARE(done.code, 0);
+    const QJsonObject summary = QJsonDocument::fromJson(done.out.toUtf8()).object();
+    QCOMPARE(summary.value("status").toString(), QStringLiteral("done"));
+    QCOMPARE(summary.value("new_table").toString(), QStringLiteral("VISITORS2"));
+    QCOMPARE(summary.value("rows_kept").toInt(), 3);
+    QCOMPARE(summary.value("rows_removed").toInt(), 2);
+    QCOMPARE(db.column("SELECT ID FROM VISITORS2 ORDER BY rowid"), (QStringList{"1", "2", "5"}));
+
+    // An existing table is replaced only when asked to.
+    const Outcome refused = cli({"run", file, "VISITORS", "--column", "NAME"});
+    QCOMPARE(refused.code, 3);
+    QVERIFY(refused.err.contains(QStringLiteral("--replace")));
+    QCOMPARE(db.column("SELECT count(*) FROM VISITORS2"), QStringList{"3"});
+    QCOMPARE(cli({"run", file, "VISITORS", "--column", "CITY", "--replace"}).code, 0);
+    QCOMPARE(db.column("SELECT count(*) FROM VISITORS2"), QStringList{"2"});
+
+    QCOMPARE(cli({"run", file, "VISITORS", "--column", "NAME", "--new-name", "a\"b"}).code, 3);
+    QCOMPARE(cli({"run", file, "VISITORS", "--column", "NAME", "--new-name", "VISITORS"}).code, 3);
+    const Outcome failed = cli({"run", file, "VISITORS", "--column", "NOPE"});
+    QCOMPARE(failed.code, 1);
+    QVERIFY(failed.err.contains(QStringLiteral("NOPE")));
+    QCOMPARE(cli({"run", file, "VISITORS"}).code, 2);
+    QCOMPARE(cli({"dance", file}).code, 2);
+    QCOMPARE(cli({"run", file, "VISITORS", "--column", "NAME", "--colour"}).code, 2);
+    QCOMPARE(cli({"--help"}).code, 0);
+}
+
+void CliTest::dryRunChangesNothing() {
+    TempDatabase db;
+    MakeVisitors(db);
+    const QByteArray before = fileHash(db.path());
+    const Outcome dry = cli({"run", db.path(), "VISITORS", "--column", "NAME", "--column", "CITY",
+                             "--dry-run", "--json"});
+    QCOMPARE(dry.code, 0);
+    QCOMPARE(fileHash(db.path()), before);
+    const QJsonObject summary = QJsonDocument::fromJson(dry.out.toUtf8()).object();
+    QCOMPARE(summary.value("rows_kept").toInt(), 3);
+    QCOMPARE(summary.value("rows_removed").toInt(), 2);
+    const QJsonDocument groups(summary.value("groups").toArray());
+    QCOMPARE(groups.toJson(QJsonDocument::Compact),
+             QByteArray(R"([{"kept":1,"repeats":[3],"values":["Ann","Oslo"]},)"
+                        R"({"kept":2,"repeats":[4],"values":["Bob",null]}])"));
+}
+
+void CliTest::interruptTakesTheRunBack() {
+    TempDatabase db;
+    db.exec(
+        QStringLiteral("CREATE TABLE BIG(ID, A, B);"
+                       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                       "WHERE i < 1000000) INSERT INTO BIG SELECT i, i % 7919, 'x' || i FROM n"));
+    QProcess process;
+    process.start(qEnvironmentVariable("VARNOLT_CLI"),
+                  {"run", db.path(), "BIG", "--column", "A", "--column", "B"});
+    QVERIFY(process.waitForStarted());
+    // The run is inside its transaction once it writes its journal.
+    const QString journal = db.path() + QStringLiteral("-journal");
+    while (!QFile::exists(journal) && process.state() == QProcess::Running)
+        QThread::usleep(200);
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 130);
+    QCOMPARE(db.column("SELECT name FROM sqlite_master"), QStringList{"BIG"});
+    QCOMPARE(db.column("PRAGMA integrity_check"), QStringList{"ok"});
+}
+
+VARNOLT_GUILESS_TEST_MAIN(CliTest)
+#include "test_cli.moc"

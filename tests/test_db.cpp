@@ -1,0 +1,101 @@
+// The database layer: which database a SID names, sessions that give back what
+// they take, errors as the user sees them, and the catalogue on awkward names.
+#include "FakeOracle.h"
+#include "Fixture.h"
+
+#include "db/Catalogue.h"
+#include "db/DatabaseError.h"
+#include "db/Session.h"
+
+#include <QFile>
+
+using namespace Db;
+
+class DbTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { FakeOracle::install(); }
+
+    void canConnectReleasesWhatItOpens();
+    void sqliteIsToldByItsHeader();
+    void errorsCarryTheNativeCodeAndText();
+    void catalogueListsNamesAsStored();
+    void sqliteComparesNamesLikeSqlite();
+};
+
+void DbTest::canConnectReleasesWhatItOpens() {
+    TempDatabase db;
+    const int before = RegisteredConnections();
+    QVERIFY(CanConnect(db.connection()));
+    QVERIFY(!CanConnect({db.path() + QStringLiteral(".missing"), {}, {}}));
+    QVERIFY(!QFile::exists(db.path() + QStringLiteral(".missing")));
+    QVERIFY(CanConnect({QStringLiteral("KTNA"), QStringLiteral("SCOTT"), FakeOracle::kPassword}));
+    QVERIFY(!CanConnect({QStringLiteral("KTNA"), QStringLiteral("SCOTT"), QStringLiteral("x")}));
+    QCOMPARE(RegisteredConnections(), before);
+}
+
+void DbTest::sqliteIsToldByItsHeader() {
+    TempDatabase db;
+    QVERIFY(IsSqliteFile(db.path()));
+    QTemporaryDir dir;
+    const QString text = dir.filePath(QStringLiteral("notes.txt"));
+    QFile file(text);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("SQLite format 2 is not this");
+    file.close();
+    QVERIFY(!IsSqliteFile(text));
+    QVERIFY(!IsSqliteFile(dir.path()));
+    Session gone({QStringLiteral("/no/such/orders.sqlite"), {}, {}});
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, gone.open());
+}
+
+void DbTest::errorsCarryTheNativeCodeAndText() {
+    TempDatabase db;
+    Session session(db.connection());
+    session.open();
+    try {
+        session.execute(QStringLiteral("SELECT * FROM no_such_table"));
+        QFAIL("the statement should have failed");
+    } catch (const DatabaseError& error) {
+        QCOMPARE(error.message(), QStringLiteral("Error 1: no such table: no_such_table"));
+    }
+    Session oracle({QStringLiteral("KTNA"), QStringLiteral("SCOTT"), QStringLiteral("wrong")});
+    try {
+        oracle.open();
+        QFAIL("the logon should have failed");
+    } catch (const DatabaseError& error) {
+        QCOMPARE(error.nativeCode(), QStringLiteral("1017"));
+    }
+}
+
+void DbTest::catalogueListsNamesAsStored() {
+    TempDatabase db;
+    db.exec(QStringLiteral("CREATE TABLE EMP(ID); CREATE TABLE \"O'Brien \"\"x\"\"\"(ZED, "
+                           "\"it's\", \"a\"\"b\"); CREATE TABLE Mixed(aLpHa);"
+                           "CREATE INDEX emp_id ON EMP(ID);"
+                           "CREATE TABLE auto(ID INTEGER PRIMARY KEY AUTOINCREMENT);"
+                           "INSERT INTO \"O'Brien \"\"x\"\"\" VALUES (1, 2, 3)"));
+    Session session(db.connection());
+    session.open();
+    const QString odd = QStringLiteral("O'Brien \"x\"");
+    QCOMPARE(TableList(session), (QStringList{"EMP", odd, "Mixed", "auto"}));
+    QCOMPARE(ColumnList(session, odd), (QStringList{"ZED", "it's", "a\"b"}));
+    QVERIFY(ColumnList(session, QStringLiteral("missing")).isEmpty());
+    RecordSet preview(session, session.dialect().preview(odd));
+    QVERIFY(preview.next());
+    QCOMPARE(preview.value(2).toInt(), 3);
+}
+
+void DbTest::sqliteComparesNamesLikeSqlite() {
+    TempDatabase db;
+    Session session(db.connection());
+    const Dialect& sqlite = session.dialect();
+    QVERIFY(sqlite.sameName(QStringLiteral("Orders"), QStringLiteral("ORDERS")));
+    QVERIFY(!sqlite.sameName(QStringLiteral("Ærø"), QStringLiteral("ærø")));
+    QVERIFY(!sqlite.sameName(QStringLiteral("ORDERS"), QStringLiteral("ORDERS ")));
+    Session oracle({QStringLiteral("KTNA"), {}, {}});
+    QVERIFY(!oracle.dialect().sameName(QStringLiteral("Orders"), QStringLiteral("ORDERS")));
+}
+
+VARNOLT_GUILESS_TEST_MAIN(DbTest)
+#include "test_db.moc"
