@@ -15,13 +15,19 @@ bool CanConnect(const ConnectionData& data) {
     }
 }
 
-void DropSequence(const ConnectionData& data, const QString& sequence) {
+void DropLeftovers(const ConnectionData& data, const QStringList& statements) {
     Session own(data);
     own.open();
-    try {
-        own.execute(QStringLiteral("DROP SEQUENCE ") + sequence);
-    } catch (const DatabaseError&) {
+    for (const QString& statement : statements) {
+        try {
+            own.execute(statement);
+        } catch (const DatabaseError&) {
+        }
     }
+}
+
+void DropSequence(const ConnectionData& data, const QString& sequence) {
+    DropLeftovers(data, {QStringLiteral("DROP SEQUENCE ") + sequence});
 }
 
 namespace {

@@ -11,9 +11,10 @@ namespace Db {
 // leaves a connection open.
 bool CanConnect(const ConnectionData& data);
 
-// Drops a sequence an earlier run left, on a session of its own. That there is
-// no such sequence is the normal case, so the drop's failure is ignored; a
-// failure to connect is not.
+// Runs statements that drop what an earlier run may have left, on a session of
+// its own. That there is nothing to drop is the normal case, so their failures
+// are ignored; a failure to connect is not.
+void DropLeftovers(const ConnectionData& data, const QStringList& statements);
 void DropSequence(const ConnectionData& data, const QString& sequence);
 
 // The names of the connected user's tables, in the order the database gives

@@ -4,6 +4,12 @@ namespace Db {
 
 const QString OracleDialect::kSequence = QStringLiteral("TEMP_SEQ_CREATED_BY_QUORVEN");
 const QString OracleDialect::kMarkerColumn = QStringLiteral("TEMP_COLUMN_CREATED_BY_QUORVEN");
+const QString OracleDialect::kMarkerIndex = QStringLiteral("TEMP_INDEX_CREATED_BY_QUORVEN");
+const QString OracleDialect::kTemporaryTable = QStringLiteral("TEMP_TABLE_CREATED_BY_QUORVEN");
+// 10,000 rows of a key reading are a few hundred kilobytes; the memory limit
+// keeps a round trip of wide preview rows from growing past 16 MB.
+const QString OracleDialect::kConnectOptions =
+    QStringLiteral("OCI_ATTR_PREFETCH_ROWS=10000;OCI_ATTR_PREFETCH_MEMORY=16777216");
 
 QString OracleDialect::tableList() const {
     return QStringLiteral("select table_name from user_tables");
@@ -23,17 +29,33 @@ bool OracleDialect::sameName(const QString& a, const QString& b) const {
     return a == b;
 }
 
-// The OCI driver reads timestamps to the millisecond; Oracle keeps up to the
-// nanosecond, so two timestamps a microsecond apart would look equal. Their
-// full text is read instead, time zones brought to UTC first, since Oracle
-// compares such values by the instant they denote.
+// The OCI driver reads timestamps to the millisecond, and dates as local
+// date-times, which do not exist inside a daylight-saving gap; both are read
+// as their full text instead. Time zones are brought to UTC first, since
+// Oracle compares such values by the instant they denote.
 QString OracleDialect::keyValue(const QString& column, const QString& type) const {
+    if (type == QStringLiteral("DATE"))
+        return QStringLiteral("TO_CHAR(%1, 'YYYY-MM-DD HH24:MI:SS')").arg(quoted(column));
     if (!type.startsWith(QStringLiteral("TIMESTAMP")))
         return quoted(column);
     const QString format = QStringLiteral("'YYYY-MM-DD HH24:MI:SS.FF9'");
     if (type.endsWith(QStringLiteral(" WITH TIME ZONE")))
         return QStringLiteral("TO_CHAR(SYS_EXTRACT_UTC(%1), %2)").arg(quoted(column), format);
     return QStringLiteral("TO_CHAR(%1, %2)").arg(quoted(column), format);
+}
+
+QString OracleDialect::probeColumns(const QString& table, const QStringList& columns) const {
+    return QStringLiteral("SELECT ") + quotedList(columns) + QStringLiteral(" FROM ") +
+           quoted(table) + QStringLiteral(" WHERE 1 = 0");
+}
+
+QStringList OracleDialect::leftovers() const {
+    return {dropTable(kTemporaryTable), QStringLiteral("DROP INDEX ") + kMarkerIndex};
+}
+
+QString OracleDialect::copyTable(const QString& newTable, const QString& source) const {
+    return QStringLiteral("CREATE TABLE ") + quoted(newTable) +
+           QStringLiteral(" AS SELECT * from ") + quoted(source);
 }
 
 QStringList OracleDialect::numberRows(const QString& newTable) const {
@@ -45,13 +67,37 @@ QStringList OracleDialect::numberRows(const QString& newTable) const {
                 QStringLiteral(".NEXTVAL")};
 }
 
-QString OracleDialect::rowNumber(const QStringList&) const {
-    return quoted(kMarkerColumn);
+QString OracleDialect::indexNumbers(const QString& newTable) const {
+    return QStringLiteral("CREATE INDEX ") + kMarkerIndex + QStringLiteral(" ON ") +
+           quoted(newTable) + QStringLiteral(" (") + quoted(kMarkerColumn) + QLatin1Char(')');
 }
 
-QStringList OracleDialect::dropNumbers(const QString& newTable) const {
-    return {QStringLiteral("ALTER TABLE ") + quoted(newTable) + QStringLiteral(" DROP COLUMN ") +
-            quoted(kMarkerColumn)};
+QString OracleDialect::readKeys(const QString& table, const QString& number,
+                                const QStringList& keyValues, bool inOrder) const {
+    const QString read = QStringLiteral("SELECT ") + number + QStringLiteral(", ") +
+                         keyValues.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
+                         quoted(table);
+    return inOrder ? read + QStringLiteral(" ORDER BY 1") : read;
+}
+
+QString OracleDialect::deleteRows(const QString& newTable, int count) const {
+    QStringList placeholders;
+    placeholders.reserve(count);
+    for (int i = 0; i < count; ++i)
+        placeholders << QStringLiteral(":n%1").arg(i);
+    return QStringLiteral("DELETE FROM ") + quoted(newTable) + QStringLiteral(" WHERE ") +
+           quoted(kMarkerColumn) + QStringLiteral(" IN (") +
+           placeholders.join(QStringLiteral(", ")) + QLatin1Char(')');
+}
+
+QString OracleDialect::dropNumbers(const QString& newTable) const {
+    return QStringLiteral("ALTER TABLE ") + quoted(newTable) + QStringLiteral(" DROP COLUMN ") +
+           quoted(kMarkerColumn);
+}
+
+QString OracleDialect::renameTable(const QString& from, const QString& to) const {
+    return QStringLiteral("ALTER TABLE ") + quoted(from) + QStringLiteral(" RENAME TO ") +
+           quoted(to);
 }
 
 } // namespace Db

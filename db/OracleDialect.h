@@ -4,26 +4,45 @@
 
 namespace Db {
 
-// Oracle's statements, character for character as documented. Every DDL
-// statement commits on its own.
+// Oracle's statements, character for character as documented where a run
+// replaces nothing. Every DDL statement commits on its own.
 class OracleDialect final : public Dialect {
 public:
+    // The run's temporary objects; each name fits the 30 bytes older releases
+    // allow.
     static const QString kSequence;
     static const QString kMarkerColumn;
+    static const QString kMarkerIndex;
+    static const QString kTemporaryTable;
+    // Given to every session: the key reading of a large table then costs a
+    // round trip per few thousand rows instead of per few dozen.
+    static const QString kConnectOptions;
 
+    RunPlan runPlan() const override { return RunPlan::CopyNumberDelete; }
     QString tableList() const override;
     QString columnList() const override;
     QString columnTypes() const override;
     bool sameName(const QString& a, const QString& b) const override;
-    QStringList leftSequences() const override { return {kSequence}; }
     QString keyValue(const QString& column, const QString& type) const override;
-    QStringList numberRows(const QString& newTable) const override;
-    QString rowNumber(const QStringList& columns) const override;
-    QString sourceRowNumber(const QStringList&) const override { return QStringLiteral("ROWNUM"); }
-    int deleteBatchSize() const override { return 1000; }
-    QStringList dropNumbers(const QString& newTable) const override;
-    bool changesInOneTransaction() const override { return false; }
-    QString beginChange() const override { return {}; }
+
+    QString probeColumns(const QString& table, const QStringList& columns) const;
+    // What a run that crashed may have left, dropped before the next run
+    // makes it anew (their failures ignored).
+    QStringList leftovers() const;
+    QString copyTable(const QString& newTable, const QString& source) const;
+    // Statements that give every row of the copy a number of its own, and an
+    // index that finds a row by it.
+    QStringList numberRows(const QString& newTable) const;
+    QString indexNumbers(const QString& newTable) const;
+    // Every row's number and key values, in the order of the numbers when
+    // `inOrder`.
+    QString readKeys(const QString& table, const QString& number, const QStringList& keyValues,
+                     bool inOrder = false) const;
+    // Deletes the rows whose numbers are bound to ":n0" .. ":n<count-1>".
+    QString deleteRows(const QString& newTable, int count) const;
+    static constexpr int kDeleteBatch = 1000;
+    QString dropNumbers(const QString& newTable) const;
+    QString renameTable(const QString& from, const QString& to) const;
 };
 
 } // namespace Db

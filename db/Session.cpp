@@ -4,6 +4,7 @@
 #include "OracleDialect.h"
 #include "SqliteDialect.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSqlError>
 #include <QSqlRecord>
@@ -50,26 +51,22 @@ bool IsSqliteFile(const QString& path) {
     return file.read(header.size()) == header;
 }
 
-bool LooksLikeFilePath(const QString& sid) {
-    // "//host:port/service" is an Oracle connect string; "/path" is a file.
-    if (sid.startsWith(QLatin1Char('/')))
-        return !sid.startsWith(QStringLiteral("//"));
-    for (const char* start : {"./", "../", "~/"}) {
-        if (sid.startsWith(QLatin1String(start)))
-            return true;
-    }
-    for (const char* end : {".sqlite", ".sqlite3", ".db", ".db3"}) {
-        if (sid.endsWith(QLatin1String(end), Qt::CaseInsensitive))
-            return true;
-    }
-    return false;
+QString DatabaseFile(const QString& sid) {
+    if (sid.startsWith(QStringLiteral("~/")))
+        return QDir::homePath() + sid.mid(1);
+    if (sid.startsWith(QStringLiteral("//")))
+        return {};
+    const qsizetype slash = sid.indexOf(QLatin1Char('/'));
+    if (slash < 0 || sid.left(slash).contains(QLatin1Char(':')))
+        return {};
+    return sid;
 }
 
 Session::Session(ConnectionData data)
     : m_data(std::move(data)),
       m_name(QStringLiteral("varnolt-session-%1").arg(nextSessionNumber++)) {
-    m_sqlite = IsSqliteFile(m_data.sid);
-    if (m_sqlite)
+    m_file = DatabaseFile(m_data.sid);
+    if (!m_file.isEmpty())
         m_dialect = std::make_unique<SqliteDialect>();
     else
         m_dialect = std::make_unique<OracleDialect>();
@@ -84,19 +81,20 @@ Session::~Session() {
 
 void Session::open() {
     FaultInjection::check(FaultInjection::Point::Open);
-    if (m_sqlite) {
+    if (!m_file.isEmpty()) {
+        // Qt's driver would make an empty database of a missing file.
+        if (!IsSqliteFile(m_file))
+            throw DatabaseError(QString(), QStringLiteral("The file %1 does not exist or is no "
+                                                          "SQLite database.")
+                                               .arg(m_file));
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        db.setDatabaseName(m_data.sid);
+        db.setDatabaseName(m_file);
         db.setConnectOptions(
             QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kSqliteBusyMilliseconds));
         if (!db.open())
             throw DatabaseError(db.lastError());
         return;
     }
-    if (LooksLikeFilePath(m_data.sid))
-        throw DatabaseError(QString(), QStringLiteral("The file %1 does not exist or is no SQLite "
-                                                      "database.")
-                                           .arg(m_data.sid));
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QOCI")))
         throw DatabaseError(QString(), QStringLiteral("The Oracle driver (Qt's QOCI plugin) is not "
                                                       "installed on this computer."));
@@ -104,6 +102,7 @@ void Session::open() {
     db.setDatabaseName(m_data.sid);
     db.setUserName(m_data.user);
     db.setPassword(m_data.password);
+    db.setConnectOptions(OracleDialect::kConnectOptions);
     if (!db.open())
         throw DatabaseError(db.lastError());
 }

@@ -10,14 +10,15 @@
 
 namespace Db {
 
-// True when `path` names an existing SQLite database file (it begins with the
-// 16-byte SQLite header). Such a Data Source opens with SQLite; anything else is
-// an Oracle net service name or connect string.
-bool IsSqliteFile(const QString& path);
+// The SQLite file a SID names, "~/" expanded, or the empty text when the SID is
+// an Oracle net service name or connect string. A SID names a file when it
+// starts with "/" (but not "//", an EZConnect string) or "~/", or holds a "/"
+// with no host and port before it ("host:1521/service" is Oracle's).
+QString DatabaseFile(const QString& sid);
 
-// True when `sid` reads as the path of a file rather than an Oracle name, so
-// that a SQLite file gone missing is reported as such.
-bool LooksLikeFilePath(const QString& sid);
+// True when `path` names an existing SQLite database file (it begins with the
+// 16-byte SQLite header).
+bool IsSqliteFile(const QString& path);
 
 // One database session of one operation. It registers a connection of its own
 // name and unregisters it when it is destroyed, so no operation leaves a
@@ -33,6 +34,8 @@ public:
     void open();
     const Dialect& dialect() const { return *m_dialect; }
     const ConnectionData& connectionData() const { return m_data; }
+    // The database file, for a session on SQLite.
+    const QString& file() const { return m_file; }
     QSqlDatabase database() const;
 
     // Runs a statement that returns no rows; throws DatabaseError.
@@ -41,7 +44,7 @@ public:
 private:
     ConnectionData m_data;
     QString m_name;
-    bool m_sqlite = false;
+    QString m_file;
     std::unique_ptr<Dialect> m_dialect;
 };
 

@@ -4,17 +4,24 @@
 
 namespace Db {
 
+// Shadow tables of a virtual table and SQLite's own tables are no tables of
+// the user's, so they are neither listed nor offered.
 QString SqliteDialect::tableList() const {
     return QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' "
-                          "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'");
+                          "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' AND name NOT IN "
+                          "(SELECT name FROM pragma_table_list WHERE type = 'shadow')");
 }
 
+// Generated columns are columns like any other; only a virtual table's hidden
+// columns, which "SELECT *" leaves out, are left out.
 QString SqliteDialect::columnList() const {
-    return QStringLiteral("SELECT name FROM pragma_table_info(:table_name) ORDER BY cid");
+    return QStringLiteral(
+        "SELECT name FROM pragma_table_xinfo(:table_name) WHERE hidden <> 1 ORDER BY cid");
 }
 
 QString SqliteDialect::columnTypes() const {
-    return QStringLiteral("SELECT name, type FROM pragma_table_info(:table_name) ORDER BY cid");
+    return QStringLiteral(
+        "SELECT name, type FROM pragma_table_xinfo(:table_name) WHERE hidden <> 1 ORDER BY cid");
 }
 
 bool SqliteDialect::sameName(const QString& a, const QString& b) const {
@@ -31,27 +38,59 @@ bool SqliteDialect::sameName(const QString& a, const QString& b) const {
     return true;
 }
 
-// A copy made by CREATE TABLE ... AS SELECT is an ordinary rowid table whose
-// rowids follow the order in which its rows were inserted, so the rowid is the
-// row's number and no marker column is needed.
-QStringList SqliteDialect::numberRows(const QString&) const {
-    return {};
+QString SqliteDialect::columnDetails() const {
+    return QStringLiteral("SELECT name, type, hidden FROM pragma_table_xinfo(?1) ORDER BY cid");
 }
 
-QString SqliteDialect::rowNumber(const QStringList& columns) const {
+QString SqliteDialect::objectKind() const {
+    return QStringLiteral("SELECT type, wr FROM pragma_table_list(?1) WHERE schema = 'main'");
+}
+
+QString SqliteDialect::primaryKeyOrder() const {
+    return QStringLiteral("SELECT x.name, x.\"desc\", x.coll FROM pragma_index_list(?1) AS l, "
+                          "pragma_index_xinfo(l.name) AS x WHERE l.origin = 'pk' AND x.key = 1 "
+                          "ORDER BY x.seqno");
+}
+
+QString SqliteDialect::rowidName(const QStringList& columns) {
     for (const QString& alias :
          {QStringLiteral("rowid"), QStringLiteral("_rowid_"), QStringLiteral("oid")}) {
-        const bool shadowed = std::any_of(columns.begin(), columns.end(), [&](const QString& c) {
+        const bool taken = std::any_of(columns.begin(), columns.end(), [&](const QString& c) {
             return c.compare(alias, Qt::CaseInsensitive) == 0;
         });
-        if (!shadowed)
+        if (!taken)
             return alias;
     }
     return {};
 }
 
-QStringList SqliteDialect::dropNumbers(const QString&) const {
-    return {};
+QString SqliteDialect::createTable(const QString& newTable, const QStringList& columns,
+                                   const QStringList& types) const {
+    QStringList definitions;
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        const QString& type = types.at(i);
+        definitions << (type.isEmpty() ? quoted(columns.at(i))
+                                       : quoted(columns.at(i)) + QLatin1Char(' ') + type);
+    }
+    return QStringLiteral("CREATE TABLE ") + quoted(newTable) + QStringLiteral(" (") +
+           definitions.join(QStringLiteral(", ")) + QLatin1Char(')');
+}
+
+QString SqliteDialect::readKeys(const QString& table, const QStringList& numbers,
+                                const QString& order, const QStringList& keyValues) const {
+    return QStringLiteral("SELECT ") + numbers.join(QStringLiteral(", ")) + QStringLiteral(", ") +
+           keyValues.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + quoted(table) +
+           QStringLiteral(" ORDER BY ") + order;
+}
+
+QString SqliteDialect::insertSurvivors(const QString& newTable, const QString& source,
+                                       const QStringList& columns, const QString& repeat,
+                                       const QStringList& numbers, const QString& order) const {
+    const QString list = quotedList(columns);
+    return QStringLiteral("INSERT INTO ") + quoted(newTable) + QStringLiteral(" (") + list +
+           QStringLiteral(") SELECT ") + list + QStringLiteral(" FROM ") + quoted(source) +
+           QStringLiteral(" WHERE NOT ") + repeat + QLatin1Char('(') +
+           numbers.join(QStringLiteral(", ")) + QStringLiteral(") ORDER BY ") + order;
 }
 
 } // namespace Db

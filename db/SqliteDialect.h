@@ -4,26 +4,47 @@
 
 namespace Db {
 
-// SQLite statements with the same effect as Oracle's. A whole run is one
-// transaction.
+// SQLite statements with the same effect as Oracle's.
 class SqliteDialect final : public Dialect {
 public:
+    RunPlan runPlan() const override { return RunPlan::WriteSurvivors; }
     QString tableList() const override;
     QString columnList() const override;
     QString columnTypes() const override;
     bool sameName(const QString& a, const QString& b) const override;
-    QStringList leftSequences() const override { return {}; }
-    QStringList numberRows(const QString& newTable) const override;
-    QString rowNumber(const QStringList& columns) const override;
-    QString sourceRowNumber(const QStringList& columns) const override {
-        return rowNumber(columns);
-    }
-    int deleteBatchSize() const override { return 500; }
-    QStringList dropNumbers(const QString& newTable) const override;
-    bool changesInOneTransaction() const override { return true; }
+
     // Taking the write lock at once means a second run on the same file waits
     // for the first instead of failing halfway.
-    QString beginChange() const override { return QStringLiteral("BEGIN IMMEDIATE"); }
+    QString beginChange() const { return QStringLiteral("BEGIN IMMEDIATE"); }
+    QString commitChange() const { return QStringLiteral("COMMIT"); }
+    QString rollbackChange() const { return QStringLiteral("ROLLBACK"); }
+
+    // Every column of a table, generated and hidden ones included, with its
+    // declared type and how it is hidden (0 plain, 1 hidden column of a
+    // virtual table, 2 and 3 generated); the table is bound to ?1.
+    QString columnDetails() const;
+    // What kind of object a name is ("table", "virtual", "shadow", "view")
+    // and whether it is a table without rowid; the name is bound to ?1.
+    QString objectKind() const;
+    // The columns of a table's primary key in the table's own order, with
+    // their direction and collation; the table is bound to ?1.
+    QString primaryKeyOrder() const;
+    // The name a statement gives a row's rowid, or empty when columns of
+    // these names take all three.
+    static QString rowidName(const QStringList& columns);
+
+    // An empty table with the given columns and declared types.
+    QString createTable(const QString& newTable, const QStringList& columns,
+                        const QStringList& types) const;
+    // Every row's numbers (the rowid, or the primary key) and key values, in
+    // the table's own order.
+    QString readKeys(const QString& table, const QStringList& numbers, const QString& order,
+                     const QStringList& keyValues) const;
+    // Copies into `newTable` the rows of `source` for which `repeat`, called
+    // with the row's numbers, is false, in the table's own order.
+    QString insertSurvivors(const QString& newTable, const QString& source,
+                            const QStringList& columns, const QString& repeat,
+                            const QStringList& numbers, const QString& order) const;
 };
 
 } // namespace Db

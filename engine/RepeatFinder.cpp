@@ -56,24 +56,34 @@ void RepeatFinder::grow() {
     m_slots.swap(table);
 }
 
+std::size_t RepeatFinder::slotFor(QByteArrayView key, std::uint32_t hash) const {
+    const std::size_t mask = m_slots.size() - 1;
+    std::size_t slot = hash & mask;
+    while (m_slots[slot] != 0) {
+        const Entry& entry = m_entries[m_slots[slot] - 1];
+        if (entry.hash == hash && keyAt(entry) == key)
+            return slot;
+        slot = (slot + 1) & mask;
+    }
+    return slot;
+}
+
+bool RepeatFinder::contains(QByteArrayView key) const {
+    return !m_slots.empty() && m_slots[slotFor(key, hashOf(key))] != 0;
+}
+
 qint64 RepeatFinder::offer(QByteArrayView key, qint64 number, qint64* kept) {
     if ((m_entries.size() + 1) * 2 > m_slots.size())
         grow();
     const std::uint32_t hash = hashOf(key);
-    const std::size_t mask = m_slots.size() - 1;
-    std::size_t slot = hash & mask;
-    while (m_slots[slot] != 0) {
-        const std::size_t index = m_slots[slot] - 1;
-        const Entry& entry = m_entries[index];
-        if (entry.hash == hash && keyAt(entry) == key) {
-            qint64& lowest = m_lowest[index];
-            if (number < lowest)
-                std::swap(number, lowest);
-            if (kept)
-                *kept = lowest;
-            return number;
-        }
-        slot = (slot + 1) & mask;
+    const std::size_t slot = slotFor(key, hash);
+    if (m_slots[slot] != 0) {
+        qint64& lowest = m_lowest[m_slots[slot] - 1];
+        if (number < lowest)
+            std::swap(number, lowest);
+        if (kept)
+            *kept = lowest;
+        return number;
     }
     m_entries.push_back({store(key), static_cast<std::uint32_t>(key.size()), hash});
     m_lowest.push_back(number);

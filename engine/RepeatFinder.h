@@ -22,7 +22,8 @@ public:
     // number), or 0 when the key is new. `kept`, when given, receives the
     // number of the row that stays for a repeated key.
     qint64 offer(QByteArrayView key, qint64 number, qint64* kept = nullptr);
-    qint64 distinctKeys() const { return static_cast<qint64>(m_lowest.size()); }
+    // Whether `key` was offered before.
+    bool contains(QByteArrayView key) const;
 
 private:
     struct Entry {
@@ -32,6 +33,8 @@ private:
     };
 
     QByteArrayView keyAt(const Entry& entry) const;
+    // The slot that holds `key`, or the empty slot where it would go.
+    std::size_t slotFor(QByteArrayView key, std::uint32_t hash) const;
     std::uint64_t store(QByteArrayView key);
     void grow();
 

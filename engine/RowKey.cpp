@@ -1,73 +1,87 @@
 #include "RowKey.h"
 
 #include <QDateTime>
-#include <QtEndian>
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
 
 namespace {
 
-template <typename Number> void appendRaw(QByteArray& key, Number number) {
-    char bytes[sizeof(Number)];
-    qToLittleEndian(number, bytes);
-    key.append(bytes, sizeof(Number));
+void appendLength(std::string& key, std::size_t length) {
+    // Seven bits a byte, the high bit saying that more follow.
+    while (length >= 0x80) {
+        key.push_back(static_cast<char>((length & 0x7f) | 0x80));
+        length >>= 7;
+    }
+    key.push_back(static_cast<char>(length));
 }
 
-void appendTagged(QByteArray& key, char tag, const char* data, qsizetype size) {
-    key.append(tag);
-    appendRaw(key, static_cast<quint32>(size));
+void appendBytes(std::string& key, char tag, const char* data, std::size_t size) {
+    key.push_back(tag);
+    appendLength(key, size);
     key.append(data, size);
 }
 
-// A text is stored one byte a character when every character fits a byte, and
-// as UTF-16 otherwise; each text has exactly one form, so equal texts give
-// equal keys, and the tag keeps the two forms apart.
-void appendText(QByteArray& key, const QString& text, char narrowTag = 'L', char wideTag = 'S') {
-    const bool narrow =
-        std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() <= 0xff; });
-    if (!narrow) {
-        appendTagged(key, wideTag, reinterpret_cast<const char*>(text.utf16()),
-                     text.size() * static_cast<qsizetype>(sizeof(char16_t)));
-        return;
-    }
-    key.append(narrowTag);
-    appendRaw(key, static_cast<quint32>(text.size()));
-    for (const QChar c : text)
-        key.append(static_cast<char>(c.unicode()));
+void appendEight(std::string& key, char tag, quint64 bits) {
+    key.push_back(tag);
+    char bytes[8];
+    std::memcpy(bytes, &bits, sizeof bytes);
+    key.append(bytes, sizeof bytes);
 }
 
-void appendInteger(QByteArray& key, qint64 number) {
-    key.append('I');
-    appendRaw(key, number);
+void appendInteger(std::string& key, qint64 number) {
+    appendEight(key, 'I', static_cast<quint64>(number));
 }
 
-void appendReal(QByteArray& key, double number) {
-    // 2^63 is exact as a double; anything integral below it fits an integer.
+void appendReal(std::string& key, double number) {
+    // 2^63 is exact as a double; anything integral below it fits an integer,
+    // so 1.0 equals 1 and -0.0 equals 0.
     constexpr double kIntegerLimit = 9223372036854775808.0;
     if (std::isfinite(number) && std::trunc(number) == number && number >= -kIntegerLimit &&
         number < kIntegerLimit) {
         appendInteger(key, static_cast<qint64>(number));
         return;
     }
+    if (std::isnan(number))
+        number = std::numeric_limits<double>::quiet_NaN();
     quint64 bits = 0;
     std::memcpy(&bits, &number, sizeof bits);
-    key.append('R');
-    appendRaw(key, bits);
+    appendEight(key, 'R', bits);
+}
+
+void appendText(std::string& key, const QByteArray& utf8) {
+    appendBytes(key, 'T', utf8.constData(), static_cast<std::size_t>(utf8.size()));
 }
 
 } // namespace
 
-void AppendKeyValue(QByteArray& key, const QVariant& value) {
+void AppendKeyValue(std::string& key, const Db::RawValue& value) {
+    using Kind = Db::RawValue::Kind;
+    switch (value.kind) {
+    case Kind::Null:
+        appendBytes(key, 'T', nullptr, 0);
+        return;
+    case Kind::Integer:
+        appendInteger(key, value.integer);
+        return;
+    case Kind::Real:
+        appendReal(key, value.real);
+        return;
+    case Kind::Text:
+        appendBytes(key, 'T', value.data, static_cast<std::size_t>(value.size));
+        return;
+    case Kind::Blob:
+        appendBytes(key, 'B', value.data, static_cast<std::size_t>(value.size));
+        return;
+    }
+}
+
+void AppendKeyValue(std::string& key, const QVariant& value) {
     if (value.isNull()) {
-        appendText(key, QString());
+        appendBytes(key, 'T', nullptr, 0);
         return;
     }
     switch (value.typeId()) {
-    case QMetaType::QString:
-        appendText(key, value.toString());
-        return;
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::LongLong:
@@ -76,12 +90,10 @@ void AppendKeyValue(QByteArray& key, const QVariant& value) {
         return;
     case QMetaType::ULongLong: {
         const quint64 number = value.toULongLong();
-        if (number <= static_cast<quint64>(std::numeric_limits<qint64>::max())) {
+        if (number <= static_cast<quint64>(std::numeric_limits<qint64>::max()))
             appendInteger(key, static_cast<qint64>(number));
-        } else {
-            key.append('U');
-            appendRaw(key, number);
-        }
+        else
+            appendEight(key, 'U', number);
         return;
     }
     case QMetaType::Double:
@@ -90,14 +102,14 @@ void AppendKeyValue(QByteArray& key, const QVariant& value) {
         return;
     case QMetaType::QByteArray: {
         const QByteArray bytes = value.toByteArray();
-        appendTagged(key, 'B', bytes.constData(), bytes.size());
+        appendBytes(key, 'B', bytes.constData(), static_cast<std::size_t>(bytes.size()));
         return;
     }
     case QMetaType::QDateTime:
-        appendText(key, value.toDateTime().toString(Qt::ISODateWithMs), 'D', 'E');
+        appendText(key, value.toDateTime().toString(Qt::ISODateWithMs).toUtf8());
         return;
     default:
-        appendText(key, value.toString());
+        appendText(key, value.toString().toUtf8());
         return;
     }
 }

@@ -78,7 +78,8 @@ public:
                feature == Transactions;
     }
     bool open(const QString&, const QString&, const QString& password, const QString&, int,
-              const QString&) override {
+              const QString& options) override {
+        connectOptions() = options;
         if (password != kPassword) {
             setLastError(QSqlError(QString(),
                                    QStringLiteral("ORA-01017: invalid username/password; "
@@ -96,6 +97,11 @@ public:
 };
 
 } // namespace
+
+QString& connectOptions() {
+    static QString options;
+    return options;
+}
 
 QStringList& log() {
     static QStringList statements;

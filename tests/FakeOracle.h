@@ -25,6 +25,8 @@ void install();
 QStringList& log();
 // Decides the answer to every statement; the default answers with no rows.
 void setScript(std::function<Answer(const QString& sql, const QVariantList& binds)> script);
+// The connect options of the last session opened.
+QString& connectOptions();
 // The only password the fake accepts.
 inline const QString kPassword = QStringLiteral("tiger");
 

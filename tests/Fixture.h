@@ -37,7 +37,7 @@ void ClearSettings();
 
 // A test main that points the settings store at a temporary folder before
 // anything reads it.
-#define VARNOLT_TEST_MAIN_OF(Application, TestClass)                                              \
+#define VARNOLT_TEST_MAIN_OF(Application, TestClass)                                               \
     int main(int argc, char** argv) {                                                              \
         QTemporaryDir config;                                                                      \
         qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());                                   \

@@ -7,7 +7,9 @@
 #include "db/DatabaseError.h"
 #include "db/Session.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 using namespace Db;
 
@@ -18,6 +20,7 @@ private slots:
 
     void canConnectReleasesWhatItOpens();
     void sqliteIsToldByItsHeader();
+    void sidNamesAFileOnlyWhenItReadsAsAPath();
     void errorsCarryTheNativeCodeAndText();
     void catalogueListsNamesAsStored();
     void sqliteComparesNamesLikeSqlite();
@@ -47,6 +50,29 @@ void DbTest::sqliteIsToldByItsHeader() {
     QVERIFY(!IsSqliteFile(dir.path()));
     Session gone({QStringLiteral("/no/such/orders.sqlite"), {}, {}});
     QVERIFY_THROWS_EXCEPTION(DatabaseError, gone.open());
+}
+
+void DbTest::sidNamesAFileOnlyWhenItReadsAsAPath() {
+    QCOMPARE(DatabaseFile(QStringLiteral("/data/orders.sqlite")),
+             QStringLiteral("/data/orders.sqlite"));
+    QCOMPARE(DatabaseFile(QStringLiteral("./orders.sqlite")), QStringLiteral("./orders.sqlite"));
+    QCOMPARE(DatabaseFile(QStringLiteral("~/orders.sqlite")),
+             QDir::homePath() + QStringLiteral("/orders.sqlite"));
+    for (const char* name : {"HR.DB", "KTNA", "orders.sqlite", "//dbhost:1521/ORCLPDB1",
+                             "dbhost:1521/ORCLPDB1", "(DESCRIPTION=(ADDRESS=(HOST=h)))"})
+        QVERIFY2(DatabaseFile(QString::fromUtf8(name)).isEmpty(), name);
+
+    // The path travels as a value: words of a connection string in it are
+    // part of the file's name.
+    TempDatabase db;
+    db.exec(QStringLiteral("CREATE TABLE REAL_ONE(ID)"));
+    const QString odd = QFileInfo(db.path()).absolutePath() + QStringLiteral("/x;User Id=y.db");
+    QVERIFY(QFile::copy(db.path(), odd));
+    Session session({odd, {}, {}});
+    session.open();
+    QCOMPARE(TableList(session), QStringList{"REAL_ONE"});
+    QVERIFY(!QFile::exists(QFileInfo(db.path()).absolutePath() + QStringLiteral("/x")));
+    QFile::remove(odd);
 }
 
 void DbTest::errorsCarryTheNativeCodeAndText() {

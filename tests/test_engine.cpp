@@ -57,6 +57,10 @@ private slots:
     void badNamesAreRefusedBeforeAnythingHappens();
     void missingColumnFailsBeforeAnyChange();
     void stoppingWhileReadingLeavesNothingBehind();
+    void copyKeepsEveryColumnAsDeclared();
+    void tableChangedWhileAskingStopsTheRun();
+    void internalTablesAreNeitherListedNorReplaced();
+    void replacingRunTakenBackAtAnyFailureOrStop();
 };
 
 void EngineTest::workedExample() {
@@ -150,7 +154,11 @@ void EngineTest::randomTablesMatchAnIndependentReference() {
         for (int i = 1; i <= rows; ++i)
             order << i;
         std::shuffle(order.begin(), order.end(), random);
-        const QStringList pool{"NULL", "''", "'x'", "'X'", "'x '", "1", "1.0", "'1'", "2.5"};
+        // Values that give equal keys wherever a key loses a kind or a length:
+        // ('aT', 'b') and ('a', 'Tb'), a text and a blob of the same bytes.
+        const QStringList pool{"NULL", "''",    "'x'", "'X'",     "'x '", "1",
+                               "1.0",  "'1'",   "2.5", "'aT'",    "'b'",  "'a'",
+                               "'Tb'", "x'54'", "'T'", "char(1)", "x''",  "-0.0"};
         for (const int id : order)
             values << QStringLiteral("(%1, %2, %3)")
                           .arg(id)
@@ -251,6 +259,107 @@ void EngineTest::stoppingWhileReadingLeavesNothingBehind() {
     QCOMPARE(result.status, RunResult::Status::Stopped);
     QVERIFY(stoppedAt > 0 && stoppedAt < 300000);
     QCOMPARE(tables(db), QStringList{"BIG"});
+}
+
+void EngineTest::copyKeepsEveryColumnAsDeclared() {
+    TempDatabase db;
+    // SQLite's CREATE TABLE ... AS SELECT would rename "True" and "False", and a
+    // generated column named rowid hides the row's own number.
+    db.exec(QStringLiteral(
+        "CREATE TABLE ANSWERS(ID INTEGER, \"True\" TEXT, \"False\" VARCHAR(5));"
+        "INSERT INTO ANSWERS VALUES (1, 'yes', 'a'), (2, 'maybe', 'b'), (3, 'yes', 'c'),"
+        "(4, 'never', 'd'), (5, 'always', 'e');"
+        "CREATE TABLE PARTS(ID, CODE, rowid INT GENERATED ALWAYS AS (length(CODE)) VIRTUAL);"
+        "INSERT INTO PARTS(ID, CODE) VALUES (1, 'ab'), (2, 'cd'), (3, 'ab'), (4, 'xyz'),"
+        "(5, 'uvw')"));
+    QCOMPARE(runOn(db, QStringLiteral("ANSWERS"), {"True"}, QStringLiteral("A2")).status,
+             RunResult::Status::Done);
+    QCOMPARE(ids(db, QStringLiteral("A2")), (QStringList{"1", "2", "4", "5"}));
+    const QString columns =
+        QStringLiteral("SELECT name || ' ' || type FROM pragma_table_xinfo('%1') ORDER BY cid");
+    QCOMPARE(db.column(columns.arg("A2")), db.column(columns.arg("ANSWERS")));
+
+    QCOMPARE(runOn(db, QStringLiteral("PARTS"), {"CODE"}, QStringLiteral("P2")).status,
+             RunResult::Status::Done);
+    QCOMPARE(db.column("SELECT ID FROM P2 ORDER BY ID"), (QStringList{"1", "2", "4", "5"}));
+    // A generated column is a key like any other.
+    QCOMPARE(runOn(db, QStringLiteral("PARTS"), {"rowid"}, QStringLiteral("P3")).status,
+             RunResult::Status::Done);
+    QCOMPARE(db.column("SELECT ID FROM P3 ORDER BY ID"), (QStringList{"1", "4"}));
+}
+
+void EngineTest::tableChangedWhileAskingStopsTheRun() {
+    TempDatabase db;
+    MakeVisitors(db);
+    db.exec(QStringLiteral("CREATE TABLE V2(X); INSERT INTO V2 VALUES (7)"));
+    const RunResult result =
+        runOn(db, QStringLiteral("VISITORS"), {"NAME"}, QStringLiteral("V2"),
+              {{}, [&](const QString&) {
+                   db.exec(QStringLiteral("ALTER TABLE VISITORS RENAME COLUMN NAME TO WHO"));
+                   return true;
+               }});
+    QCOMPARE(result.status, RunResult::Status::Failed);
+    QVERIFY2(result.message.contains(QStringLiteral("changed by someone else")),
+             qPrintable(result.message));
+    QCOMPARE(db.column("SELECT X FROM V2"), QStringList{"7"});
+}
+
+void EngineTest::internalTablesAreNeitherListedNorReplaced() {
+    TempDatabase db;
+    MakeVisitors(db);
+    db.exec(QStringLiteral("CREATE VIRTUAL TABLE F USING fts5(body);"
+                           "INSERT INTO F VALUES ('duplicate rows'), ('duplicate rows')"));
+    for (const QString& name :
+         {QStringLiteral("F_data"), QStringLiteral("f_config"), QStringLiteral("sqlite_stat1")}) {
+        const RunResult result = runOn(db, QStringLiteral("VISITORS"), {"NAME"}, name,
+                                       {{}, [](const QString&) { return true; }});
+        QCOMPARE(result.status, RunResult::Status::Refused);
+    }
+    QCOMPARE(db.column("SELECT count(*) FROM F WHERE F MATCH 'rows'"), QStringList{"2"});
+    // A virtual table is the user's own and can be copied.
+    QCOMPARE(runOn(db, QStringLiteral("F"), {"body"}, QStringLiteral("F2")).status,
+             RunResult::Status::Done);
+    QCOMPARE(db.column("SELECT count(*) FROM F2"), QStringList{"1"});
+}
+
+void EngineTest::replacingRunTakenBackAtAnyFailureOrStop() {
+    TempDatabase db;
+    MakeVisitors(db);
+    const auto oldTable = [&] {
+        db.exec(QStringLiteral("DROP TABLE IF EXISTS V2; CREATE TABLE V2(X);"
+                               "INSERT INTO V2 VALUES (7)"));
+    };
+    const RunCallbacks yes{{}, [](const QString&) { return true; }};
+    int failures = 0;
+    for (const Point point : {Point::Open, Point::Statement, Point::Fetch}) {
+        for (int k = 1;; ++k) {
+            oldTable();
+            Db::FaultInjection::failAt(point, k, QStringLiteral("99"), QStringLiteral("injected"));
+            const RunResult result =
+                runOn(db, QStringLiteral("VISITORS"), {"NAME", "CITY"}, QStringLiteral("V2"), yes);
+            const bool fired = Db::FaultInjection::fired();
+            Db::FaultInjection::clear();
+            if (!fired)
+                break;
+            ++failures;
+            QCOMPARE(result.status, RunResult::Status::Failed);
+            QVERIFY(result.message.contains(QStringLiteral("Nothing was changed")));
+            QCOMPARE(db.column("SELECT X FROM V2"), QStringList{"7"});
+        }
+    }
+    QVERIFY(failures >= 10);
+    for (int stopAt = 1;; ++stopAt) {
+        oldTable();
+        int asked = 0;
+        const RunResult result =
+            runOn(db, QStringLiteral("VISITORS"), {"NAME", "CITY"}, QStringLiteral("V2"),
+                  {[&](const Progress&) { return ++asked < stopAt; }, yes.confirmReplace});
+        if (result.status == RunResult::Status::Done)
+            break;
+        QCOMPARE(result.status, RunResult::Status::Stopped);
+        QCOMPARE(db.column("SELECT X FROM V2"), QStringList{"7"});
+    }
+    QCOMPARE(ids(db, QStringLiteral("V2")), (QStringList{"1", "2", "5"}));
 }
 
 VARNOLT_GUILESS_TEST_MAIN(EngineTest)

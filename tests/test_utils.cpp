@@ -138,7 +138,7 @@ void UtilsTest::repeatFinderKeepsTheLowestNumberWhateverTheOrder() {
     QCOMPARE(finder.offer("b", 9), qint64(9));
     QCOMPARE(finder.offer("", 4), qint64(0));
     QCOMPARE(finder.offer("", 3), qint64(4));
-    QCOMPARE(finder.distinctKeys(), qint64(3));
+    QVERIFY(finder.contains("") && !finder.contains("c"));
     // Growing the table keeps every key findable.
     for (int i = 0; i < 5000; ++i)
         QCOMPARE(finder.offer(QByteArray::number(i), 100 + i), qint64(0));
@@ -165,7 +165,7 @@ void UtilsTest::repeatFinderKeepsLargeKeysWhole() {
     for (int i = 0; i < 300000; ++i)
         finder.offer(QByteArray::number(i), 10000 + i);
     QVERIFY(pulses > 0);
-    QCOMPARE(finder.distinctKeys(), qint64(keys.size() + 1 + 300000));
+    QVERIFY(finder.contains(almost) && finder.contains(keys.first()));
 }
 
 void UtilsTest::distinctValuesKeepsLastOccurrences() {

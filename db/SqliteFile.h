@@ -1,0 +1,92 @@
+#pragma once
+
+#include "core/Stop.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+#include <functional>
+#include <memory>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace Db {
+
+// A value as SQLite holds it, read without conversion: texts keep their exact
+// bytes, whatever they are.
+struct RawValue {
+    enum class Kind { Null, Integer, Real, Text, Blob };
+    Kind kind = Kind::Null;
+    qint64 integer = 0;
+    double real = 0;
+    const char* data = nullptr;
+    int size = 0;
+
+    QVariant toVariant() const;
+};
+
+// A SQLite database file opened through SQLite's own interface, for the work
+// that Qt's driver would slow down: reading millions of values as they are
+// stored, and writing inside one transaction with a function of our own.
+class SqliteFile {
+public:
+    class Statement {
+    public:
+        Statement(SqliteFile& file, const QString& sql);
+        ~Statement();
+        Statement(const Statement&) = delete;
+        Statement& operator=(const Statement&) = delete;
+
+        void bind(int index, const QString& text);
+        // Moves to the next row; false past the last one. Throws DatabaseError,
+        // or Stopped when the file's stop check asked to stop.
+        bool step();
+        int columnCount() const;
+        RawValue value(int column) const;
+        QString text(int column) const;
+        qint64 integer(int column) const;
+
+    private:
+        SqliteFile& m_file;
+        sqlite3_stmt* m_statement = nullptr;
+    };
+
+    // Throws DatabaseError when the file cannot be opened.
+    explicit SqliteFile(const QString& path);
+    ~SqliteFile();
+    SqliteFile(const SqliteFile&) = delete;
+    SqliteFile& operator=(const SqliteFile&) = delete;
+
+    // Runs statements that return no rows; throws like Statement::step.
+    void execute(const QString& sql);
+    // Rows changed by the last statement.
+    qint64 changes() const;
+
+    // Long statements ask `stop` now and then; once it says stop, the
+    // statement is interrupted and throws Stopped.
+    void watch(StopCheck* stop);
+
+    // A function of one or more arguments that statements can call, true or
+    // false for each row; it is gone again when `Registration` is.
+    using Predicate = std::function<bool(const RawValue* arguments, int count)>;
+    class Registration {
+    public:
+        Registration(SqliteFile& file, const QString& name, Predicate predicate);
+        ~Registration();
+
+    private:
+        SqliteFile& m_file;
+        QByteArray m_name;
+        std::unique_ptr<Predicate> m_predicate;
+    };
+
+private:
+    [[noreturn]] void fail(int code) const;
+
+    sqlite3* m_db = nullptr;
+    StopCheck* m_stop = nullptr;
+    bool m_stopped = false;
+};
+
+} // namespace Db

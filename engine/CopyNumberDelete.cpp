@@ -1,0 +1,190 @@
+#include "CopyNumberDelete.h"
+
+#include "RepeatFinder.h"
+#include "RowKey.h"
+#include "db/Catalogue.h"
+#include "db/DatabaseError.h"
+#include "db/OracleDialect.h"
+
+#include <algorithm>
+
+using Db::DatabaseError;
+using Db::OracleDialect;
+using Db::RecordSet;
+
+namespace {
+
+const OracleDialect& dialect() {
+    static const OracleDialect oracle;
+    return oracle;
+}
+
+struct Shape {
+    QList<Db::Column> columns;
+    bool exists = false;
+
+    bool operator==(const Shape& other) const {
+        if (exists != other.exists || columns.size() != other.columns.size())
+            return false;
+        for (qsizetype i = 0; i < columns.size(); ++i) {
+            if (columns.at(i).name != other.columns.at(i).name ||
+                columns.at(i).type != other.columns.at(i).type)
+                return false;
+        }
+        return true;
+    }
+};
+
+Shape shapeOf(Db::Session& session, const RunInputs& inputs) {
+    Shape shape;
+    shape.columns = Db::ColumnTypes(session, inputs.sourceTable);
+    const QStringList tables = Db::TableList(session);
+    shape.exists = std::any_of(tables.begin(), tables.end(), [&](const QString& table) {
+        return dialect().sameName(table, inputs.newTable);
+    });
+    return shape;
+}
+
+} // namespace
+
+CopyNumberDelete::CopyNumberDelete(const RunContext& context, Db::Session& session)
+    : m_context(context), m_session(session) {}
+
+RunResult CopyNumberDelete::run() {
+    const RunInputs& inputs = m_context.inputs;
+    RunResult result;
+    m_context.report(Phase::Checking);
+    m_session.open();
+    const Shape shape = shapeOf(m_session, inputs);
+    QStringList names;
+    for (const Db::Column& column : shape.columns)
+        names << column.name;
+    for (const int column : m_context.chosenColumns(dialect(), names))
+        m_keyValues << dialect().keyValue(shape.columns.at(column).name,
+                                          shape.columns.at(column).type);
+    { RecordSet probe(m_session, dialect().probeColumns(inputs.sourceTable, inputs.columns)); }
+    if (inputs.dryRun) {
+        findRepeats(inputs.sourceTable, QStringLiteral("ROWNUM"), true, result);
+        result.status = RunResult::Status::Done;
+        return result;
+    }
+    if (shape.exists && !m_context.mayReplace()) {
+        result.status = RunResult::Status::Declined;
+        return result;
+    }
+    // Oracle has no transaction around DDL: what decides the run is read once
+    // more after the question, as close to the first change as can be.
+    if (shape.exists && !(shapeOf(m_session, inputs) == shape))
+        throw DatabaseError(QString(), QStringLiteral("The table %1 or %2 was changed by someone "
+                                                      "else while the run was being prepared. "
+                                                      "Nothing was changed.")
+                                           .arg(inputs.sourceTable, inputs.newTable));
+    const bool replacing = shape.exists;
+    const QString copy = replacing ? OracleDialect::kTemporaryTable : inputs.newTable;
+    try {
+        m_context.report(Phase::Copying);
+        Db::DropLeftovers(m_session.connectionData(), dialect().leftovers());
+        m_session.execute(dialect().copyTable(copy, inputs.sourceTable));
+        m_copyMade = true;
+        m_context.report(Phase::Numbering);
+        Db::DropSequence(m_session.connectionData(), OracleDialect::kSequence);
+        for (const QString& statement : dialect().numberRows(copy))
+            m_session.execute(statement);
+        m_session.execute(dialect().indexNumbers(copy));
+        const QList<qint64> repeats =
+            findRepeats(copy, Db::Dialect::quoted(OracleDialect::kMarkerColumn), false, result);
+        deleteRows(copy, repeats);
+        m_context.report(Phase::Finishing);
+        m_session.execute(dialect().dropNumbers(copy));
+    } catch (...) {
+        m_remains = takeBack(copy, replacing);
+        throw;
+    }
+    if (replacing) {
+        try {
+            m_session.execute(dialect().dropTable(inputs.newTable));
+        } catch (...) {
+            m_remains = takeBack(copy, replacing);
+            throw;
+        }
+        m_remains = QStringLiteral("The old table %1 was dropped; the new one is ready under the "
+                                   "name %2. Rename it to %1.")
+                        .arg(inputs.newTable, copy);
+        m_session.execute(dialect().renameTable(copy, inputs.newTable));
+    }
+    result.status = RunResult::Status::Done;
+    return result;
+}
+
+QList<qint64> CopyNumberDelete::findRepeats(const QString& table, const QString& number,
+                                            bool collectGroups, RunResult& result) {
+    m_context.report(Phase::Reading);
+    StopCheck stop(m_context.keepGoingIn(Phase::Reading, result.rowsRead));
+    RecordSet rows(m_session, dialect().readKeys(table, number, m_keyValues, collectGroups));
+    const int fields = static_cast<int>(m_keyValues.size());
+    RepeatFinder finder([&] { stop.check(); });
+    FirstGroups groups;
+    QList<qint64> repeats;
+    std::string key;
+    while (rows.next()) {
+        stop.poke();
+        key.clear();
+        for (int field = 1; field <= fields; ++field)
+            AppendKeyValue(key, rows.value(field));
+        qint64 kept = 0;
+        const qint64 repeat = finder.offer(QByteArrayView(key.data(), qsizetype(key.size())),
+                                           rows.value(0).toLongLong(), &kept);
+        ++result.rowsRead;
+        if (!repeat)
+            continue;
+        repeats.append(repeat);
+        if (collectGroups)
+            groups.add(kept, repeat, [&] {
+                QVariantList values;
+                for (int field = 1; field <= fields; ++field)
+                    values << rows.value(field);
+                return values;
+            });
+    }
+    result.rowsRemoved = repeats.size();
+    result.rowsKept = result.rowsRead - result.rowsRemoved;
+    result.groups = groups.groups();
+    return repeats;
+}
+
+void CopyNumberDelete::deleteRows(const QString& table, QList<qint64> numbers) {
+    std::sort(numbers.begin(), numbers.end());
+    const int batch = OracleDialect::kDeleteBatch;
+    const QString full = dialect().deleteRows(table, batch);
+    qint64 done = 0;
+    m_context.report(Phase::Removing, done, numbers.size());
+    StopCheck stop(m_context.keepGoingIn(Phase::Removing, done, numbers.size()));
+    for (qsizetype start = 0; start < numbers.size(); start += batch) {
+        stop.check();
+        const int count = static_cast<int>(std::min<qsizetype>(batch, numbers.size() - start));
+        QVariantMap values;
+        for (int i = 0; i < count; ++i)
+            values.insert(QStringLiteral("n%1").arg(i), numbers.at(start + i));
+        m_session.execute(count == batch ? full : dialect().deleteRows(table, count), values);
+        done += count;
+    }
+}
+
+QString CopyNumberDelete::takeBack(const QString& copy, bool replacing) {
+    const QString& name = m_context.inputs.newTable;
+    const QString old =
+        replacing ? QStringLiteral(" The table %1 was left as it was.").arg(name) : QString();
+    if (!m_copyMade)
+        return QStringLiteral("The new table was not made.") + old;
+    try {
+        m_session.execute(dialect().dropTable(copy));
+        return (replacing ? QStringLiteral("The unfinished copy was removed.")
+                          : QStringLiteral("The unfinished table %1 was removed.").arg(name)) +
+               old;
+    } catch (const DatabaseError&) {
+        return QStringLiteral("The unfinished table %1 could not be removed; drop it before you "
+                              "use it.")
+                   .arg(copy) +
+               old;
+    }
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "RunContext.h"
+#include "db/Session.h"
+
+// The run where every statement commits on its own (Oracle): the copy is made,
+// its rows numbered and indexed by number, every row's key read with its
+// number from the copy, the repeats deleted by number in batches. Replacing a
+// table builds the copy under a temporary name and swaps it in only at the
+// end, so a stop or a failure never costs the user's table.
+class CopyNumberDelete {
+public:
+    CopyNumberDelete(const RunContext& context, Db::Session& session);
+    // Throws DatabaseError or Stopped, having taken back what it made.
+    RunResult run();
+    // After a run that did not finish: what it left in the database.
+    const QString& remains() const { return m_remains; }
+
+private:
+    QList<qint64> findRepeats(const QString& table, const QString& number, bool collectGroups,
+                              RunResult& result);
+    void deleteRows(const QString& table, QList<qint64> numbers);
+    // Drops the unfinished copy; says what remains.
+    QString takeBack(const QString& copy, bool replacing);
+
+    const RunContext& m_context;
+    Db::Session& m_session;
+    QStringList m_keyValues;
+    bool m_copyMade = false;
+    QString m_remains = QStringLiteral("Nothing was changed in the database.");
+};

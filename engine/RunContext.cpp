@@ -1,0 +1,82 @@
+#include "RunContext.h"
+
+#include "db/DatabaseError.h"
+
+#include <algorithm>
+
+namespace {
+// How many groups of repeats a dry run shows.
+constexpr std::size_t kShownGroups = 10;
+} // namespace
+
+void RunContext::report(Phase phase, qint64 done, qint64 total) const {
+    if (m_callbacks.progress && !m_callbacks.progress({phase, done, total}))
+        throw Stopped{};
+}
+
+KeepGoing RunContext::keepGoingIn(Phase phase, const qint64& done, qint64 total) const {
+    if (!m_callbacks.progress)
+        return {};
+    return [this, phase, &done, total] { return m_callbacks.progress({phase, done, total}); };
+}
+
+bool RunContext::mayReplace() const {
+    const QString question =
+        QStringLiteral("A table named %1 already exists. Do you want to replace it?")
+            .arg(inputs.newTable);
+    return m_callbacks.confirmReplace && m_callbacks.confirmReplace(question);
+}
+
+QList<int> RunContext::chosenColumns(const Db::Dialect& dialect, const QStringList& columns) const {
+    QList<int> positions;
+    for (const QString& chosen : inputs.columns) {
+        const auto found = std::find_if(columns.begin(), columns.end(), [&](const QString& column) {
+            return dialect.sameName(column, chosen);
+        });
+        if (found == columns.end())
+            throw Db::DatabaseError(
+                QString(),
+                QStringLiteral("The table %1 has no column %2.").arg(inputs.sourceTable, chosen));
+        positions << static_cast<int>(found - columns.begin());
+    }
+    return positions;
+}
+
+void FirstGroups::add(qint64 kept, qint64 repeat, const std::function<QVariantList()>& values) {
+    auto group = m_groups.find(kept);
+    if (group == m_groups.end()) {
+        if (m_groups.size() == kShownGroups) {
+            if (kept > m_groups.rbegin()->first)
+                return;
+            m_groups.erase(std::prev(m_groups.end()));
+        }
+        group = m_groups.emplace(kept, RepeatGroup{kept, {}, values()}).first;
+    }
+    group->second.repeats << repeat;
+}
+
+QList<RepeatGroup> FirstGroups::groups() const {
+    QList<RepeatGroup> all;
+    for (const auto& entry : m_groups)
+        all << entry.second;
+    return all;
+}
+
+QString NameRefusal(const RunInputs& inputs, const Db::Dialect& dialect) {
+    const QString& name = inputs.newTable;
+    if (name.trimmed().isEmpty())
+        return QStringLiteral("Please enter a name for the new table.");
+    if (name.contains(QLatin1Char('"')))
+        return QStringLiteral("A table name cannot hold a double quote (\"). Please choose "
+                              "another name.");
+    if (std::any_of(name.begin(), name.end(),
+                    [](QChar c) { return c.category() == QChar::Other_Control; }))
+        return QStringLiteral("A table name cannot hold a tab or a line break. Please choose "
+                              "another name.");
+    if (dialect.sameName(name, inputs.sourceTable))
+        return QStringLiteral("The new table cannot have the name of the table it is copied "
+                              "from. Please choose another name.");
+    if (inputs.columns.isEmpty())
+        return QStringLiteral("Please choose at least one field.");
+    return {};
+}

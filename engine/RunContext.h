@@ -1,0 +1,46 @@
+#pragma once
+
+#include "Run.h"
+#include "core/Stop.h"
+#include "db/Dialect.h"
+
+#include <functional>
+#include <map>
+
+// What both ways of making the new table share: the inputs, telling the front
+// end how the run goes, the checks on names, and the first groups of a dry run.
+class RunContext {
+public:
+    RunContext(const RunInputs& inputs, const RunCallbacks& callbacks)
+        : inputs(inputs), m_callbacks(callbacks) {}
+
+    const RunInputs& inputs;
+
+    // Tells the front end where the run is; throws Stopped when it says stop.
+    void report(Phase phase, qint64 done = 0, qint64 total = -1) const;
+    // The same, for a StopCheck that watches a loop whose count is `done`.
+    KeepGoing keepGoingIn(Phase phase, const qint64& done, qint64 total = -1) const;
+    // Asks whether an existing table of the new name may be replaced.
+    bool mayReplace() const;
+    // The position in `columns` of each chosen column; throws DatabaseError
+    // when the source has no such column, since SQLite would read an unknown
+    // double-quoted name as a text, the same in every row.
+    QList<int> chosenColumns(const Db::Dialect& dialect, const QStringList& columns) const;
+
+private:
+    const RunCallbacks& m_callbacks;
+};
+
+// The first groups of repeats by the number of the row that stays, kept small
+// however many groups the table has.
+class FirstGroups {
+public:
+    void add(qint64 kept, qint64 repeat, const std::function<QVariantList()>& values);
+    QList<RepeatGroup> groups() const;
+
+private:
+    std::map<qint64, RepeatGroup> m_groups;
+};
+
+// Why a new name cannot be used, or the empty text when it can.
+QString NameRefusal(const RunInputs& inputs, const Db::Dialect& dialect);
