@@ -16,10 +16,6 @@ QString Dialect::quotedList(const QStringList& names) {
     return parts.join(QStringLiteral(", "));
 }
 
-QString Dialect::preview(const QString& table) const {
-    return QStringLiteral("SELECT * FROM ") + quoted(table);
-}
-
 QString Dialect::dropTable(const QString& table) const {
     return QStringLiteral("DROP TABLE ") + quoted(table);
 }

@@ -36,9 +36,21 @@ public:
     // The names and declared types of one of the user's own tables, in column
     // order; the table name is bound to ":table_name".
     virtual QString columnTypes() const = 0;
-    QString preview(const QString& table) const;
-    QString result(const QString& newTable) const { return preview(newTable); }
     QString dropTable(const QString& table) const;
+
+    // A grid reads a table a page at a time, each page a short statement of
+    // its own, so it holds nothing open while the user looks: no lock, no
+    // snapshot. A page is the rows after the one whose key is bound to
+    // ":after" (from the first row when `first`), each row led by its key, or
+    // where the table has no key, the rows after the first ":skip" ones. Values
+    // are cut to what a grid shows.
+    static constexpr int kGridPageRows = 256;
+    static constexpr int kGridTextLength = 300;
+    virtual QString gridPage(const QString& table, const QStringList& columns, const QString& key,
+                             bool first) const = 0;
+    // One row, one text: what orders a table's rows for its grid pages, or
+    // NULL where nothing does; the table is bound to ":table_name".
+    virtual QString gridKey() const = 0;
 
     // Whether two names denote the same table (or column) for this database.
     virtual bool sameName(const QString& a, const QString& b) const = 0;

@@ -44,6 +44,16 @@ QString OracleDialect::keyValue(const QString& column, const QString& type) cons
     return QStringLiteral("TO_CHAR(%1, %2)").arg(quoted(column), format);
 }
 
+// Rows in ROWID order, each led by its ROWID as text, the page cut off by
+// ROWNUM around the ordered rows, as every release since 9i understands.
+QString OracleDialect::gridPage(const QString& table, const QStringList& columns, const QString&,
+                                bool first) const {
+    return QStringLiteral("SELECT * FROM (SELECT ROWIDTOCHAR(ROWID), ") + quotedList(columns) +
+           QStringLiteral(" FROM ") + quoted(table) +
+           (first ? QString() : QStringLiteral(" WHERE ROWID > CHARTOROWID(:after)")) +
+           QStringLiteral(" ORDER BY ROWID) WHERE ROWNUM <= %1").arg(kGridPageRows);
+}
+
 QString OracleDialect::probeColumns(const QString& table, const QStringList& columns) const {
     return QStringLiteral("SELECT ") + quotedList(columns) + QStringLiteral(" FROM ") +
            quoted(table) + QStringLiteral(" WHERE 1 = 0");

@@ -24,6 +24,9 @@ public:
     QString columnTypes() const override;
     bool sameName(const QString& a, const QString& b) const override;
     QString keyValue(const QString& column, const QString& type) const override;
+    QString gridPage(const QString& table, const QStringList& columns, const QString& key,
+                     bool first) const override;
+    QString gridKey() const override { return QStringLiteral("SELECT 'ROWID' FROM DUAL"); }
 
     QString probeColumns(const QString& table, const QStringList& columns) const;
     // What a run that crashed may have left, dropped before the next run

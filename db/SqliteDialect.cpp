@@ -38,6 +38,38 @@ bool SqliteDialect::sameName(const QString& a, const QString& b) const {
     return true;
 }
 
+// Long texts are cut and blobs shown by their size in the statement itself, so
+// a grid never reads more of a value than it shows.
+QString SqliteDialect::gridPage(const QString& table, const QStringList& columns,
+                                const QString& key, bool first) const {
+    QStringList values;
+    for (const QString& column : columns) {
+        const QString name = quoted(column);
+        values << QStringLiteral("CASE typeof(%1) WHEN 'blob' THEN '(' || length(%1) || "
+                                 "' bytes)' WHEN 'text' THEN substr(%1, 1, %2) ELSE %1 END")
+                      .arg(name)
+                      .arg(kGridTextLength + 1);
+    }
+    const QString from = QStringLiteral(" FROM ") + quoted(table);
+    if (key.isEmpty())
+        return QStringLiteral("SELECT ") + values.join(QStringLiteral(", ")) + from +
+               QStringLiteral(" LIMIT %1 OFFSET :skip").arg(kGridPageRows);
+    return QStringLiteral("SELECT ") + key + QStringLiteral(", ") +
+           values.join(QStringLiteral(", ")) + from +
+           (first ? QString() : QStringLiteral(" WHERE ") + key + QStringLiteral(" > :after")) +
+           QStringLiteral(" ORDER BY ") + key + QStringLiteral(" LIMIT %1").arg(kGridPageRows);
+}
+
+QString SqliteDialect::gridKey() const {
+    const QString free = QStringLiteral(
+        "NOT EXISTS (SELECT 1 FROM pragma_table_xinfo(:table_name) WHERE name = '%1' "
+        "COLLATE NOCASE)");
+    return QStringLiteral("SELECT CASE WHEN (SELECT wr FROM pragma_table_list(:table_name) "
+                          "WHERE schema = 'main') THEN NULL WHEN %1 THEN 'rowid' "
+                          "WHEN %2 THEN '_rowid_' WHEN %3 THEN 'oid' END")
+        .arg(free.arg("rowid"), free.arg("_rowid_"), free.arg("oid"));
+}
+
 QString SqliteDialect::columnDetails() const {
     return QStringLiteral("SELECT name, type, hidden FROM pragma_table_xinfo(?1) ORDER BY cid");
 }

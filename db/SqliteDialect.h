@@ -12,6 +12,9 @@ public:
     QString columnList() const override;
     QString columnTypes() const override;
     bool sameName(const QString& a, const QString& b) const override;
+    QString gridPage(const QString& table, const QStringList& columns, const QString& key,
+                     bool first) const override;
+    QString gridKey() const override;
 
     // Taking the write lock at once means a second run on the same file waits
     // for the first instead of failing halfway.

@@ -70,9 +70,8 @@ void Form3::PrepareFieldPage(const QString& table) {
     session->open();
     List1->clear();
     m_preview->unbind();
-    const QString preview = session->dialect().preview(table);
     const QStringList columns = Db::ColumnList(*session, table, m_wizard.keepGoing());
-    m_preview->bind(std::move(session), preview);
+    m_preview->bind(std::move(session), table);
     List1->addItems(columns);
     Ui::RemoveItemsListedIn(List1, List2);
     // The buttons and the selection follow the list as it is once the chosen

@@ -67,36 +67,39 @@ void Form4::Check4_Click() {
     }
     if (m_running)
         return;
-    m_running = true;
-    setPointer(Pointer::Busy);
-    // The preview holds the source file open for reading, which would keep a
-    // SQLite run from committing; the field page fills it again on the way back.
-    m_wizard.form3().preview().unbind();
-
-    RunInputs inputs{m_wizard.connectionData(), m_wizard.selectedTable, m_wizard.selectedFields,
-                     Text1->text()};
+    const RunInputs inputs{m_wizard.connectionData(), m_wizard.selectedTable,
+                           m_wizard.selectedFields, Text1->text()};
+    setRunning(true);
     const KeepGoing keepGoing = m_wizard.keepGoing();
     RunCallbacks callbacks{[keepGoing](const Progress&) { return keepGoing(); },
                            [](const QString& question) { return Messages::ask(question); }};
-    const RunResult result = DuplicateRemoval(inputs, callbacks).run();
-    m_running = false;
-    finishRun(result);
+    finishRun(inputs, DuplicateRemoval(inputs, callbacks).run());
 }
 
-void Form4::finishRun(const RunResult& result) {
+// While the run goes on, the window repaints and takes clicks, but only
+// "Cancel" and closing the window may act: the name the run took stays the
+// name shown, and nothing starts twice.
+void Form4::setRunning(bool running) {
+    m_running = running;
+    Text1->setReadOnly(running);
+    Check2->setEnabled(!running);
+    Check4->setEnabled(!running);
+    setPointer(running ? Pointer::Busy : Pointer::Ordinary);
+}
+
+void Form4::finishRun(const RunInputs& inputs, const RunResult& result) {
     if (result.status == RunResult::Status::Done) {
         runAction([&] {
-            auto session = std::make_shared<Db::Session>(m_wizard.connectionData());
+            auto session = std::make_shared<Db::Session>(inputs.connection);
             session->open();
-            const QString sql = session->dialect().result(Text1->text());
-            m_result->bind(std::move(session), sql);
+            m_result->bind(std::move(session), inputs.newTable);
         });
         Check4->setText(kExit);
         Check4->setAccessibleName(kExit);
         if (isMinimized())
             showNormal();
     }
-    setPointer(Pointer::Ordinary);
+    setRunning(false);
     if (m_wizard.isEnding())
         return;
     if (result.status == RunResult::Status::Done)

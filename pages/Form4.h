@@ -10,6 +10,7 @@ class QLabel;
 class QLineEdit;
 class QTableView;
 class PageButton;
+struct RunInputs;
 struct RunResult;
 
 namespace Ui {
@@ -39,7 +40,8 @@ public:
 private:
     void Check2_Click();
     void Check4_Click();
-    void finishRun(const RunResult& result);
+    void setRunning(bool running);
+    void finishRun(const RunInputs& inputs, const RunResult& result);
 
     std::unique_ptr<Ui::GridSource> m_result;
     bool m_running = false;

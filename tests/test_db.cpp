@@ -107,9 +107,8 @@ void DbTest::catalogueListsNamesAsStored() {
     QCOMPARE(TableList(session), (QStringList{"EMP", odd, "Mixed", "auto"}));
     QCOMPARE(ColumnList(session, odd), (QStringList{"ZED", "it's", "a\"b"}));
     QVERIFY(ColumnList(session, QStringLiteral("missing")).isEmpty());
-    RecordSet preview(session, session.dialect().preview(odd));
-    QVERIFY(preview.next());
-    QCOMPARE(preview.value(2).toInt(), 3);
+    session.execute(session.dialect().dropTable(odd));
+    QCOMPARE(TableList(session), (QStringList{"EMP", "Mixed", "auto"}));
 }
 
 void DbTest::sqliteComparesNamesLikeSqlite() {

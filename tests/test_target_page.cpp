@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTimer>
 
 namespace {
@@ -78,7 +79,7 @@ void TargetPageTest::finishMakesTheTableAndShowsIt() {
     QCOMPARE(messages.shown, QStringList{"Done."});
     QCOMPARE(page.Check4->text(), QStringLiteral("Exit"));
     QCOMPARE(page.pointer(), WizardPage::Pointer::Ordinary);
-    QSqlQueryModel* model = page.result().model();
+    QAbstractItemModel* model = page.result().model();
     QVERIFY(model);
     QCOMPARE(model->rowCount(), 3);
     QCOMPARE(model->index(2, 0).data().toInt(), 5);
@@ -131,10 +132,19 @@ void TargetPageTest::refusalsAndDeclinesLeaveThePageReady() {
     page.Check4->click();
     QCOMPARE(messages.shown.size(), 1);
     QVERIFY(messages.shown.first().contains(QStringLiteral("copied from")));
+    for (const QString& name :
+         {QStringLiteral("   "), QStringLiteral("\t"), QStringLiteral("T\n2")}) {
+        messages.shown.clear();
+        page.Text1->setText(name);
+        page.Check4->click();
+        QCOMPARE(messages.shown.size(), 1);
+    }
+    QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM sqlite_master")), QStringList{"2"});
+    messages.shown.clear();
     page.Text1->setText(QStringLiteral("TAKEN"));
     page.Check4->click();
     QCOMPARE(messages.asked.size(), 1);
-    QCOMPARE(messages.shown.size(), 1);
+    QCOMPARE(messages.shown.size(), 0);
     QCOMPARE(page.Check4->text(), QStringLiteral("Finish"));
     QCOMPARE(page.pointer(), WizardPage::Pointer::Ordinary);
     QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM TAKEN")), QStringList{"0"});
@@ -158,11 +168,16 @@ void TargetPageTest::clicksDuringARunStartNothing() {
         ++clicks;
         page.Check4->click();
         page.Check2->click();
+        QTest::keyClicks(page.Text1, QStringLiteral("OTHER"));
     });
     poke.start(0);
     page.Check4->click();
     poke.stop();
     QVERIFY(clicks > 0);
+    // The grid shows the table the run made, under the name it took.
+    QCOMPARE(page.Text1->text(), QStringLiteral("BIG2"));
+    QCOMPARE(page.DataGrid1->model()->headerData(1, Qt::Horizontal).toString(),
+             QStringLiteral("A"));
     QCOMPARE(messages.shown, QStringList{"Done."});
     QVERIFY(page.isVisible());
     QVERIFY(!f.wizard.form3().isVisible());

@@ -1,9 +1,9 @@
 #include "GridSource.h"
 
-#include "db/DatabaseError.h"
+#include "TablePages.h"
 
-#include <QSqlError>
 #include <QTableView>
+#include <algorithm>
 
 namespace Ui {
 
@@ -15,24 +15,20 @@ GridSource::~GridSource() {
     unbind();
 }
 
-void GridSource::bind(std::shared_ptr<Db::Session> session, const QString& sql) {
+void GridSource::bind(std::shared_ptr<Db::Session> session, const QString& table) {
     unbind();
-    Db::FaultInjection::check(Db::FaultInjection::Point::Statement);
-    auto model = std::make_unique<QSqlQueryModel>();
-    model->setQuery(sql, session->database());
-    if (model->lastError().isValid())
-        throw Db::DatabaseError(model->lastError());
-    m_model = std::move(model);
-    m_session = std::move(session);
+    m_model = std::make_unique<TablePages>(std::move(session), table);
     m_view->setModel(m_model.get());
     m_view->resizeColumnsToContents();
+    // A long text would otherwise push every column after it out of sight.
+    const int widest = m_view->viewport()->width() * 2 / 3;
+    for (int column = 0; column < m_model->columnCount(); ++column)
+        m_view->setColumnWidth(column, std::min(m_view->columnWidth(column), widest));
 }
 
 void GridSource::unbind() {
-    // The model's query must go before its session can be released.
     m_view->setModel(nullptr);
     m_model.reset();
-    m_session.reset();
 }
 
 } // namespace Ui

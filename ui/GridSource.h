@@ -2,33 +2,30 @@
 
 #include "db/Session.h"
 
-#include <QSqlQueryModel>
+#include <QAbstractTableModel>
 #include <memory>
 
 class QTableView;
 
 namespace Ui {
 
-// A record set bound to a grid. The grid shows it read-only and fetches rows as
-// the user scrolls; the session it came from stays open for as long as the grid
-// shows it, and is released when the grid is unbound or bound anew.
+// A table shown in a grid, read-only, fetched a page at a time as the user
+// scrolls. The session it came from stays open while the grid shows it, and is
+// released when the grid is unbound or bound anew.
 class GridSource {
 public:
     explicit GridSource(QTableView* view);
     ~GridSource();
 
-    // Shows the rows of `sql`; throws DatabaseError when the query fails.
-    void bind(std::shared_ptr<Db::Session> session, const QString& sql);
+    // Shows the rows of `table`; throws DatabaseError when they cannot be read.
+    void bind(std::shared_ptr<Db::Session> session, const QString& table);
     void unbind();
     // The rows shown, or null while unbound.
-    QSqlQueryModel* model() const { return m_model.get(); }
+    QAbstractTableModel* model() const { return m_model.get(); }
 
 private:
     QTableView* m_view;
-    // A new model per binding: a cleared model still holds a result of its old
-    // driver, which must not outlive the session it came from.
-    std::unique_ptr<QSqlQueryModel> m_model;
-    std::shared_ptr<Db::Session> m_session;
+    std::unique_ptr<QAbstractTableModel> m_model;
 };
 
 } // namespace Ui
