@@ -96,6 +96,10 @@ QString SqliteDialect::rowidName(const QStringList& columns) {
     return {};
 }
 
+QString SqliteDialect::rowCount(const QString& table) const {
+    return QStringLiteral("SELECT count(*) FROM ") + quoted(table);
+}
+
 QString SqliteDialect::createTable(const QString& newTable, const QStringList& columns,
                                    const QStringList& types) const {
     QStringList definitions;

@@ -4,7 +4,11 @@
 #include "Session.h"
 
 #include <QFile>
+#include <fcntl.h>
+#include <future>
 #include <sqlite3.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace Db {
@@ -15,6 +19,8 @@ constexpr int kBusyMilliseconds = 5000;
 // Virtual machine steps between two looks at the stop check: a few
 // microseconds of work, so a stop or a repaint never waits long.
 constexpr int kStepsPerLook = 1000;
+// How often a long write hands the pages it wrote so far to the disk.
+constexpr qint64 kWritebackMilliseconds = 50;
 
 RawValue rawValue(sqlite3_value* value) {
     RawValue raw;
@@ -45,11 +51,14 @@ RawValue rawValue(sqlite3_value* value) {
 
 extern "C" void callPredicate(sqlite3_context* context, int count, sqlite3_value** arguments) {
     const auto& predicate = *static_cast<SqliteFile::Predicate*>(sqlite3_user_data(context));
-    std::vector<RawValue> values;
-    values.reserve(static_cast<std::size_t>(count));
+    // One call per row: the common few arguments stay off the heap.
+    constexpr int kOnStack = 8;
+    RawValue onStack[kOnStack];
+    std::vector<RawValue> onHeap(count > kOnStack ? std::size_t(count) : 0);
+    RawValue* values = count > kOnStack ? onHeap.data() : onStack;
     for (int i = 0; i < count; ++i)
-        values.push_back(rawValue(arguments[i]));
-    sqlite3_result_int(context, predicate(values.data(), count) ? 1 : 0);
+        values[i] = rawValue(arguments[i]);
+    sqlite3_result_int(context, predicate(values, count) ? 1 : 0);
 }
 
 } // namespace
@@ -70,21 +79,24 @@ QVariant RawValue::toVariant() const {
     return QVariant(QMetaType::fromType<QString>());
 }
 
-SqliteFile::SqliteFile(const QString& path) {
+SqliteFile::SqliteFile(const QString& path) : m_path(QFile::encodeName(path)) {
     FaultInjection::check(FaultInjection::Point::Open);
-    const int code =
-        sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr);
+    const int code = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db,
+                                     SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (code != SQLITE_OK) {
         const QString text = QString::fromUtf8(m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(code));
         sqlite3_close(m_db);
         throw DatabaseError(QString::number(code), text);
     }
     sqlite3_busy_timeout(m_db, kBusyMilliseconds);
+    m_writeback = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     sqlite3_extended_result_codes(m_db, 0);
 }
 
 SqliteFile::~SqliteFile() {
     sqlite3_close_v2(m_db);
+    if (m_writeback >= 0)
+        ::close(m_writeback);
 }
 
 void SqliteFile::fail(int code) const {
@@ -99,12 +111,59 @@ void SqliteFile::execute(const QString& sql) {
     }
 }
 
+qint64 SqliteFile::countAside(const QString& sql, StopCheck& stop) {
+    sqlite3* aside = nullptr;
+    if (sqlite3_open_v2(m_path.constData(), &aside, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
+        sqlite3_close(aside);
+        return -1;
+    }
+    sqlite3_busy_timeout(aside, kBusyMilliseconds);
+    const QByteArray text = sql.toUtf8();
+    std::packaged_task<qint64()> count([aside, &text] {
+        sqlite3_stmt* statement = nullptr;
+        qint64 rows = -1;
+        if (sqlite3_prepare_v2(aside, text.constData(), int(text.size()), &statement, nullptr) ==
+                SQLITE_OK &&
+            sqlite3_step(statement) == SQLITE_ROW)
+            rows = sqlite3_column_int64(statement, 0);
+        sqlite3_finalize(statement);
+        return rows;
+    });
+    std::future<qint64> rows = count.get_future();
+    std::thread counting(std::move(count));
+    const auto finish = [&] {
+        counting.join();
+        sqlite3_close(aside);
+    };
+    try {
+        while (rows.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
+            stop.check();
+    } catch (...) {
+        sqlite3_interrupt(aside);
+        finish();
+        throw;
+    }
+    finish();
+    return rows.get();
+}
+
 qint64 SqliteFile::changes() const {
     return sqlite3_changes64(m_db);
 }
 
-void SqliteFile::watch(StopCheck* stop) {
+void SqliteFile::look() {
+    m_stop->check();
+    if (m_writing && m_writeback >= 0 && m_sinceWriteback.elapsed() >= kWritebackMilliseconds) {
+        sync_file_range(m_writeback, 0, 0, SYNC_FILE_RANGE_WRITE);
+        m_sinceWriteback.restart();
+    }
+}
+
+void SqliteFile::watch(StopCheck* stop, bool writing) {
     m_stop = stop;
+    m_writing = writing;
+    m_sinceWriteback.start();
     if (!stop) {
         sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
         return;
@@ -114,7 +173,7 @@ void SqliteFile::watch(StopCheck* stop) {
         [](void* self) -> int {
             auto* file = static_cast<SqliteFile*>(self);
             try {
-                file->m_stop->check();
+                file->look();
                 return 0;
             } catch (const Stopped&) {
                 file->m_stopped = true;

@@ -60,12 +60,20 @@ public:
 
     // Runs statements that return no rows; throws like Statement::step.
     void execute(const QString& sql);
+    // The number a one-row, one-column `sql` gives, counted on a connection
+    // of its own in a second thread while `stop` is asked every few
+    // milliseconds: a count of millions of rows is one long step that would
+    // otherwise freeze the window. -1 when the count cannot be had; throws
+    // Stopped when `stop` says so.
+    qint64 countAside(const QString& sql, StopCheck& stop);
     // Rows changed by the last statement.
     qint64 changes() const;
 
     // Long statements ask `stop` now and then; once it says stop, the
-    // statement is interrupted and throws Stopped.
-    void watch(StopCheck* stop);
+    // statement is interrupted and throws Stopped. While `writing`, the
+    // system is also told now and then to start putting the file's new pages
+    // on disk, so the commit at the end does not wait for all of them at once.
+    void watch(StopCheck* stop, bool writing = false);
 
     // A function of one or more arguments that statements can call, true or
     // false for each row; it is gone again when `Registration` is.
@@ -84,8 +92,15 @@ public:
 private:
     [[noreturn]] void fail(int code) const;
 
+    QByteArray m_path;
+
+    void look();
+
     sqlite3* m_db = nullptr;
+    int m_writeback = -1; // the file, opened to hand its pages to the disk early
     StopCheck* m_stop = nullptr;
+    bool m_writing = false;
+    QElapsedTimer m_sinceWriteback;
     bool m_stopped = false;
 };
 

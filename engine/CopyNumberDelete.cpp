@@ -122,7 +122,7 @@ QList<qint64> CopyNumberDelete::findRepeats(const QString& table, const QString&
     StopCheck stop(m_context.keepGoingIn(Phase::Reading, result.rowsRead));
     RecordSet rows(m_session, dialect().readKeys(table, number, m_keyValues, collectGroups));
     const int fields = static_cast<int>(m_keyValues.size());
-    RepeatFinder finder([&] { stop.check(); });
+    RepeatFinder finder(RepeatFinder::Order::Any, [&] { stop.check(); });
     FirstGroups groups;
     QList<qint64> repeats;
     std::string key;
@@ -157,8 +157,9 @@ void CopyNumberDelete::deleteRows(const QString& table, QList<qint64> numbers) {
     const int batch = OracleDialect::kDeleteBatch;
     const QString full = dialect().deleteRows(table, batch);
     qint64 done = 0;
-    m_context.report(Phase::Removing, done, numbers.size());
-    StopCheck stop(m_context.keepGoingIn(Phase::Removing, done, numbers.size()));
+    const qint64 total = numbers.size();
+    m_context.report(Phase::Removing, done, total);
+    StopCheck stop(m_context.keepGoingIn(Phase::Removing, done, total));
     for (qsizetype start = 0; start < numbers.size(); start += batch) {
         stop.check();
         const int count = static_cast<int>(std::min<qsizetype>(batch, numbers.size() - start));

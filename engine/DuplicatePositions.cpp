@@ -6,7 +6,7 @@
 
 QList<qint64> DuplicatePositions(const QStringList& values, const KeepGoing& keepGoing) {
     StopCheck stop(keepGoing);
-    RepeatFinder finder([&] { stop.check(); });
+    RepeatFinder finder(RepeatFinder::Order::Rising, [&] { stop.check(); });
     QList<qint64> positions;
     for (qsizetype i = 0; i < values.size(); ++i) {
         stop.poke();

@@ -14,10 +14,15 @@ void RunContext::report(Phase phase, qint64 done, qint64 total) const {
         throw Stopped{};
 }
 
-KeepGoing RunContext::keepGoingIn(Phase phase, const qint64& done, qint64 total) const {
+KeepGoing RunContext::keepGoingIn(Phase phase, const qint64& done, const qint64& total) const {
     if (!m_callbacks.progress)
         return {};
-    return [this, phase, &done, total] { return m_callbacks.progress({phase, done, total}); };
+    return [this, phase, &done, &total] { return m_callbacks.progress({phase, done, total}); };
+}
+
+KeepGoing RunContext::keepGoingIn(Phase phase, const qint64& done) const {
+    static const qint64 unknown = -1;
+    return keepGoingIn(phase, done, unknown);
 }
 
 bool RunContext::mayReplace() const {

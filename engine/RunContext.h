@@ -18,8 +18,10 @@ public:
 
     // Tells the front end where the run is; throws Stopped when it says stop.
     void report(Phase phase, qint64 done = 0, qint64 total = -1) const;
-    // The same, for a StopCheck that watches a loop whose count is `done`.
-    KeepGoing keepGoingIn(Phase phase, const qint64& done, qint64 total = -1) const;
+    // The same, for a StopCheck that watches a loop whose count is `done` of
+    // `total`, both read each time it asks.
+    KeepGoing keepGoingIn(Phase phase, const qint64& done, const qint64& total) const;
+    KeepGoing keepGoingIn(Phase phase, const qint64& done) const;
     // Asks whether an existing table of the new name may be replaced.
     bool mayReplace() const;
     // The position in `columns` of each chosen column; throws DatabaseError

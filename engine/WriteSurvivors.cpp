@@ -95,15 +95,23 @@ public:
 
     void read(SqliteFile& file, const SqliteDialect& sql, const RunContext& context,
               RunResult& result, bool collectGroups) {
-        StopCheck stop(context.keepGoingIn(Phase::Reading, result.rowsRead));
+        qint64 total = -1;
+        StopCheck stop(context.keepGoingIn(Phase::Reading, result.rowsRead, total));
         file.watch(&stop);
         context.report(Phase::Reading);
+        total = file.countAside(sql.rowCount(context.inputs.sourceTable), stop);
+        context.report(Phase::Reading, 0, total);
         SqliteFile::Statement rows(file,
                                    sql.readKeys(context.inputs.sourceTable, m_shape.primaryKey,
                                                 m_shape.order, m_keyValues));
         const int numbers = static_cast<int>(m_shape.primaryKey.size());
         const int fields = static_cast<int>(m_keyValues.size());
-        RepeatFinder finder([&] { stop.check(); });
+        // The rows come in rising order of their numbers; only a dry run, which
+        // shows the row that stays, needs the numbers kept.
+        RepeatFinder finder(collectGroups ? RepeatFinder::Order::Any : RepeatFinder::Order::Rising,
+                            [&] { stop.check(); });
+        if (total > 0)
+            finder.reserve(std::size_t(total));
         FirstGroups groups;
         std::string key;
         while (rows.step()) {
@@ -130,16 +138,24 @@ public:
                 });
         }
         file.watch(nullptr);
-        std::sort(m_repeatedRowids.begin(), m_repeatedRowids.end());
         result.rowsKept = result.rowsRead - result.rowsRemoved;
         result.groups = groups.groups();
     }
 
     // Whether the row with these numbers is one that repeats an earlier row.
+    // The rowids come in rising order, as they were read, so one step forward
+    // from the last answer almost always finds the next.
     bool isRepeat(const Db::RawValue* numbers, int count) {
-        if (!m_shape.withoutRowid)
-            return std::binary_search(m_repeatedRowids.begin(), m_repeatedRowids.end(),
-                                      numbers[0].integer);
+        if (!m_shape.withoutRowid) {
+            const qint64 rowid = numbers[0].integer;
+            if (m_next > 0 && m_repeatedRowids[m_next - 1] >= rowid)
+                m_next = std::size_t(
+                    std::lower_bound(m_repeatedRowids.begin(), m_repeatedRowids.end(), rowid) -
+                    m_repeatedRowids.begin());
+            while (m_next < m_repeatedRowids.size() && m_repeatedRowids[m_next] < rowid)
+                ++m_next;
+            return m_next < m_repeatedRowids.size() && m_repeatedRowids[m_next] == rowid;
+        }
         m_key.clear();
         for (int i = 0; i < count; ++i)
             AppendKeyValue(m_key, numbers[i]);
@@ -156,8 +172,9 @@ private:
 
     const Shape& m_shape;
     QStringList m_keyValues;
-    std::vector<qint64> m_repeatedRowids;
-    RepeatFinder m_repeatedKeys;
+    std::vector<qint64> m_repeatedRowids; // rising
+    std::size_t m_next = 0;
+    RepeatFinder m_repeatedKeys{RepeatFinder::Order::Rising};
     std::string m_key;
 };
 
@@ -219,7 +236,7 @@ RunResult WriteSurvivors::run() {
                                                   ++examined;
                                                   return reading.isRepeat(numbers, count);
                                               });
-            file.watch(&stop);
+            file.watch(&stop, true);
             file.execute(sql.insertSurvivors(inputs.newTable, inputs.sourceTable, columns, repeat,
                                              shape.primaryKey, shape.order));
             file.watch(nullptr);

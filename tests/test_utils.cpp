@@ -148,7 +148,7 @@ void UtilsTest::repeatFinderKeepsTheLowestNumberWhateverTheOrder() {
 
 void UtilsTest::repeatFinderKeepsLargeKeysWhole() {
     int pulses = 0;
-    RepeatFinder finder([&] { ++pulses; });
+    RepeatFinder finder(RepeatFinder::Order::Any, [&] { ++pulses; });
     // Keys that fill storage blocks unevenly, and keys larger than a block.
     QList<QByteArray> keys;
     for (int i = 0; i < 40; ++i)
