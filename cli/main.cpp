@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 #include <QTextStream>
 #include <cstdio>
 
@@ -179,11 +180,7 @@ void printSummary(const RunInputs& inputs, const RunResult& result, double secon
         }
         return;
     }
-    out() << QStringLiteral(
-                 "%1 holds %2 rows; %3 rows that repeated an earlier row were left out.\n")
-                 .arg(inputs.newTable)
-                 .arg(result.rowsKept)
-                 .arg(result.rowsRemoved);
+    out() << RunSummary(inputs.newTable, result, QLocale()) << Qt::endl;
 }
 
 int exitFor(const RunResult& result) {

@@ -3,6 +3,7 @@
 #include "db/ConnectionData.h"
 
 #include <QList>
+#include <QLocale>
 #include <QStringList>
 #include <QVariantList>
 #include <functional>
@@ -57,3 +58,6 @@ struct RunResult {
     // A dry run's first groups of repeats, by the number of the row that stays.
     QList<RepeatGroup> groups;
 };
+
+// What a finished run did, in the words the user is told after "Done.".
+QString RunSummary(const QString& newTable, const RunResult& result, const QLocale& locale);

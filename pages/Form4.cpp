@@ -6,10 +6,12 @@
 #include "ui/GridSource.h"
 #include "ui/Messages.h"
 #include "ui/PageButton.h"
+#include "ui/RunProgress.h"
 
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QTableView>
 
 namespace {
@@ -35,6 +37,9 @@ Form4::Form4(Wizard& wizard) : WizardPage(5880, 4350), m_wizard(wizard) {
     DataGrid1->verticalHeader()->setDefaultSectionSize(pixels(255));
     DataGrid1->setAccessibleName(QStringLiteral("New table"));
     m_result = std::make_unique<Ui::GridSource>(DataGrid1);
+    m_progress = new Ui::RunProgress(this);
+    m_progress->setGeometry(DataGrid1->geometry());
+    m_progress->hide();
     chainTabOrder({Text1, Check1, Check4, Check2, DataGrid1, Check3});
     setHoverRule(DataGrid1, HoverRule::None);
     armHover();
@@ -71,7 +76,11 @@ void Form4::Check4_Click() {
                            m_wizard.selectedFields, Text1->text()};
     setRunning(true);
     const KeepGoing keepGoing = m_wizard.keepGoing();
-    RunCallbacks callbacks{[keepGoing](const Progress&) { return keepGoing(); },
+    RunCallbacks callbacks{[this, keepGoing](const Progress& progress) {
+                               m_progress->tell(PhaseText(progress.phase), progress.done,
+                                                progress.total);
+                               return keepGoing();
+                           },
                            [](const QString& question) { return Messages::ask(question); }};
     finishRun(inputs, DuplicateRemoval(inputs, callbacks).run());
 }
@@ -81,6 +90,9 @@ void Form4::Check4_Click() {
 // name shown, and nothing starts twice.
 void Form4::setRunning(bool running) {
     m_running = running;
+    // The result area tells how the run goes until it can show what it made.
+    m_progress->setVisible(running);
+    DataGrid1->setVisible(!running);
     Text1->setReadOnly(running);
     Check2->setEnabled(!running);
     Check4->setEnabled(!running);
@@ -103,7 +115,8 @@ void Form4::finishRun(const RunInputs& inputs, const RunResult& result) {
     if (m_wizard.isEnding())
         return;
     if (result.status == RunResult::Status::Done)
-        Messages::show(QStringLiteral("Done."));
+        Messages::show(QStringLiteral("Done.\n\n") +
+                       RunSummary(inputs.newTable, result, QLocale()));
     else if (!result.message.isEmpty())
         Messages::show(result.message);
 }

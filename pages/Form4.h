@@ -15,7 +15,8 @@ struct RunResult;
 
 namespace Ui {
 class GridSource;
-}
+class RunProgress;
+} // namespace Ui
 
 // The target table page: the new table's name, the run, and its result.
 class Form4 : public WizardPage {
@@ -44,6 +45,7 @@ private:
     void finishRun(const RunInputs& inputs, const RunResult& result);
 
     std::unique_ptr<Ui::GridSource> m_result;
+    Ui::RunProgress* m_progress;
     bool m_running = false;
     Wizard& m_wizard;
 };

@@ -54,7 +54,7 @@ private slots:
     void existingTableIsReplacedOnlyWhenTheUserAgrees();
     void badNamesAreRefusedBeforeAnythingHappens();
     void missingColumnFailsBeforeAnyChange();
-    void stoppingInAnyPhaseLeavesNothingBehind();
+    void progressGoesForwardAndAStopAnywhereTakesTheRunBack();
     void copyKeepsEveryColumnAsDeclared();
     void tableChangedWhileAskingStopsTheRun();
     void internalTablesAreNeitherListedNorReplaced();
@@ -256,23 +256,43 @@ void EngineTest::missingColumnFailsBeforeAnyChange() {
     QCOMPARE(tables(db), QStringList{"VISITORS"});
 }
 
-void EngineTest::stoppingInAnyPhaseLeavesNothingBehind() {
+void EngineTest::progressGoesForwardAndAStopAnywhereTakesTheRunBack() {
     TempDatabase db;
     // Wide rows, so that writing them takes long enough to be asked in between.
     db.exec(QStringLiteral("CREATE TABLE BIG(ID, A, T);"
                            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
                            "WHERE i < 300000) INSERT INTO BIG SELECT i, i % 1000, "
                            "printf('%.200c', 'w') FROM n"));
+    QList<Progress> told;
+    RunResult result = runOn(db, QStringLiteral("BIG"), {"A"}, QStringLiteral("BIG2"),
+                             {[&](const Progress& progress) {
+                                  told << progress;
+                                  return true;
+                              },
+                              {}});
+    QCOMPARE(result.status, RunResult::Status::Done);
+    QCOMPARE(result.rowsKept, qint64(1000));
+    QList<Phase> phases;
+    for (qsizetype i = 0; i < told.size(); ++i) {
+        QVERIFY(i == 0 || told.at(i - 1).phase <= told.at(i).phase);
+        QVERIFY(told.at(i).total < 0 || told.at(i).done <= told.at(i).total);
+        if (phases.isEmpty() || phases.last() != told.at(i).phase)
+            phases << told.at(i).phase;
+    }
+    QCOMPARE(phases,
+             (QList<Phase>{Phase::Checking, Phase::Reading, Phase::Writing, Phase::Finishing}));
+    db.exec(QStringLiteral("DROP TABLE BIG2"));
+
     for (const Phase phase : {Phase::Reading, Phase::Writing}) {
         qint64 stoppedAt = 0;
-        const RunResult result = runOn(db, QStringLiteral("BIG"), {"A"}, QStringLiteral("BIG2"),
-                                       {[&](const Progress& progress) {
-                                            if (progress.phase != phase || progress.done == 0)
-                                                return true;
-                                            stoppedAt = progress.done;
-                                            return false;
-                                        },
-                                        {}});
+        result = runOn(db, QStringLiteral("BIG"), {"A"}, QStringLiteral("BIG2"),
+                       {[&](const Progress& progress) {
+                            if (progress.phase != phase || progress.done == 0)
+                                return true;
+                            stoppedAt = progress.done;
+                            return false;
+                        },
+                        {}});
         QCOMPARE(result.status, RunResult::Status::Stopped);
         QVERIFY(stoppedAt > 0 && stoppedAt < 300000);
         QCOMPARE(tables(db), QStringList{"BIG"});

@@ -79,7 +79,16 @@ private slots:
 
 void OracleTest::workedExampleSendsTheDocumentedStatements() {
     FakeOracle::setScript(schema(false));
-    const RunResult result = run({"NAME", "CITY"});
+    QList<Phase> phases;
+    const RunResult result =
+        run({"NAME", "CITY"}, {[&](const Progress& progress) {
+                                   if (phases.isEmpty() || phases.last() != progress.phase)
+                                       phases << progress.phase;
+                                   return true;
+                               },
+                               {}});
+    QCOMPARE(phases, (QList<Phase>{Phase::Checking, Phase::Copying, Phase::Numbering,
+                                   Phase::Reading, Phase::Removing, Phase::Finishing}));
     QCOMPARE(result.status, RunResult::Status::Done);
     QCOMPARE(result.rowsRead, qint64(5));
     QCOMPARE(result.rowsRemoved, qint64(2));

@@ -125,7 +125,7 @@ void PagesTest::gridsHoldNothingOpenAndShowLittleOfLargeValues() {
     f.page().Check6->click();
     f.page().Check3->click();
     f.wizard.form4().Check4->click();
-    QCOMPARE(messages.shown, QStringList{"Done."});
+    QVERIFY(messages.shown.size() == 1 && messages.shown.first().startsWith("Done."));
     QCOMPARE(f.wizard.form4().DataGrid1->model()->index(0, 0).data().toString(),
              QStringLiteral("1"));
     write();

@@ -206,7 +206,7 @@ void ReliabilityTest::finishFailsAtEveryStepWithoutTouchingTheSource() {
             ++failures;
             Form4& page = run->wizard.form4();
             QCOMPARE(checksum(db, QStringLiteral("VISITORS")), before);
-            if (messages.shown.last() == QStringLiteral("Done.")) {
+            if (messages.shown.last().startsWith(QStringLiteral("Done."))) {
                 // Only showing the finished table failed.
                 QCOMPARE(messages.shown.size(), 2);
                 QVERIFY(messages.shown.first().startsWith(kInjected));
@@ -348,7 +348,7 @@ void ReliabilityTest::wideTablesAndLargeValues() {
         run.wizard.form3().Check3->click();
         MessageLog messages;
         run.wizard.form4().Check4->click();
-        QCOMPARE(messages.shown, QStringList{"Done."});
+        QVERIFY(messages.shown.size() == 1 && messages.shown.first().startsWith("Done."));
         QCOMPARE(db.column("SELECT count(*) FROM WIDE2"), QStringList{"1"});
     }
     const QString megabyte(1 << 20, QChar('m'));

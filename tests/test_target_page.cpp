@@ -12,6 +12,7 @@
 #include "ui/GridSource.h"
 #include "ui/PageButton.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSignalSpy>
@@ -75,8 +76,22 @@ void TargetPageTest::finishMakesTheTableAndShowsIt() {
     TargetPageFixture f(db, QStringLiteral("VISITORS"), {"NAME", "CITY"});
     Form4& page = f.page();
     QCOMPARE(page.Text1->text(), QStringLiteral("VISITORS2"));
+    // The progress a run shows and the counts it ends with.
+    QStringList phases;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        for (const QLabel* label : page.findChildren<QLabel*>()) {
+            if (label->accessibleName() == QStringLiteral("Run phase") && label->isVisible())
+                phases << label->text();
+        }
+    });
+    watch.start(0);
     page.Check4->click();
-    QCOMPARE(messages.shown, QStringList{"Done."});
+    watch.stop();
+    QVERIFY(!phases.isEmpty());
+    QVERIFY(page.DataGrid1->isVisible());
+    QCOMPARE(messages.shown, QStringList{"Done.\n\nVISITORS2 holds 3 rows.\n"
+                                         "2 rows that repeated an earlier row were left out."});
     QCOMPARE(page.Check4->text(), QStringLiteral("Exit"));
     QCOMPARE(page.pointer(), WizardPage::Pointer::Ordinary);
     QAbstractItemModel* model = page.result().model();
@@ -85,6 +100,12 @@ void TargetPageTest::finishMakesTheTableAndShowsIt() {
     QCOMPARE(model->index(2, 0).data().toInt(), 5);
     QVERIFY(!(model->flags(model->index(0, 0)) & Qt::ItemIsEditable));
     QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM VISITORS")), QStringList{"5"});
+
+    TargetPageFixture unique(db, QStringLiteral("VISITORS"), {"ID"});
+    unique.page().Text1->setText(QStringLiteral("IDS"));
+    unique.page().Check4->click();
+    QCOMPARE(messages.shown.last(),
+             QStringLiteral("Done.\n\nIDS holds 5 rows.\nNo row repeated another."));
 }
 
 void TargetPageTest::exitSurvivesGoingBackAndEndsTheProgram() {
@@ -105,7 +126,7 @@ void TargetPageTest::exitSurvivesGoingBackAndEndsTheProgram() {
     QCOMPARE(f.page().result().model()->rowCount(), 3);
     f.page().Check4->click();
     QCOMPARE(ended.count(), 1);
-    QCOMPARE(messages.shown, QStringList{"Done."});
+    QVERIFY(messages.shown.size() == 1 && messages.shown.first().startsWith("Done."));
 }
 
 void TargetPageTest::nameSurvivesGoingBackToAnotherTable() {
@@ -150,7 +171,7 @@ void TargetPageTest::refusalsAndDeclinesLeaveThePageReady() {
     QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM TAKEN")), QStringList{"0"});
     messages.answers << true;
     page.Check4->click();
-    QCOMPARE(messages.shown.last(), QStringLiteral("Done."));
+    QVERIFY(messages.shown.last().startsWith(QStringLiteral("Done.")));
     QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM TAKEN")), QStringList{"3"});
 }
 
@@ -178,7 +199,7 @@ void TargetPageTest::clicksDuringARunStartNothing() {
     QCOMPARE(page.Text1->text(), QStringLiteral("BIG2"));
     QCOMPARE(page.DataGrid1->model()->headerData(1, Qt::Horizontal).toString(),
              QStringLiteral("A"));
-    QCOMPARE(messages.shown, QStringList{"Done."});
+    QVERIFY(messages.shown.size() == 1 && messages.shown.first().startsWith("Done."));
     QVERIFY(page.isVisible());
     QVERIFY(!f.wizard.form3().isVisible());
     QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM BIG2")), QStringList{"1000"});
@@ -207,7 +228,7 @@ void TargetPageTest::minimizedWindowIsRestoredWhenDone() {
     QVERIFY(f.page().isMinimized());
     f.page().Check4->click();
     QVERIFY(!f.page().isMinimized());
-    QCOMPARE(messages.shown, QStringList{"Done."});
+    QVERIFY(messages.shown.size() == 1 && messages.shown.first().startsWith("Done."));
 }
 
 VARNOLT_TEST_MAIN(TargetPageTest)
