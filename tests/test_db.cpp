@@ -40,14 +40,12 @@ void DbTest::canConnectReleasesWhatItOpens() {
 void DbTest::sqliteIsToldByItsHeader() {
     TempDatabase db;
     QVERIFY(IsSqliteFile(db.path()));
-    QTemporaryDir dir;
-    const QString text = dir.filePath(QStringLiteral("notes.txt"));
-    QFile file(text);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("SQLite format 2 is not this");
-    file.close();
-    QVERIFY(!IsSqliteFile(text));
-    QVERIFY(!IsSqliteFile(dir.path()));
+    QFile text(QFileInfo(db.path()).absolutePath() + QStringLiteral("/notes.txt"));
+    QVERIFY(text.open(QIODevice::WriteOnly) && text.write("SQLite format 2") > 0);
+    text.close();
+    QVERIFY(!IsSqliteFile(text.fileName()));
+    QVERIFY(!IsSqliteFile(QFileInfo(db.path()).absolutePath()));
+    // A file that is not there is reported, not made.
     Session gone({QStringLiteral("/no/such/orders.sqlite"), {}, {}});
     QVERIFY_THROWS_EXCEPTION(DatabaseError, gone.open());
 }

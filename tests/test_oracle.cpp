@@ -73,8 +73,7 @@ private slots:
 
     void workedExampleSendsTheDocumentedStatements();
     void replacingSwapsTheCopyInOnlyAtTheEnd();
-    void failureAtAnyStepKeepsTheOldTable();
-    void stopInAnyPhaseKeepsTheOldTable();
+    void failureOrStopAtAnyStepKeepsTheOldTable();
 };
 
 void OracleTest::workedExampleSendsTheDocumentedStatements() {
@@ -131,7 +130,7 @@ void OracleTest::replacingSwapsTheCopyInOnlyAtTheEnd() {
                           "ALTER TABLE " + temporary + " RENAME TO \"VISITORS2\""}));
 }
 
-void OracleTest::failureAtAnyStepKeepsTheOldTable() {
+void OracleTest::failureOrStopAtAnyStepKeepsTheOldTable() {
     using Db::FaultInjection::Point;
     int failures = 0;
     for (const Point point : {Point::Open, Point::Statement, Point::Fetch}) {
@@ -167,24 +166,21 @@ void OracleTest::failureAtAnyStepKeepsTheOldTable() {
         }
     }
     QVERIFY(failures >= 15);
-}
 
-void OracleTest::stopInAnyPhaseKeepsTheOldTable() {
+    // A stop in any phase likewise.
+    Db::FaultInjection::clear();
     for (int stopAt = 1;; ++stopAt) {
         FakeOracle::install();
         FakeOracle::setScript(schema(true));
         int asked = 0;
         const RunResult result =
             run({"NAME"}, replaceWithout([&](const Progress&) { return ++asked < stopAt; }));
-        if (result.status == RunResult::Status::Done) {
-            QVERIFY(stopAt > 4);
+        if (result.status == RunResult::Status::Done)
             break;
-        }
         QCOMPARE(result.status, RunResult::Status::Stopped);
         QVERIFY(!FakeOracle::log().contains(QStringLiteral("DROP TABLE \"VISITORS2\"")));
-        QVERIFY2(result.message.contains(QStringLiteral("VISITORS2 was left as it was")) ||
-                     result.message.contains(QStringLiteral("Nothing was changed")),
-                 qPrintable(result.message));
+        QVERIFY(result.message.contains(QStringLiteral("VISITORS2 was left as it was")) ||
+                result.message.contains(QStringLiteral("Nothing was changed")));
     }
 }
 

@@ -1,0 +1,453 @@
+// The wizard driven as a user drives it: start-up and the stored connection,
+// one scenario per page, the look of the pages, and what the pages say.
+#include "TestSupport.h"
+
+#include "core/SettingsStore.h"
+#include "db/Session.h"
+#include "engine/DuplicateRemoval.h"
+#include "pages/Form1.h"
+#include "pages/Form2.h"
+#include "pages/Form3.h"
+#include "pages/Form4.h"
+#include "pages/Wizard.h"
+#include "ui/HandCursor.h"
+#include "ui/Lists.h"
+#include "ui/Messages.h"
+#include "ui/PageButton.h"
+#include "ui/Windows.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTimer>
+#include <sys/stat.h>
+
+namespace {
+
+unsigned modeOf(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 0777 : 0;
+}
+
+// Presses `key` in the message box that opens next.
+void answerNextBox(Qt::Key key) {
+    QTimer::singleShot(0, [key] {
+        QWidget* box = QApplication::activeModalWidget();
+        QVERIFY(box);
+        QTest::keyClick(box, key);
+    });
+}
+
+void select(QListWidget* list, const QString& text) {
+    list->setCurrentItem(list->findItems(text, Qt::MatchExactly).value(0));
+}
+
+void hover(QWidget* widget, QPoint at = {}) {
+    QWidget* window = widget->window();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QTest::mouseMove(window, widget->mapTo(window, at.isNull() ? widget->rect().center() : at));
+    QCoreApplication::processEvents();
+}
+
+// A wizard on the target page of a run over `table`, `columns` chosen.
+struct OnTargetPage : WizardDriver {
+    OnTargetPage(const TempDatabase& db, const QString& table, const QStringList& columns)
+        : WizardDriver(db) {
+        connect().chooseTable(table).chooseColumns(columns);
+    }
+    Form4& page() { return wizard.form4(); }
+};
+
+} // namespace
+
+class WizardTest : public QObject {
+    Q_OBJECT
+private slots:
+    // First, while the real message boxes are still in place.
+    void messageBoxesSayNoUnlessYesIsChosen();
+    void init() { ClearSettings(); }
+
+    void startsOnTheConnectionPageOrGoesOnWithStoredData();
+    void connectionDataIsStoredAsTypedForItsOwnerOnly();
+    void connectionPageButtons();
+    void pagesMoveForwardAndBackAndAnyPageEndsTheProgram();
+    void fieldPageMovesColumnsBetweenItsLists();
+    void targetPageRunsOnceThenExits();
+    void refusedNamesAndTheReplaceQuestion();
+    void duringARunOnlyCancelActs();
+    void everyPageLaysOutItsControlsInside();
+    void pointerFollowsTheHoverRulesAndBusyWins();
+};
+
+void WizardTest::messageBoxesSayNoUnlessYesIsChosen() {
+    answerNextBox(Qt::Key_Return);
+    QVERIFY(!Messages::ask(QStringLiteral("Replace?")));
+    answerNextBox(Qt::Key_Escape);
+    QVERIFY(!Messages::ask(QStringLiteral("Replace?")));
+    answerNextBox(Qt::Key_Y);
+    QVERIFY(Messages::ask(QStringLiteral("Replace?")));
+    answerNextBox(Qt::Key_Return);
+    Messages::show(QStringLiteral("Done."));
+}
+
+void WizardTest::startsOnTheConnectionPageOrGoesOnWithStoredData() {
+    for (const int draw : {1, 6, 8, 100, 7}) {
+        MessageLog messages;
+        FakeStartup startup;
+        startup.draw = draw;
+        Wizard wizard(startup.services());
+        wizard.start();
+        Form1& page = wizard.form1();
+        QVERIFY(page.isVisible() && !wizard.hasForm2());
+        QCOMPARE(startup.opened.size(), draw == 7 ? 1 : 0);
+        const QPointF centre = Ui::CenteredPosition(
+            QSizeF(page.size()), QRectF(QGuiApplication::primaryScreen()->geometry()));
+        QVERIFY(qAbs(page.x() - centre.x()) <= 1 && qAbs(page.y() - centre.y()) <= 1);
+        QVERIFY(messages.shown.isEmpty());
+        QVERIFY(!QFile::exists(SettingsStore().fileName())); // nothing typed, nothing written
+    }
+
+    TempDatabase db;
+    db.exec(QStringLiteral("CREATE TABLE EMP(ID); CREATE TABLE DEPT(ID)"));
+    SettingsStore().write(SettingsStore::kSid, db.path());
+    MessageLog messages;
+    FakeStartup startup;
+    Wizard wizard(startup.services());
+    wizard.start();
+    QVERIFY(wizard.form2().isVisible() && !wizard.form1().isVisible());
+    QCOMPARE(itemsOf(wizard.form2().List1), (QStringList{"EMP", "DEPT"}));
+    QCOMPARE(Ui::SelectedRow(wizard.form2().List1), 0);
+    QVERIFY(messages.shown.isEmpty());
+}
+
+void WizardTest::connectionDataIsStoredAsTypedForItsOwnerOnly() {
+    const QString sid = QStringLiteral("  //db:1521/x;y=z Ærø 東京  ");
+    const QString password = QStringLiteral(" p;w=\"d' ");
+    {
+        FakeStartup startup;
+        Wizard wizard(startup.services());
+        wizard.start();
+        QTest::keyClicks(wizard.form1().Text1, QStringLiteral("k"));
+        QCOMPARE(SettingsStore().read(SettingsStore::kSid), QStringLiteral("k"));
+        wizard.form1().Text1->setText(sid);
+        wizard.form1().Text3->setText(password);
+        QCOMPARE(wizard.form1().Text3->displayText(), QString(password.size(), QChar('*')));
+        wizard.form1().Check1->click();
+    }
+    const QString file = SettingsStore().fileName();
+    QCOMPARE(modeOf(file), 0600u);
+    FakeStartup startup;
+    Wizard wizard(startup.services());
+    wizard.start();
+    QCOMPARE(wizard.form1().Text1->text(), sid);
+    QCOMPARE(wizard.form1().Text3->text(), password);
+    // A file someone opened up is closed again at the next write.
+    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    wizard.form1().Text2->setText(QStringLiteral("scott"));
+    QCOMPARE(modeOf(file), 0600u);
+}
+
+void WizardTest::connectionPageButtons() {
+    TempDatabase db;
+    MessageLog messages;
+    FakeStartup startup;
+    Wizard wizard(startup.services());
+    wizard.start();
+    Form1& page = wizard.form1();
+    page.Text1->setText(QStringLiteral("/no/such/file.sqlite"));
+    page.Check3->click(); // wrong data: "Next >" does nothing
+    QVERIFY(page.isVisible() && !wizard.hasForm2());
+    page.Check5->click();
+    page.Text1->setText(db.path());
+    page.Check5->click();
+    QCOMPARE(messages.shown, (QStringList{"Could not connect. Please check with your "
+                                          "administrator.",
+                                          "Connection successful."}));
+    page.Check6->click(); // Help: what a SID is, then the note on large objects
+    page.Check7->click(); // "?": what a SID is
+    QCOMPARE(messages.shown.size(), 5);
+    QCOMPARE(messages.shown.at(4), messages.shown.at(2));
+    QVERIFY(messages.shown.at(3) != messages.shown.at(2));
+    QCOMPARE(page.pointer(), WizardPage::Pointer::Ordinary);
+    QVERIFY(!wizard.hasForm2());
+}
+
+void WizardTest::pagesMoveForwardAndBackAndAnyPageEndsTheProgram() {
+    TempDatabase db;
+    MakeVisitors(db);
+    MessageLog messages;
+    for (int page = 0; page < 4; ++page) {
+        for (const bool close : {false, true}) {
+            OnTargetPage run(db, QStringLiteral("VISITORS"), {"NAME"});
+            Wizard& w = run.wizard;
+            const QList<WizardPage*> pages{&w.form1(), &w.form2(), &w.form3(), &w.form4()};
+            const QList<QPushButton*> backs{nullptr, w.form2().Check2, w.form3().Check2,
+                                            w.form4().Check2};
+            const QList<QPushButton*> cancels{w.form1().Check1, w.form2().Check1, w.form3().Check1,
+                                              w.form4().Check1};
+            for (int at = 3; at > page; --at) {
+                QVERIFY(pages[at]->isVisible() && !pages[at - 1]->isVisible());
+                backs[at]->click();
+            }
+            QVERIFY(pages[page]->isVisible());
+            QSignalSpy ended(&w, &Wizard::ended);
+            if (close)
+                pages[page]->close();
+            else
+                cancels[page]->click();
+            QCOMPARE(ended.count(), 1);
+            for (const WizardPage* each : pages)
+                QVERIFY(!each->isVisible());
+        }
+    }
+    QVERIFY(messages.shown.isEmpty());
+}
+
+void WizardTest::fieldPageMovesColumnsBetweenItsLists() {
+    TempDatabase db;
+    db.exec(QStringLiteral("CREATE TABLE T(A, B, C, \"lower case\");"
+                           "CREATE TABLE \"it's\"(\"a, b\", c, A)"));
+    MessageLog messages;
+    WizardDriver run(db);
+    run.connect().chooseTable(QStringLiteral("T"));
+    Form3& page = run.wizard.form3();
+    const auto buttons = [&] {
+        return QList<bool>{page.Check5->isEnabled(), page.Check6->isEnabled(),
+                           page.Check7->isEnabled(), page.Check8->isEnabled(),
+                           page.Check3->isEnabled()};
+    };
+    QCOMPARE(buttons(), (QList<bool>{true, true, false, false, false}));
+    QCOMPARE(page.DataGrid1->editTriggers(), QAbstractItemView::NoEditTriggers);
+    page.List1->setCurrentItem(nullptr);
+    page.Check5->click();
+    QCOMPARE(messages.shown, QStringList{"Please select a field first."});
+    for (const QString& column : {QStringLiteral("C"), QStringLiteral("A")}) {
+        select(page.List1, column);
+        page.Check5->click();
+    }
+    select(page.List1, QStringLiteral("B"));
+    emit page.List1->itemDoubleClicked(page.List1->currentItem());
+    QCOMPARE(itemsOf(page.List2), (QStringList{"C", "A", "B"}));
+    QCOMPARE(itemsOf(page.List1), QStringList{"lower case"});
+    QCOMPARE(Ui::SelectedRow(page.List1), -1);
+    QCOMPARE(buttons(), (QList<bool>{true, true, true, true, true}));
+    page.Check8->click(); // "<<"
+    QCOMPARE(itemsOf(page.List1), (QStringList{"lower case", "C", "A", "B"}));
+    QCOMPARE(buttons(), (QList<bool>{true, true, false, false, false}));
+    page.Check6->click(); // ">>"
+    QCOMPARE(buttons(), (QList<bool>{false, false, true, true, true}));
+    select(page.List2, QStringLiteral("lower case"));
+    page.Check7->click(); // "<"
+    page.Check3->click();
+    QCOMPARE(run.wizard.selectedFields, (QStringList{"C", "A", "B"}));
+    QCOMPARE(messages.shown.size(), 1);
+
+    // Back to another table and forward again: the choice stays, and the
+    // available list holds only what is not chosen.
+    run.wizard.form4().Check2->click();
+    page.Check2->click();
+    run.chooseTable(QStringLiteral("it's"));
+    QCOMPARE(itemsOf(page.List2), (QStringList{"C", "A", "B"}));
+    QCOMPARE(itemsOf(page.List1), (QStringList{"a, b", "c"}));
+    QCOMPARE(Ui::SelectedRow(page.List1), 0);
+    QCOMPARE(page.DataGrid1->model()->headerData(0, Qt::Horizontal).toString(),
+             QStringLiteral("a, b"));
+}
+
+void WizardTest::targetPageRunsOnceThenExits() {
+    QCOMPARE(ProposedName(QStringLiteral("ORDERS")), QStringLiteral("ORDERS2"));
+    QCOMPARE(ProposedName(QStringLiteral("ORDERS2")), QStringLiteral("ORDERS2Two"));
+    QCOMPARE(ProposedName(QStringLiteral("LOG12")), QStringLiteral("LOG12Two"));
+    TempDatabase db;
+    MakeVisitors(db);
+    MessageLog messages;
+    OnTargetPage run(db, QStringLiteral("VISITORS"), {"NAME", "CITY"});
+    Form4& page = run.page();
+    QVERIFY(!page.Check3->isEnabled());
+    QCOMPARE(page.Text1->text(), QStringLiteral("VISITORS2"));
+
+    const int connections = Db::RegisteredConnections();
+    page.setWindowState(Qt::WindowMinimized);
+    page.Check4->click();
+    QCOMPARE(messages.shown, QStringList{"Done.\n\nVISITORS2 holds 3 rows.\n"
+                                         "2 rows that repeated an earlier row were left out."});
+    QVERIFY(!page.isMinimized());
+    QCOMPARE(page.pointer(), WizardPage::Pointer::Ordinary);
+    QCOMPARE(page.DataGrid1->model()->rowCount(), 3);
+    QCOMPARE(page.DataGrid1->model()->index(2, 0).data().toInt(), 5);
+    QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM VISITORS")), QStringList{"5"});
+    QCOMPARE(Db::RegisteredConnections(), connections + 1); // the grid's own
+    QCOMPARE(page.Check4->text(), QStringLiteral("Exit"));
+
+    // "< Back" after a run keeps the choice and "Exit", which ends the program.
+    page.Check2->click();
+    QCOMPARE(itemsOf(run.wizard.form3().List2), (QStringList{"NAME", "CITY"}));
+    QCOMPARE(itemsOf(run.wizard.form3().List1), QStringList{"ID"});
+    run.wizard.form3().Check3->click();
+    QSignalSpy ended(&run.wizard, &Wizard::ended);
+    page.Check4->click();
+    QCOMPARE(ended.count(), 1);
+    QCOMPARE(messages.shown.size(), 1);
+
+    OnTargetPage unique(db, QStringLiteral("VISITORS"), {"ID"});
+    unique.page().Text1->setText(QStringLiteral("IDS"));
+    unique.page().Check4->click();
+    QCOMPARE(messages.shown.last(),
+             QStringLiteral("Done.\n\nIDS holds 5 rows.\nNo row repeated another."));
+}
+
+void WizardTest::refusedNamesAndTheReplaceQuestion() {
+    TempDatabase db;
+    MakeVisitors(db);
+    db.exec(QStringLiteral("CREATE TABLE TAKEN(X)"));
+    MessageLog messages;
+    OnTargetPage run(db, QStringLiteral("VISITORS"), {"NAME"});
+    Form4& page = run.page();
+    for (const QString& name :
+         {QStringLiteral("VISITORS"), QStringLiteral("visitors"), QString(), QStringLiteral("   "),
+          QStringLiteral("\t"), QStringLiteral("T\n2"), QStringLiteral("A\"B")}) {
+        messages.shown.clear();
+        page.Text1->setText(name);
+        page.Check4->click();
+        QCOMPARE(messages.shown.size(), 1);
+        QVERIFY(!messages.shown.first().startsWith(QStringLiteral("Done.")));
+    }
+    QVERIFY(messages.asked.isEmpty());
+    page.Text1->setText(QStringLiteral("TAKEN"));
+    page.Check4->click(); // asked, and no is the answer
+    QCOMPARE(messages.asked.size(), 1);
+    QCOMPARE(page.Check4->text(), QStringLiteral("Finish"));
+    QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM TAKEN")), QStringList{"0"});
+    messages.answers << true;
+    page.Check4->click();
+    QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM TAKEN")), QStringList{"3"});
+    QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM sqlite_master")), (QStringList{"2"}));
+}
+
+void WizardTest::duringARunOnlyCancelActs() {
+    TempDatabase db;
+    db.exec(QStringLiteral("CREATE TABLE BIG(ID, A);"
+                           "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                           "WHERE i < 100000) INSERT INTO BIG SELECT i, i % 1000 FROM n;"
+                           "CREATE TABLE OTHER(X)"));
+    MessageLog messages;
+    OnTargetPage run(db, QStringLiteral("BIG"), {"A"});
+    Form4& page = run.page();
+    QStringList phases;
+    int pokes = 0;
+    QTimer poke;
+    QObject::connect(&poke, &QTimer::timeout, [&] {
+        if (!page.isRunning())
+            return;
+        ++pokes;
+        page.Check4->click();
+        page.Check2->click();
+        QTest::keyClicks(page.Text1, QStringLiteral("OTHER"));
+        for (const QLabel* label : page.findChildren<QLabel*>()) {
+            if (label->accessibleName() == QStringLiteral("Run phase") && label->isVisible())
+                phases << label->text();
+        }
+    });
+    poke.start(0);
+    page.Check4->click();
+    poke.stop();
+    QVERIFY(pokes > 0 && !phases.isEmpty());
+    QCOMPARE(messages.shown.size(), 1);
+    QVERIFY(page.isVisible() && !run.wizard.form3().isVisible());
+    // The grid shows the table the run made, under the name it took.
+    QCOMPARE(page.Text1->text(), QStringLiteral("BIG2"));
+    QCOMPARE(page.DataGrid1->model()->headerData(1, Qt::Horizontal).toString(),
+             QStringLiteral("A"));
+    QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM BIG2")), QStringList{"1000"});
+
+    // Cancel in the middle ends the program and leaves nothing behind.
+    OnTargetPage cancelled(db, QStringLiteral("BIG"), {"ID"});
+    cancelled.page().Text1->setText(QStringLiteral("BIG3"));
+    QSignalSpy ended(&cancelled.wizard, &Wizard::ended);
+    QTimer::singleShot(0, cancelled.page().Check1, &QPushButton::click);
+    cancelled.page().Check4->click();
+    QCOMPARE(ended.count(), 1);
+    QCOMPARE(messages.shown.size(), 1);
+    QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'BIG3'")),
+             QStringList{"0"});
+}
+
+void WizardTest::everyPageLaysOutItsControlsInside() {
+    TempDatabase db;
+    MakeVisitors(db);
+    OnTargetPage run(db, QStringLiteral("VISITORS"), {"NAME"});
+    for (WizardPage* page : QList<WizardPage*>{&run.wizard.form1(), &run.wizard.form2(),
+                                               &run.wizard.form3(), &run.wizard.form4()}) {
+        QCOMPARE(page->minimumSize(), page->maximumSize());
+        QCOMPARE(page->palette().color(QPalette::Window), QColor(Qt::white));
+        QList<QWidget*> controls;
+        for (QWidget* child : page->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (!child->isHidden())
+                controls << child;
+        }
+        // A label's box may run under its neighbour; the controls that take
+        // input may not overlap.
+        for (qsizetype i = 0; i < controls.size(); ++i) {
+            QVERIFY(page->rect().contains(controls[i]->geometry()));
+            for (qsizetype j = i + 1; j < controls.size(); ++j) {
+                if (qobject_cast<QLabel*>(controls[i]) || qobject_cast<QLabel*>(controls[j]))
+                    continue;
+                QVERIFY2(!controls[i]->geometry().intersects(controls[j]->geometry()),
+                         qPrintable(QStringLiteral("%1 / %2").arg(
+                             controls[i]->metaObject()->className(),
+                             controls[j]->metaObject()->className())));
+            }
+        }
+        // Tab visits every control that takes the focus once, then comes back.
+        QList<QWidget*> focusable;
+        for (QWidget* control : controls) {
+            if (control->focusPolicy() & Qt::TabFocus)
+                focusable << control;
+        }
+        QWidget* first = focusable.first();
+        QList<QWidget*> visited{first};
+        for (QWidget* next = first->nextInFocusChain(); next != first;
+             next = next->nextInFocusChain()) {
+            if (focusable.contains(next))
+                visited << next;
+        }
+        QCOMPARE(visited.size(), focusable.size());
+        for (const PageButton* button : page->findChildren<PageButton*>())
+            QCOMPARE(button->accessibleName(), button->text());
+    }
+}
+
+void WizardTest::pointerFollowsTheHoverRulesAndBusyWins() {
+    TempDatabase db;
+    MakeVisitors(db);
+    QFile::remove(HandCursor::path());
+    OnTargetPage run(db, QStringLiteral("VISITORS"), {"NAME"});
+    Form1& f = run.wizard.form1();
+    hover(f.Check3);
+    QCOMPARE(f.pointer(), WizardPage::Pointer::Hand);
+    hover(f.Text2);
+    QCOMPARE(f.pointer(), WizardPage::Pointer::Ordinary);
+    hover(f.Check7);
+    hover(f.Label5); // the connection page's labels leave the pointer as it was
+    QCOMPARE(f.pointer(), WizardPage::Pointer::Hand);
+    hover(f.Check4); // a disabled button takes the bare page's rule
+    QCOMPARE(f.pointer(), WizardPage::Pointer::Ordinary);
+    hover(run.wizard.form3().Check10); // disabled, and no rule of its own
+    QCOMPARE(run.wizard.form3().pointer(), WizardPage::Pointer::Ordinary);
+    f.setPointer(WizardPage::Pointer::Busy);
+    for (QWidget* control : std::initializer_list<QWidget*>{f.Check3, f.Text1, &f}) {
+        hover(control, control == &f ? QPoint(2, 2) : QPoint());
+        QCOMPARE(control->cursor().shape(), Qt::WaitCursor);
+    }
+    f.setPointer(WizardPage::Pointer::Ordinary);
+    QCOMPARE(f.Text1->cursor().shape(), Qt::IBeamCursor);
+}
+
+VARNOLT_TEST_MAIN(WizardTest)
+#include "test_wizard.moc"
