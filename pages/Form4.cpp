@@ -57,8 +57,6 @@ void Form4::Form_Load() {
 }
 
 void Form4::Check2_Click() {
-    if (m_running)
-        return;
     runAction([this] {
         m_wizard.form3().PrepareFieldPage(m_wizard.selectedTable);
         m_wizard.go(m_wizard.form3(), *this);
@@ -70,8 +68,6 @@ void Form4::Check4_Click() {
         m_wizard.endProgram();
         return;
     }
-    if (m_running)
-        return;
     const RunInputs inputs{m_wizard.connectionData(), m_wizard.selectedTable,
                            m_wizard.selectedFields, Text1->text()};
     setRunning(true);
