@@ -84,6 +84,12 @@ QString SqliteDialect::primaryKeyOrder() const {
                           "ORDER BY x.seqno");
 }
 
+QString SqliteDialect::keyOrder(const QString& column, const QString& collation,
+                                bool descending) const {
+    return quoted(column) + QStringLiteral(" COLLATE ") + quoted(collation) +
+           (descending ? QStringLiteral(" DESC") : QString());
+}
+
 QString SqliteDialect::rowidName(const QStringList& columns) {
     for (const QString& alias :
          {QStringLiteral("rowid"), QStringLiteral("_rowid_"), QStringLiteral("oid")}) {

@@ -32,6 +32,8 @@ public:
     // The columns of a table's primary key in the table's own order, with
     // their direction and collation; the table is bound to ?1.
     QString primaryKeyOrder() const;
+    // One column of a table's own order, with its collation and direction.
+    QString keyOrder(const QString& column, const QString& collation, bool descending) const;
     // The name a statement gives a row's rowid, or empty when columns of
     // these names take all three.
     static QString rowidName(const QStringList& columns);

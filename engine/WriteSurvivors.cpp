@@ -23,8 +23,10 @@ struct Shape {
     QList<int> hidden;
     QString sourceKind;
     bool withoutRowid = false;
-    QStringList primaryKey; // the number of a row of a table without rowid
-    QString order;          // the table's own order of rows
+    // What tells the rows apart, in the table's own order: the rowid, or the
+    // primary key of a table without rowid.
+    QStringList numbers;
+    QString order;
     QString newKind;        // empty when no object has the new name
 
     bool operator==(const Shape&) const = default;
@@ -53,10 +55,8 @@ Shape inspect(SqliteFile& file, const SqliteDialect& sql, const RunInputs& input
         key.bind(1, inputs.sourceTable);
         QStringList order;
         while (key.step()) {
-            shape.primaryKey << Db::Dialect::quoted(key.text(0));
-            order << Db::Dialect::quoted(key.text(0)) + QStringLiteral(" COLLATE ") +
-                         Db::Dialect::quoted(key.text(2)) +
-                         (key.integer(1) ? QStringLiteral(" DESC") : QString());
+            shape.numbers << Db::Dialect::quoted(key.text(0));
+            order << sql.keyOrder(key.text(0), key.text(2), key.integer(1) != 0);
         }
         shape.order = order.join(QStringLiteral(", "));
     } else {
@@ -65,7 +65,7 @@ Shape inspect(SqliteFile& file, const SqliteDialect& sql, const RunInputs& input
             throw DatabaseError(QString(), QStringLiteral("The table has columns named rowid, "
                                                           "_rowid_ and oid, so its rows cannot "
                                                           "be told apart."));
-        shape.primaryKey << rowid;
+        shape.numbers << rowid;
         shape.order = rowid;
     }
     SqliteFile::Statement target(file, sql.objectKind());
@@ -102,9 +102,9 @@ public:
         total = file.countAside(sql.rowCount(context.inputs.sourceTable), stop);
         context.report(Phase::Reading, 0, total);
         SqliteFile::Statement rows(file,
-                                   sql.readKeys(context.inputs.sourceTable, m_shape.primaryKey,
+                                   sql.readKeys(context.inputs.sourceTable, m_shape.numbers,
                                                 m_shape.order, m_keyValues));
-        const int numbers = static_cast<int>(m_shape.primaryKey.size());
+        const int numbers = static_cast<int>(m_shape.numbers.size());
         const int fields = static_cast<int>(m_keyValues.size());
         // The rows come in rising order of their numbers; only a dry run, which
         // shows the row that stays, needs the numbers kept.
@@ -165,7 +165,7 @@ public:
 private:
     QByteArrayView primaryKeyOf(const SqliteFile::Statement& rows) {
         m_key.clear();
-        for (int i = 0; i < m_shape.primaryKey.size(); ++i)
+        for (int i = 0; i < m_shape.numbers.size(); ++i)
             AppendKeyValue(m_key, rows.value(i));
         return {m_key.data(), qsizetype(m_key.size())};
     }
@@ -238,7 +238,7 @@ RunResult WriteSurvivors::run() {
                                               });
             file.watch(&stop, true);
             file.execute(sql.insertSurvivors(inputs.newTable, inputs.sourceTable, columns, repeat,
-                                             shape.primaryKey, shape.order));
+                                             shape.numbers, shape.order));
             file.watch(nullptr);
         }
         if (file.changes() != result.rowsKept)

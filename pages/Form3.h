@@ -28,7 +28,6 @@ public:
     // and the list of available columns, less the columns already chosen.
     // Shows no page. Throws DatabaseError.
     void PrepareFieldPage(const QString& table);
-    Ui::GridSource& preview() { return *m_preview; }
 
     QLabel* Label1;
     QLabel* Label2;

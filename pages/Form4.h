@@ -28,7 +28,6 @@ public:
     // Proposes the new name (ProposedName).
     void Form_Load();
     bool isRunning() const { return m_running; }
-    Ui::GridSource& result() { return *m_result; }
 
     QLabel* Label1;
     QLineEdit* Text1;

@@ -33,7 +33,6 @@ public:
     Form3& form3();
     Form4& form4();
     bool hasForm2() const { return m_form2 != nullptr; }
-    bool hasForm3() const { return m_form3 != nullptr; }
 
     const StartupServices& services() const { return m_services; }
     SettingsStore& settings() { return m_settings; }

@@ -46,7 +46,6 @@ protected:
             record.append(QSqlField(column, QMetaType::fromType<QString>()));
         return record;
     }
-    QVariant handle() const override { return {}; }
 
 private:
     bool run(const QVariantList& binds) {

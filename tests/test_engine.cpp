@@ -9,6 +9,7 @@
 #include "engine/RepeatFinder.h"
 
 #include <QRandomGenerator>
+#include <numeric>
 
 namespace {
 
@@ -126,32 +127,12 @@ void EngineTest::randomTablesMatchAnIndependentReference() {
     // byte: ('aT', 'b') and ('a', 'Tb'), a text and a blob of the same bytes,
     // Latin-1 bytes that are no UTF-8, an embedded NUL, numbers equal in value
     // but not in type, and numbers too large for a double to tell apart.
-    const QStringList pool{"NULL",
-                           "''",
-                           "'x'",
-                           "'X'",
-                           "'x '",
-                           "1",
-                           "1.0",
-                           "'1'",
-                           "2.5",
-                           "'aT'",
-                           "'b'",
-                           "'a'",
-                           "'Tb'",
-                           "x'54'",
-                           "'T'",
-                           "char(1)",
-                           "x''",
-                           "-0.0",
-                           "0",
-                           "CAST(x'4dfc6c6c6572' AS TEXT)",
-                           "CAST(x'4de46c6c6572' AS TEXT)",
-                           "CAST(x'610062' AS TEXT)",
-                           "9007199254740993",
-                           "9007199254740992.0",
-                           "9223372036854775807",
-                           "9.3e18"};
+    const QStringList pool =
+        QStringLiteral("NULL|''|'x'|'X'|'x '|1|1.0|'1'|2.5|'aT'|'b'|'a'|'Tb'|x'54'|'T'|char(1)|"
+                       "x''|-0.0|0|CAST(x'4dfc6c6c6572' AS TEXT)|CAST(x'4de46c6c6572' AS TEXT)|"
+                       "CAST(x'610062' AS TEXT)|9007199254740993|9007199254740992.0|"
+                       "9223372036854775807|9.3e18")
+            .split(QLatin1Char('|'));
     const QString keyOf = QStringLiteral(
         "CASE typeof(%1) WHEN 'null' THEN 't:' WHEN 'text' THEN 't:' || hex(%1) "
         "WHEN 'blob' THEN 'b:' || hex(%1) WHEN 'integer' THEN 'n:' || %1 "
@@ -163,9 +144,8 @@ void EngineTest::randomTablesMatchAnIndependentReference() {
         TempDatabase db;
         db.exec(kinds.at(kind));
         const int rows = static_cast<int>(random.bounded(0, 300));
-        QList<int> order;
-        for (int i = 1; i <= rows; ++i)
-            order << i;
+        QList<int> order(rows);
+        std::iota(order.begin(), order.end(), 1);
         std::shuffle(order.begin(), order.end(), random);
         QStringList values;
         for (const int id : order)

@@ -133,31 +133,23 @@ void FaultsTest::twoRunsAtOnceOnOneFile() {
     db.exec(QStringLiteral("CREATE TABLE ORDERS(ID, NAME, CITY);"
                            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
                            "WHERE i < 50000) INSERT INTO ORDERS SELECT i, i % 700, i % 3 FROM n"));
-    const auto start = [&](const QString& name) {
-        auto* process = new QProcess(this);
-        process->start(qEnvironmentVariable("VARNOLT_CLI"),
-                       {"run", db.path(), "ORDERS", "--column", "NAME", "--column", "CITY",
-                        "--new-name", name});
-        return process;
+    const auto both = [&](const QString& first, const QString& second) {
+        QProcess one, two;
+        for (const auto& [process, name] : {std::pair{&one, first}, std::pair{&two, second}})
+            process->start(qEnvironmentVariable("VARNOLT_CLI"),
+                           {"run", db.path(), "ORDERS", "--column", "NAME", "--column", "CITY",
+                            "--new-name", name});
+        one.waitForFinished(60000);
+        two.waitForFinished(60000);
+        return QList<int>{one.exitCode(), two.exitCode()};
     };
-    const auto finish = [](QProcess* process) {
-        process->waitForFinished(60000);
-        const int code = process->exitCode();
-        process->deleteLater();
-        return code;
-    };
-    QProcess* first = start(QStringLiteral("A"));
-    QProcess* second = start(QStringLiteral("B"));
-    QCOMPARE(finish(first), 0);
-    QCOMPARE(finish(second), 0);
+    QCOMPARE(both(QStringLiteral("A"), QStringLiteral("B")), (QList<int>{0, 0}));
     QCOMPARE(db.column("SELECT count(*) FROM A"), QStringList{"2100"});
     QCOMPARE(db.column("SELECT count(*) FROM B"), QStringList{"2100"});
 
     // Of two runs to the same name, one makes the table and the other, finding
     // it made, is refused (3) or stops with nothing changed (1).
-    first = start(QStringLiteral("SAME"));
-    second = start(QStringLiteral("SAME"));
-    const QList<int> codes{finish(first), finish(second)};
+    const QList<int> codes = both(QStringLiteral("SAME"), QStringLiteral("SAME"));
     QVERIFY(codes.contains(0) && (codes.contains(1) || codes.contains(3)));
     QCOMPARE(db.column("SELECT count(*) FROM SAME"), QStringList{"2100"});
     QCOMPARE(db.column("PRAGMA integrity_check"), QStringList{"ok"});

@@ -31,14 +31,15 @@ std::function<FakeOracle::Answer(const QString&, const QVariantList&)> schema(bo
             return {{"TABLE_NAME"},
                     replacing ? QList<QVariantList>{{"VISITORS"}, {"VISITORS2"}}
                               : QList<QVariantList>{{"VISITORS"}, {"visitors2"}}};
-        if (sql.startsWith(kColumnTypes.left(30)))
-            return {{"COLUMN_NAME", "DATA_TYPE"},
-                    {{"ID", "NUMBER"},
-                     {"NAME", "VARCHAR2"},
-                     {"CITY", "VARCHAR2"},
-                     {"SEEN", "TIMESTAMP(6)"},
-                     {"SEEN_AT", "TIMESTAMP(6) WITH TIME ZONE"},
-                     {"BORN", "DATE"}}};
+        if (sql.startsWith(kColumnTypes.left(30))) {
+            FakeOracle::Answer types{{"COLUMN_NAME", "DATA_TYPE"}, {}};
+            for (const QString& column : QStringLiteral("ID NUMBER|NAME VARCHAR2|CITY VARCHAR2|"
+                                                        "SEEN TIMESTAMP(6)|SEEN_AT TIMESTAMP(6) "
+                                                        "WITH TIME ZONE|BORN DATE")
+                                             .split(QLatin1Char('|')))
+                types.rows << QVariantList{column.section(' ', 0, 0), column.section(' ', 1)};
+            return types;
+        }
         if (sql.startsWith(QStringLiteral("SELECT ") + kMarker))
             return {{"M", "NAME", "CITY"},
                     {{"3", "Ann", "Oslo"},
