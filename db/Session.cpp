@@ -51,6 +51,13 @@ bool IsSqliteFile(const QString& path) {
     return file.read(header.size()) == header;
 }
 
+void RequireSqliteFile(const QString& path) {
+    if (!IsSqliteFile(path))
+        throw DatabaseError(
+            QString(),
+            QStringLiteral("The file %1 does not exist or is no SQLite database.").arg(path));
+}
+
 QString DatabaseFile(const QString& sid) {
     if (sid.startsWith(QStringLiteral("~/")))
         return QDir::homePath() + sid.mid(1);
@@ -82,11 +89,7 @@ Session::~Session() {
 void Session::open() {
     FaultInjection::check(FaultInjection::Point::Open);
     if (!m_file.isEmpty()) {
-        // Qt's driver would make an empty database of a missing file.
-        if (!IsSqliteFile(m_file))
-            throw DatabaseError(QString(), QStringLiteral("The file %1 does not exist or is no "
-                                                          "SQLite database.")
-                                               .arg(m_file));
+        RequireSqliteFile(m_file);
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
         db.setDatabaseName(m_file);
         db.setConnectOptions(

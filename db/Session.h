@@ -19,6 +19,9 @@ QString DatabaseFile(const QString& sid);
 // True when `path` names an existing SQLite database file (it begins with the
 // 16-byte SQLite header).
 bool IsSqliteFile(const QString& path);
+// Throws DatabaseError, saying so, unless `path` is such a file. Opening a
+// missing file would otherwise make an empty database of it.
+void RequireSqliteFile(const QString& path);
 
 // One database session of one operation. It registers a connection of its own
 // name and unregisters it when it is destroyed, so no operation leaves a

@@ -81,6 +81,7 @@ QVariant RawValue::toVariant() const {
 
 SqliteFile::SqliteFile(const QString& path) : m_path(QFile::encodeName(path)) {
     FaultInjection::check(FaultInjection::Point::Open);
+    RequireSqliteFile(path);
     const int code = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db,
                                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (code != SQLITE_OK) {

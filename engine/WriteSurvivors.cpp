@@ -27,7 +27,7 @@ struct Shape {
     // primary key of a table without rowid.
     QStringList numbers;
     QString order;
-    QString newKind;        // empty when no object has the new name
+    QString newKind; // empty when no object has the new name
 
     bool operator==(const Shape&) const = default;
 };
@@ -101,9 +101,8 @@ public:
         context.report(Phase::Reading);
         total = file.countAside(sql.rowCount(context.inputs.sourceTable), stop);
         context.report(Phase::Reading, 0, total);
-        SqliteFile::Statement rows(file,
-                                   sql.readKeys(context.inputs.sourceTable, m_shape.numbers,
-                                                m_shape.order, m_keyValues));
+        SqliteFile::Statement rows(file, sql.readKeys(context.inputs.sourceTable, m_shape.numbers,
+                                                      m_shape.order, m_keyValues));
         const int numbers = static_cast<int>(m_shape.numbers.size());
         const int fields = static_cast<int>(m_keyValues.size());
         // The rows come in rising order of their numbers; only a dry run, which
