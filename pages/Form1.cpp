@@ -94,9 +94,13 @@ void Form1::Form_Load() {
 void Form1::Check3_Click() {
     if (!Db::CanConnect(m_wizard.connectionData()))
         return;
+    // The page lists the tables when it first loads; a page loaded before
+    // lists them anew, since the connection data may have changed since.
+    const bool loaded = m_wizard.hasForm2();
     Form2& tables = m_wizard.form2();
     m_wizard.go(tables, *this);
-    tables.Form_Load();
+    if (loaded)
+        tables.ListTables();
 }
 
 void Form1::Check5_Click() {

@@ -35,6 +35,10 @@ Form2::Form2(Wizard& wizard) : WizardPage(5880, 2685), m_wizard(wizard) {
 
 void Form2::Form_Load() {
     loadCommon(QStringLiteral("Varnolt"));
+    ListTables();
+}
+
+void Form2::ListTables() {
     runBusy([this] {
         Db::Session session(m_wizard.connectionData());
         session.open();

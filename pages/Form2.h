@@ -14,9 +14,11 @@ class Form2 : public WizardPage {
 public:
     explicit Form2(Wizard& wizard);
 
+    // Centres the page and lists the tables.
+    void Form_Load();
     // Lists the tables anew from the current connection data; run when the
     // page loads and each time the connection page moves on to it.
-    void Form_Load();
+    void ListTables();
 
     QLabel* Label1;
     QListWidget* List1;
