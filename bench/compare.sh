@@ -47,8 +47,10 @@ for rows in "${sizes[@]}"; do
     same=yes
   fi
   kept=$(sqlite3 "$db" "SELECT count(*) FROM ORDERS2")
-  printf '%s rows: engine %.3f s, statement %.3f s, ratio %.2f; peak memory %.0f MB; longest wait %s ms; rows kept %s, identical and in the same order: %s\n' \
+  wait=$(most "${waits[@]}")
+  [ "$wait" = null ] && wait="(no receiver to wait for)" || wait="$wait ms"
+  printf '%s rows: engine %.3f s, statement %.3f s, ratio %.2f; peak memory %.0f MB; longest wait %s; rows kept %s, identical and in the same order: %s\n' \
     "$rows" "$engine" "$hand" "$(echo "$engine / $hand" | bc -l)" "$(most "${memories[@]}")" \
-    "$(most "${waits[@]}")" "$kept" "$same"
+    "$wait" "$kept" "$same"
   [ "$same" = yes ]
 done
