@@ -89,23 +89,27 @@ std::optional<Db::ConnectionData> connectionFor(const QString& db, const QString
 
 // Shows the phase and the rows done on one terminal line, at most ten times a
 // second.
+// The line is wiped once the run is over, so that the summary stands alone.
 class ProgressLine {
 public:
     explicit ProgressLine(bool shown) : m_shown(shown) {}
-    ~ProgressLine() {
+    void clear() {
         if (m_written)
-            err() << "\n" << Qt::flush;
+            err() << "\r\033[K" << Qt::flush;
+        m_written = false;
     }
     void show(const Progress& progress) {
         if (!m_shown || (m_clock.isValid() && m_clock.elapsed() < 100 && progress.phase == m_phase))
             return;
         m_clock.start();
         m_phase = progress.phase;
+        const QLocale locale;
         QString line = PhaseText(progress.phase);
         if (progress.total >= 0)
-            line += QStringLiteral(": %1 of %2").arg(progress.done).arg(progress.total);
+            line += QStringLiteral(": %1 of %2 rows")
+                        .arg(locale.toString(progress.done), locale.toString(progress.total));
         else if (progress.done > 0)
-            line += QStringLiteral(": %1").arg(progress.done);
+            line += QStringLiteral(": %1 rows").arg(locale.toString(progress.done));
         err() << "\r\033[K" << line << Qt::flush;
         m_written = true;
     }
@@ -214,6 +218,7 @@ int runCommand(const Db::ConnectionData& connection, const QString& table,
     clock.start();
     RunResult result = DuplicateRemoval(inputs, callbacks).run();
     const double seconds = clock.nsecsElapsed() / 1e9;
+    line.clear();
     if (result.status == RunResult::Status::Declined)
         result.message = QStringLiteral("A table named %1 already exists; give --replace to "
                                         "replace it.")
