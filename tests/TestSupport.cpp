@@ -39,6 +39,11 @@ StartupServices FakeStartup::services() {
     return {[this](const QUrl& url) { opened << url; }, [this] { return draw; }};
 }
 
+WizardDriver::WizardDriver()
+    : m_wizard(std::make_unique<Wizard>(m_startup.services())), wizard(*m_wizard) {
+    wizard.start();
+}
+
 WizardDriver::WizardDriver(const TempDatabase& db)
     : m_wizard((ClearSettings(), std::make_unique<Wizard>(m_startup.services()))),
       wizard(*m_wizard) {

@@ -38,6 +38,8 @@ class WizardDriver {
     std::unique_ptr<Wizard> m_wizard;
 
 public:
+    // Started with the settings store as it is.
+    WizardDriver();
     explicit WizardDriver(const TempDatabase& db);
     ~WizardDriver();
     Wizard& wizard;

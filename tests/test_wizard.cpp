@@ -117,12 +117,10 @@ void WizardTest::startsOnTheConnectionPageOrGoesOnWithStoredData() {
     db.exec(QStringLiteral("CREATE TABLE EMP(ID); CREATE TABLE DEPT(ID)"));
     SettingsStore().write(SettingsStore::kSid, db.path());
     MessageLog messages;
-    FakeStartup startup;
-    Wizard wizard(startup.services());
-    wizard.start();
-    QVERIFY(wizard.form2().isVisible() && !wizard.form1().isVisible());
-    QCOMPARE(itemsOf(wizard.form2().List1), (QStringList{"EMP", "DEPT"}));
-    QCOMPARE(Ui::SelectedRow(wizard.form2().List1), 0);
+    WizardDriver run;
+    QVERIFY(run.wizard.form2().isVisible() && !run.wizard.form1().isVisible());
+    QCOMPARE(itemsOf(run.wizard.form2().List1), (QStringList{"EMP", "DEPT"}));
+    QCOMPARE(Ui::SelectedRow(run.wizard.form2().List1), 0);
     QVERIFY(messages.shown.isEmpty());
 }
 
@@ -130,35 +128,31 @@ void WizardTest::connectionDataIsStoredAsTypedForItsOwnerOnly() {
     const QString sid = QStringLiteral("  //db:1521/x;y=z Ærø 東京  ");
     const QString password = QStringLiteral(" p;w=\"d' ");
     {
-        FakeStartup startup;
-        Wizard wizard(startup.services());
-        wizard.start();
-        QTest::keyClicks(wizard.form1().Text1, QStringLiteral("k"));
+        WizardDriver typed;
+        Form1& page = typed.wizard.form1();
+        QTest::keyClicks(page.Text1, QStringLiteral("k"));
         QCOMPARE(SettingsStore().read(SettingsStore::kSid), QStringLiteral("k"));
-        wizard.form1().Text1->setText(sid);
-        wizard.form1().Text3->setText(password);
-        QCOMPARE(wizard.form1().Text3->displayText(), QString(password.size(), QChar('*')));
-        wizard.form1().Check1->click();
+        page.Text1->setText(sid);
+        page.Text3->setText(password);
+        QCOMPARE(page.Text3->displayText(), QString(password.size(), QChar('*')));
+        page.Check1->click();
     }
     const QString file = SettingsStore().fileName();
     QCOMPARE(modeOf(file), 0600u);
-    FakeStartup startup;
-    Wizard wizard(startup.services());
-    wizard.start();
-    QCOMPARE(wizard.form1().Text1->text(), sid);
-    QCOMPARE(wizard.form1().Text3->text(), password);
+    WizardDriver restarted;
+    QCOMPARE(restarted.wizard.form1().Text1->text(), sid);
+    QCOMPARE(restarted.wizard.form1().Text3->text(), password);
     // A file someone opened up is closed again at the next write.
     QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
-    wizard.form1().Text2->setText(QStringLiteral("scott"));
+    restarted.wizard.form1().Text2->setText(QStringLiteral("scott"));
     QCOMPARE(modeOf(file), 0600u);
 }
 
 void WizardTest::connectionPageButtons() {
     TempDatabase db;
     MessageLog messages;
-    FakeStartup startup;
-    Wizard wizard(startup.services());
-    wizard.start();
+    WizardDriver run;
+    Wizard& wizard = run.wizard;
     Form1& page = wizard.form1();
     page.Text1->setText(QStringLiteral("/no/such/file.sqlite"));
     page.Check3->click(); // wrong data: "Next >" does nothing
