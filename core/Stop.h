@@ -3,7 +3,7 @@
 #include <QElapsedTimer>
 #include <functional>
 
-// How long work is stopped, the one way for every front end: the work asks
+// How long-running work is stopped, one way for every front end: the work asks
 // `KeepGoing` now and then (the wizard repaints and takes clicks there, the
 // command line looks whether Ctrl+C came), and once it answers false the work
 // throws `Stopped`, taking back what it changed on its way out.

@@ -24,6 +24,8 @@ QStringList TableList(Session& session, const KeepGoing& keepGoing = {});
 struct Column {
     QString name;
     QString type;
+
+    bool operator==(const Column&) const = default;
 };
 
 // The columns of one of the user's own tables with their declared types.

@@ -23,16 +23,7 @@ struct Shape {
     QList<Db::Column> columns;
     bool exists = false;
 
-    bool operator==(const Shape& other) const {
-        if (exists != other.exists || columns.size() != other.columns.size())
-            return false;
-        for (qsizetype i = 0; i < columns.size(); ++i) {
-            if (columns.at(i).name != other.columns.at(i).name ||
-                columns.at(i).type != other.columns.at(i).type)
-                return false;
-        }
-        return true;
-    }
+    bool operator==(const Shape&) const = default;
 };
 
 Shape shapeOf(Db::Session& session, const RunInputs& inputs) {
