@@ -71,7 +71,7 @@ void Form3::PrepareFieldPage(const QString& table) {
     List1->clear();
     m_preview->unbind();
     const QStringList columns = Db::ColumnList(*session, table, m_wizard.keepGoing());
-    m_preview->bind(std::move(session), table);
+    m_preview->bind(std::move(session), table, columns);
     List1->addItems(columns);
     Ui::RemoveItemsListedIn(List1, List2);
     // The buttons and the selection follow the list as it is once the chosen

@@ -1,6 +1,7 @@
 #include "GridSource.h"
 
 #include "TablePages.h"
+#include "db/Catalogue.h"
 
 #include <QTableView>
 #include <algorithm>
@@ -16,8 +17,14 @@ GridSource::~GridSource() {
 }
 
 void GridSource::bind(std::shared_ptr<Db::Session> session, const QString& table) {
+    const QStringList columns = Db::ColumnList(*session, table);
+    bind(std::move(session), table, columns);
+}
+
+void GridSource::bind(std::shared_ptr<Db::Session> session, const QString& table,
+                      const QStringList& columns) {
     unbind();
-    m_model = std::make_unique<TablePages>(std::move(session), table);
+    m_model = std::make_unique<TablePages>(std::move(session), table, columns);
     m_view->setModel(m_model.get());
     m_view->resizeColumnsToContents();
     // A long text would otherwise push every column after it out of sight.

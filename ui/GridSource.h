@@ -19,6 +19,9 @@ public:
 
     // Shows the rows of `table`; throws DatabaseError when they cannot be read.
     void bind(std::shared_ptr<Db::Session> session, const QString& table);
+    // The same, for a caller that has read the table's columns already.
+    void bind(std::shared_ptr<Db::Session> session, const QString& table,
+              const QStringList& columns);
     void unbind();
     // The rows shown, or null while unbound.
     QAbstractTableModel* model() const { return m_model.get(); }

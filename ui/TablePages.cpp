@@ -1,6 +1,5 @@
 #include "TablePages.h"
 
-#include "db/Catalogue.h"
 #include "db/DatabaseError.h"
 
 namespace Ui {
@@ -18,9 +17,9 @@ QVariant shown(const QVariant& value) {
 
 } // namespace
 
-TablePages::TablePages(std::shared_ptr<Db::Session> session, const QString& table)
-    : m_session(std::move(session)), m_table(table) {
-    m_columns = Db::ColumnList(*m_session, table);
+TablePages::TablePages(std::shared_ptr<Db::Session> session, const QString& table,
+                       const QStringList& columns)
+    : m_session(std::move(session)), m_table(table), m_columns(columns) {
     {
         Db::RecordSet key(*m_session, m_session->dialect().gridKey(),
                           {{QStringLiteral("table_name"), table}});

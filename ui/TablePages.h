@@ -14,8 +14,10 @@ namespace Ui {
 class TablePages : public QAbstractTableModel {
     Q_OBJECT
 public:
-    // Reads the first page; throws DatabaseError.
-    TablePages(std::shared_ptr<Db::Session> session, const QString& table);
+    // Reads the first page of `table`, whose columns are `columns`; throws
+    // DatabaseError.
+    TablePages(std::shared_ptr<Db::Session> session, const QString& table,
+               const QStringList& columns);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
