@@ -44,13 +44,23 @@ QStringList firstColumn(Session& session, const QString& sql, const QVariantMap&
 }
 } // namespace
 
+namespace {
+// Every table has a column, so a table without any is one that someone else
+// dropped since it was listed.
+template <typename List> List requireColumns(List columns, const QString& table) {
+    if (columns.isEmpty())
+        throw DatabaseError(QString(), QStringLiteral("The table %1 no longer exists.").arg(table));
+    return columns;
+}
+} // namespace
+
 QList<Column> ColumnTypes(Session& session, const QString& table) {
     QList<Column> columns;
     RecordSet rows(session, session.dialect().columnTypes(),
                    {{QStringLiteral("table_name"), table}});
     while (rows.next())
         columns.append({rows.value(0).toString(), rows.value(1).toString()});
-    return columns;
+    return requireColumns(columns, table);
 }
 
 QStringList TableList(Session& session, const KeepGoing& keepGoing) {
@@ -58,8 +68,9 @@ QStringList TableList(Session& session, const KeepGoing& keepGoing) {
 }
 
 QStringList ColumnList(Session& session, const QString& table, const KeepGoing& keepGoing) {
-    return firstColumn(session, session.dialect().columnList(),
-                       {{QStringLiteral("table_name"), table}}, keepGoing);
+    return requireColumns(firstColumn(session, session.dialect().columnList(),
+                                      {{QStringLiteral("table_name"), table}}, keepGoing),
+                          table);
 }
 
 } // namespace Db

@@ -29,6 +29,7 @@ struct Column {
 };
 
 // The columns of one of the user's own tables with their declared types.
+// Throws DatabaseError, saying so, when the table no longer exists.
 QList<Column> ColumnTypes(Session& session, const QString& table);
 
 // The column names of one of the user's own tables, in column order; a NULL name

@@ -9,6 +9,7 @@
 #include <QSqlError>
 #include <QSqlRecord>
 #include <atomic>
+#include <new>
 
 namespace Db {
 
@@ -169,6 +170,8 @@ void check(Point point) {
     if (armed.remaining <= 0 || armed.point != point || --armed.remaining > 0)
         return;
     armed.fired = true;
+    if (point == Point::Memory)
+        throw std::bad_alloc();
     throw DatabaseError(armed.code, armed.text);
 }
 

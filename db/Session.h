@@ -68,9 +68,10 @@ private:
 };
 
 // A test seam: makes the k-th open, statement or fetch from now on fail with
-// the given error, as if the database had refused it.
+// the given error, as if the database had refused it, or the k-th large
+// allocation of a run fail as if memory had run out (std::bad_alloc).
 namespace FaultInjection {
-enum class Point { Open, Statement, Fetch };
+enum class Point { Open, Statement, Fetch, Memory };
 void failAt(Point point, int k, const QString& nativeCode, const QString& text);
 void clear();
 // Whether the armed error has been raised since it was armed.

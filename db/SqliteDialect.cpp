@@ -74,8 +74,13 @@ QString SqliteDialect::columnDetails() const {
     return QStringLiteral("SELECT name, type, hidden FROM pragma_table_xinfo(?1) ORDER BY cid");
 }
 
+// A trigger may share its name with a table, so the table comes first.
 QString SqliteDialect::objectKind() const {
-    return QStringLiteral("SELECT type, wr FROM pragma_table_list(?1) WHERE schema = 'main'");
+    return QStringLiteral(
+        "SELECT type, wr, (SELECT sql FROM sqlite_schema WHERE type = 'table' AND name = ?1 "
+        "COLLATE NOCASE) FROM pragma_table_list(?1) WHERE schema = 'main' UNION ALL "
+        "SELECT type, 0, NULL FROM sqlite_schema WHERE name = ?1 COLLATE NOCASE AND type IN "
+        "('index', 'trigger') LIMIT 1");
 }
 
 QString SqliteDialect::primaryKeyOrder() const {
@@ -106,16 +111,53 @@ QString SqliteDialect::rowCount(const QString& table) const {
     return QStringLiteral("SELECT count(*) FROM ") + quoted(table);
 }
 
-QString SqliteDialect::createTable(const QString& newTable, const QStringList& columns,
-                                   const QStringList& types) const {
-    QStringList definitions;
-    for (qsizetype i = 0; i < columns.size(); ++i) {
-        const QString& type = types.at(i);
-        definitions << (type.isEmpty() ? quoted(columns.at(i))
-                                       : quoted(columns.at(i)) + QLatin1Char(' ') + type);
+namespace {
+
+// Where the name that starts at `at` ends: a name between "", [], `` or ''
+// (the closing mark doubled inside), or a bare run of name characters.
+qsizetype nameEnd(const QString& text, qsizetype at) {
+    if (at >= text.size())
+        return -1;
+    const QChar open = text.at(at);
+    const QChar close = open == QLatin1Char('[') ? QLatin1Char(']') : open;
+    if (open == QLatin1Char('"') || open == QLatin1Char('`') || open == QLatin1Char('\'') ||
+        open == QLatin1Char('[')) {
+        for (qsizetype i = at + 1; i < text.size(); ++i) {
+            if (text.at(i) != close)
+                continue;
+            if (close != QLatin1Char(']') && i + 1 < text.size() && text.at(i + 1) == close) {
+                ++i;
+                continue;
+            }
+            return i + 1;
+        }
+        return -1;
     }
+    qsizetype i = at;
+    while (i < text.size() && (text.at(i).unicode() >= 0x80 || text.at(i).isLetterOrNumber() ||
+                               text.at(i) == QLatin1Char('_') || text.at(i) == QLatin1Char('$')))
+        ++i;
+    return i > at ? i : -1;
+}
+
+} // namespace
+
+// SQLite keeps the statement as it was typed but for its start, which always
+// reads "CREATE TABLE " and the name (no schema, no IF NOT EXISTS, no
+// comment), so only the name needs finding.
+QString SqliteDialect::renamedDefinition(const QString& definition, const QString& newTable) {
+    const QString start = QStringLiteral("CREATE TABLE ");
+    if (!definition.startsWith(start, Qt::CaseInsensitive))
+        return {};
+    const qsizetype end = nameEnd(definition, start.size());
+    if (end < 0)
+        return {};
+    return start + quoted(newTable) + definition.mid(end);
+}
+
+QString SqliteDialect::createTable(const QString& newTable, const QStringList& columns) const {
     return QStringLiteral("CREATE TABLE ") + quoted(newTable) + QStringLiteral(" (") +
-           definitions.join(QStringLiteral(", ")) + QLatin1Char(')');
+           quotedList(columns) + QLatin1Char(')');
 }
 
 QString SqliteDialect::readKeys(const QString& table, const QStringList& numbers,

@@ -26,8 +26,10 @@ public:
     // declared type and how it is hidden (0 plain, 1 hidden column of a
     // virtual table, 2 and 3 generated); the table is bound to ?1.
     QString columnDetails() const;
-    // What kind of object a name is ("table", "virtual", "shadow", "view")
-    // and whether it is a table without rowid; the name is bound to ?1.
+    // What kind of object a name is ("table", "virtual", "shadow", "view",
+    // "index", "trigger"; no row when nothing has the name), whether it is a
+    // table without rowid, and a table's own CREATE TABLE statement as the
+    // database keeps it; the name is bound to ?1.
     QString objectKind() const;
     // The columns of a table's primary key in the table's own order, with
     // their direction and collation; the table is bound to ?1.
@@ -41,9 +43,13 @@ public:
     // How many rows a table has: SQLite counts a table's pages without
     // reading its rows, a few milliseconds for a million.
     QString rowCount(const QString& table) const;
-    // An empty table with the given columns and declared types.
-    QString createTable(const QString& newTable, const QStringList& columns,
-                        const QStringList& types) const;
+    // The CREATE TABLE statement `definition` (as the database keeps it) with
+    // the table's name changed to `newTable`; empty when the text does not
+    // read as such a statement.
+    static QString renamedDefinition(const QString& definition, const QString& newTable);
+    // A plain table of the given columns, without types, so that every value
+    // is kept as it is given: the copy of a virtual table.
+    QString createTable(const QString& newTable, const QStringList& columns) const;
     // Every row's numbers (the rowid, or the primary key) and key values, in
     // the table's own order.
     QString readKeys(const QString& table, const QStringList& numbers, const QString& order,

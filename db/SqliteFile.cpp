@@ -22,8 +22,9 @@ constexpr int kStepsPerLook = 1000;
 // How often a long write hands the pages it wrote so far to the disk.
 constexpr qint64 kWritebackMilliseconds = 50;
 
-RawValue rawValue(sqlite3_value* value) {
+RawValue rawValue(sqlite3_value* value, QStringConverter::Encoding encoding) {
     RawValue raw;
+    raw.encoding = encoding;
     switch (sqlite3_value_type(value)) {
     case SQLITE_INTEGER:
         raw.kind = RawValue::Kind::Integer;
@@ -34,9 +35,24 @@ RawValue rawValue(sqlite3_value* value) {
         raw.real = sqlite3_value_double(value);
         break;
     case SQLITE_TEXT:
+        // Asked for in the encoding the database stores, a text comes as it
+        // is stored: converting would merge texts whose bytes are no valid
+        // characters.
         raw.kind = RawValue::Kind::Text;
-        raw.data = reinterpret_cast<const char*>(sqlite3_value_text(value));
-        raw.size = sqlite3_value_bytes(value);
+        switch (encoding) {
+        case QStringConverter::Utf16LE:
+            raw.data = static_cast<const char*>(sqlite3_value_text16le(value));
+            raw.size = sqlite3_value_bytes16(value);
+            break;
+        case QStringConverter::Utf16BE:
+            raw.data = static_cast<const char*>(sqlite3_value_text16be(value));
+            raw.size = sqlite3_value_bytes16(value);
+            break;
+        default:
+            raw.data = reinterpret_cast<const char*>(sqlite3_value_text(value));
+            raw.size = sqlite3_value_bytes(value);
+            break;
+        }
         break;
     case SQLITE_BLOB:
         raw.kind = RawValue::Kind::Blob;
@@ -49,16 +65,32 @@ RawValue rawValue(sqlite3_value* value) {
     return raw;
 }
 
+// The encoding the database stores its texts in ("UTF-8", "UTF-16le" or
+// "UTF-16be"); the file's header fixes it for good.
+QStringConverter::Encoding storedEncoding(sqlite3* db) {
+    sqlite3_stmt* statement = nullptr;
+    QByteArray name;
+    if (sqlite3_prepare_v2(db, "PRAGMA encoding", -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW)
+        name = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+    sqlite3_finalize(statement);
+    if (name == "UTF-16le")
+        return QStringConverter::Utf16LE;
+    if (name == "UTF-16be")
+        return QStringConverter::Utf16BE;
+    return QStringConverter::Utf8;
+}
+
 extern "C" void callPredicate(sqlite3_context* context, int count, sqlite3_value** arguments) {
-    const auto& predicate = *static_cast<SqliteFile::Predicate*>(sqlite3_user_data(context));
+    const auto& call = *static_cast<SqliteFile::Registration::Call*>(sqlite3_user_data(context));
     // One call per row: the common few arguments stay off the heap.
     constexpr int kOnStack = 8;
     RawValue onStack[kOnStack];
     std::vector<RawValue> onHeap(count > kOnStack ? std::size_t(count) : 0);
     RawValue* values = count > kOnStack ? onHeap.data() : onStack;
     for (int i = 0; i < count; ++i)
-        values[i] = rawValue(arguments[i]);
-    sqlite3_result_int(context, predicate(values, count) ? 1 : 0);
+        values[i] = rawValue(arguments[i], call.encoding);
+    sqlite3_result_int(context, call.predicate(values, count) ? 1 : 0);
 }
 
 } // namespace
@@ -69,8 +101,10 @@ QVariant RawValue::toVariant() const {
         return integer;
     case Kind::Real:
         return real;
-    case Kind::Text:
-        return QString::fromUtf8(data, size);
+    case Kind::Text: {
+        QStringDecoder decode(encoding);
+        return QString(decode(QByteArrayView(data, size)));
+    }
     case Kind::Blob:
         return QByteArray(data, size);
     case Kind::Null:
@@ -92,6 +126,7 @@ SqliteFile::SqliteFile(const QString& path) : m_path(QFile::encodeName(path)) {
     sqlite3_busy_timeout(m_db, kBusyMilliseconds);
     m_writeback = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     sqlite3_extended_result_codes(m_db, 0);
+    m_encoding = storedEncoding(m_db);
 }
 
 SqliteFile::~SqliteFile() {
@@ -217,7 +252,7 @@ int SqliteFile::Statement::columnCount() const {
 }
 
 RawValue SqliteFile::Statement::value(int column) const {
-    return rawValue(sqlite3_column_value(m_statement, column));
+    return rawValue(sqlite3_column_value(m_statement, column), m_file.m_encoding);
 }
 
 QString SqliteFile::Statement::text(int column) const {
@@ -232,10 +267,10 @@ qint64 SqliteFile::Statement::integer(int column) const {
 
 SqliteFile::Registration::Registration(SqliteFile& file, const QString& name, Predicate predicate)
     : m_file(file), m_name(name.toUtf8()),
-      m_predicate(std::make_unique<Predicate>(std::move(predicate))) {
+      m_call(std::make_unique<Call>(Call{std::move(predicate), file.m_encoding})) {
     const int code =
-        sqlite3_create_function_v2(file.m_db, m_name.constData(), -1, SQLITE_UTF8,
-                                   m_predicate.get(), callPredicate, nullptr, nullptr, nullptr);
+        sqlite3_create_function_v2(file.m_db, m_name.constData(), -1, SQLITE_UTF8, m_call.get(),
+                                   callPredicate, nullptr, nullptr, nullptr);
     if (code != SQLITE_OK)
         file.fail(code);
 }

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringConverter>
 #include <QVariant>
 #include <functional>
 #include <memory>
@@ -14,7 +15,8 @@ struct sqlite3_stmt;
 namespace Db {
 
 // A value as SQLite holds it, read without conversion: texts keep their exact
-// bytes, whatever they are.
+// bytes in the database's own encoding, whatever they are, so two texts that
+// differ only in bytes no conversion keeps apart stay apart.
 struct RawValue {
     enum class Kind { Null, Integer, Real, Text, Blob };
     Kind kind = Kind::Null;
@@ -22,6 +24,7 @@ struct RawValue {
     double real = 0;
     const char* data = nullptr;
     int size = 0;
+    QStringConverter::Encoding encoding = QStringConverter::Utf8;
 
     QVariant toVariant() const;
 };
@@ -83,13 +86,19 @@ public:
         Registration(SqliteFile& file, const QString& name, Predicate predicate);
         ~Registration();
 
+        struct Call {
+            Predicate predicate;
+            QStringConverter::Encoding encoding;
+        };
+
     private:
         SqliteFile& m_file;
         QByteArray m_name;
-        std::unique_ptr<Predicate> m_predicate;
+        std::unique_ptr<Call> m_call;
     };
 
 private:
+    QStringConverter::Encoding m_encoding = QStringConverter::Utf8;
     [[noreturn]] void fail(int code) const;
 
     QByteArray m_path;

@@ -123,14 +123,14 @@ QList<qint64> CopyNumberDelete::findRepeats(const QString& table, const QString&
         for (int field = 1; field <= fields; ++field)
             AppendKeyValue(key, rows.value(field));
         qint64 kept = 0;
-        const qint64 repeat = finder.offer(QByteArrayView(key.data(), qsizetype(key.size())),
-                                           rows.value(0).toLongLong(), &kept);
+        const std::optional<qint64> repeat = finder.offer(
+            QByteArrayView(key.data(), qsizetype(key.size())), rows.value(0).toLongLong(), &kept);
         ++result.rowsRead;
         if (!repeat)
             continue;
-        repeats.append(repeat);
+        repeats.append(*repeat);
         if (collectGroups)
-            groups.add(kept, repeat, [&] {
+            groups.add(kept, *repeat, [&] {
                 QVariantList values;
                 for (int field = 1; field <= fields; ++field)
                     values << rows.value(field);

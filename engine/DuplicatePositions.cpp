@@ -13,7 +13,7 @@ QList<qint64> DuplicatePositions(const QStringList& values, const KeepGoing& kee
         const QString& value = values.at(i);
         const QByteArrayView key(reinterpret_cast<const char*>(value.utf16()),
                                  value.size() * static_cast<qsizetype>(sizeof(char16_t)));
-        if (finder.offer(key, i + 1) != 0)
+        if (finder.offer(key, i + 1))
             positions.append(i + 1);
     }
     std::reverse(positions.begin(), positions.end());

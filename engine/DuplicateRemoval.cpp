@@ -5,17 +5,27 @@
 #include "WriteSurvivors.h"
 #include "db/DatabaseError.h"
 
+#include <new>
+
 namespace {
 
 // Runs one plan, turning a failure or a stop into a result that says what
 // remains in the database.
-template <typename Plan> RunResult attempt(Plan& plan, const std::function<QString()>& remains) {
+template <typename Plan>
+RunResult attempt(Plan& plan, const QString& source, const std::function<QString()>& remains) {
     RunResult result;
     try {
         return plan.run();
     } catch (const Db::DatabaseError& error) {
         result.status = RunResult::Status::Failed;
         result.message = error.message() + QStringLiteral("\n\n") + remains();
+    } catch (const std::bad_alloc&) {
+        // What the run had taken is given back on the way here, so there is
+        // memory again to say so.
+        result.status = RunResult::Status::Failed;
+        result.message =
+            QStringLiteral("There was not enough memory to compare the rows of %1.").arg(source) +
+            QStringLiteral("\n\n") + remains();
     } catch (const Stopped&) {
         result.status = RunResult::Status::Stopped;
         result.message = remains();
@@ -45,11 +55,12 @@ RunResult DuplicateRemoval::run() {
     switch (session.dialect().runPlan()) {
     case Db::Dialect::RunPlan::WriteSurvivors: {
         WriteSurvivors plan(context, session.file());
-        return attempt(plan, [] { return QStringLiteral("Nothing was changed in the database."); });
+        return attempt(plan, m_inputs.sourceTable,
+                       [] { return QStringLiteral("Nothing was changed in the database."); });
     }
     case Db::Dialect::RunPlan::CopyNumberDelete: {
         CopyNumberDelete plan(context, session);
-        return attempt(plan, [&] { return plan.remains(); });
+        return attempt(plan, m_inputs.sourceTable, [&] { return plan.remains(); });
     }
     }
     return refused;

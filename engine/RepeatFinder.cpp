@@ -1,5 +1,7 @@
 #include "RepeatFinder.h"
 
+#include "db/Session.h"
+
 #include <QHashFunctions>
 #include <algorithm>
 #include <cstdlib>
@@ -52,6 +54,7 @@ std::uint64_t RepeatFinder::store(QByteArrayView key, qint64 number) {
     const std::size_t needed = lengthBytes(size) + lowest + size;
     // A key larger than a block gets a block of its own.
     if (m_blocks.empty() || m_used.back() + needed > kBlockBytes) {
+        Db::FaultInjection::check(Db::FaultInjection::Point::Memory);
         m_blocks.push_back(std::make_unique_for_overwrite<char[]>(std::max(needed, kBlockBytes)));
         m_used.push_back(0);
     }
@@ -95,6 +98,7 @@ void RepeatFinder::FreeSlots::operator()(std::uint64_t* table) const {
 
 // The table is rebuilt from the blocks, read in the order the keys were stored.
 void RepeatFinder::grow(std::size_t size) {
+    Db::FaultInjection::check(Db::FaultInjection::Point::Memory);
     SlotArray table(static_cast<std::uint64_t*>(std::calloc(size, sizeof(std::uint64_t))));
     if (!table)
         throw std::bad_alloc();
@@ -133,7 +137,7 @@ bool RepeatFinder::contains(QByteArrayView key) const {
     return m_size > 0 && find(key, hashOf(key)).present;
 }
 
-qint64 RepeatFinder::offer(QByteArrayView key, qint64 number, qint64* kept) {
+std::optional<qint64> RepeatFinder::offer(QByteArrayView key, qint64 number, qint64* kept) {
     if ((m_keys + 1) * 8 > m_size * 5)
         grow(m_size == 0 ? 1024 : m_size * 2);
     const std::uint64_t hash = hashOf(key);
@@ -156,5 +160,5 @@ qint64 RepeatFinder::offer(QByteArrayView key, qint64 number, qint64* kept) {
     }
     m_slots[found.slot] = (hash & kTagMask) | (store(key, number) + 1);
     ++m_keys;
-    return 0;
+    return std::nullopt;
 }

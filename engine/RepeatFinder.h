@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // Finds the rows whose key repeats the key of a row with a lower number, in one
@@ -28,12 +29,13 @@ public:
     // on millions of keys takes long enough to be felt.
     explicit RepeatFinder(Order order = Order::Any, std::function<void()> pulse = {});
 
-    // Takes the row numbered `number` (numbers are positive and unique) with
-    // the given key. Returns the number of a row that this shows to be a repeat
-    // (this row, or the earlier holder of the key when this one has a lower
-    // number), or 0 when the key is new. `kept`, when given, receives the
-    // number of the row that stays for a repeated key (only with Order::Any).
-    qint64 offer(QByteArrayView key, qint64 number, qint64* kept = nullptr);
+    // Takes the row numbered `number` (any 64-bit number, each row its own)
+    // with the given key. Returns the number of a row that this shows to be a
+    // repeat (this row, or the earlier holder of the key when this one has a
+    // lower number), or nothing when the key is new. `kept`, when given,
+    // receives the number of the row that stays for a repeated key (only with
+    // Order::Any).
+    std::optional<qint64> offer(QByteArrayView key, qint64 number, qint64* kept = nullptr);
     // Makes room for about `keys` keys at once, so the table need not be
     // rebuilt while they come.
     void reserve(std::size_t keys);

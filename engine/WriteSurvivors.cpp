@@ -15,42 +15,94 @@ using Db::SqliteFile;
 
 namespace {
 
+// What a name denotes in the file: its kind ("table", "virtual", "view",
+// "index", "trigger", "internal" for the database's own tables and a virtual
+// table's shadows; empty when nothing has the name) and, for a table, whether
+// it has no rowid and its own CREATE TABLE statement.
+struct Object {
+    QString kind;
+    bool withoutRowid = false;
+    QString definition;
+
+    bool isTable() const {
+        return kind == QStringLiteral("table") || kind == QStringLiteral("virtual");
+    }
+    bool operator==(const Object&) const = default;
+};
+
+Object lookUp(SqliteFile& file, const SqliteDialect& sql, const QString& name) {
+    Object object;
+    SqliteFile::Statement row(file, sql.objectKind());
+    row.bind(1, name);
+    if (row.step()) {
+        object.kind = row.text(0);
+        object.withoutRowid = row.integer(1) != 0;
+        object.definition = row.text(2);
+    }
+    if (object.kind == QStringLiteral("shadow") ||
+        name.startsWith(QStringLiteral("sqlite_"), Qt::CaseInsensitive))
+        object.kind = QStringLiteral("internal");
+    return object;
+}
+
+QString kindWithArticle(const QString& kind) {
+    return (kind == QStringLiteral("index") ? QStringLiteral("an ") : QStringLiteral("a ")) + kind;
+}
+
+// Why a source cannot be copied, or the empty text when it can.
+QString sourceRefusal(const Object& source, const QString& name) {
+    if (source.kind == QStringLiteral("internal"))
+        return QStringLiteral("%1 is an internal table of the database. Only your own tables can "
+                              "be copied.")
+            .arg(name);
+    if (!source.kind.isEmpty() && !source.isTable())
+        return QStringLiteral("%1 is %2, not a table. Only tables can be copied.")
+            .arg(name, kindWithArticle(source.kind));
+    return {};
+}
+
+// Why the new name cannot be used, or the empty text when it can.
+QString targetRefusal(const Object& target, const QString& name) {
+    if (target.kind == QStringLiteral("internal"))
+        return QStringLiteral("%1 is an internal table of the database. Please choose another "
+                              "name.")
+            .arg(name);
+    if (!target.kind.isEmpty() && !target.isTable())
+        return QStringLiteral("%1 is the name of %2. Please choose another name.")
+            .arg(name, kindWithArticle(target.kind));
+    return {};
+}
+
 // Everything about the two tables that decides what a run does; read before
 // the question and again inside the transaction, which must find it unchanged.
 struct Shape {
+    Object source;
     QStringList columns;
-    QStringList types;
     QList<int> hidden;
-    QString sourceKind;
-    bool withoutRowid = false;
     // What tells the rows apart, in the table's own order: the rowid, or the
     // primary key of a table without rowid.
     QStringList numbers;
     QString order;
-    QString newKind; // empty when no object has the new name
+    Object target;
 
     bool operator==(const Shape&) const = default;
 };
 
 Shape inspect(SqliteFile& file, const SqliteDialect& sql, const RunInputs& inputs) {
     Shape shape;
-    {
-        SqliteFile::Statement kind(file, sql.objectKind());
-        kind.bind(1, inputs.sourceTable);
-        if (!kind.step())
-            throw DatabaseError(QStringLiteral("1"),
-                                QStringLiteral("no such table: %1").arg(inputs.sourceTable));
-        shape.sourceKind = kind.text(0);
-        shape.withoutRowid = kind.integer(1) != 0;
-    }
+    shape.source = lookUp(file, sql, inputs.sourceTable);
+    if (shape.source.kind.isEmpty())
+        throw DatabaseError(
+            QString(), QStringLiteral("The table %1 no longer exists.").arg(inputs.sourceTable));
+    if (!shape.source.isTable())
+        return shape;
     SqliteFile::Statement details(file, sql.columnDetails());
     details.bind(1, inputs.sourceTable);
     while (details.step()) {
         shape.columns << details.text(0);
-        shape.types << details.text(1);
         shape.hidden << static_cast<int>(details.integer(2));
     }
-    if (shape.withoutRowid) {
+    if (shape.source.withoutRowid) {
         SqliteFile::Statement key(file, sql.primaryKeyOrder());
         key.bind(1, inputs.sourceTable);
         QStringList order;
@@ -68,20 +120,26 @@ Shape inspect(SqliteFile& file, const SqliteDialect& sql, const RunInputs& input
         shape.numbers << rowid;
         shape.order = rowid;
     }
-    SqliteFile::Statement target(file, sql.objectKind());
-    target.bind(1, inputs.newTable);
-    if (target.step())
-        shape.newKind = target.text(0);
+    shape.target = lookUp(file, sql, inputs.newTable);
     return shape;
 }
 
-QString internalRefusal(const Shape& shape, const QString& name) {
-    if (shape.newKind == QStringLiteral("shadow") ||
-        name.startsWith(QStringLiteral("sqlite_"), Qt::CaseInsensitive))
-        return QStringLiteral("%1 is an internal table of the database. Please choose another "
-                              "name.")
-            .arg(name);
-    return {};
+// The new table, made empty: the source's own definition under the new name,
+// or for a virtual table, a plain table of its columns.
+void createCopy(SqliteFile& file, const SqliteDialect& sql, const Shape& shape,
+                const RunInputs& inputs, const QStringList& columns) {
+    const QString statement =
+        shape.source.kind == QStringLiteral("virtual")
+            ? sql.createTable(inputs.newTable, columns)
+            : SqliteDialect::renamedDefinition(shape.source.definition, inputs.newTable);
+    const QString cannot = QStringLiteral("%1; the table %2 cannot be copied as it is defined.");
+    if (statement.isEmpty())
+        throw DatabaseError(QString(), cannot.arg(shape.source.definition, inputs.sourceTable));
+    try {
+        file.execute(statement);
+    } catch (const DatabaseError& error) {
+        throw DatabaseError(error.nativeCode(), cannot.arg(error.text(), inputs.sourceTable));
+    }
 }
 
 // The rows of the source whose key repeats an earlier row's, read in the
@@ -119,12 +177,12 @@ public:
             key.clear();
             for (int field = 0; field < fields; ++field)
                 AppendKeyValue(key, rows.value(numbers + field));
-            const qint64 number = m_shape.withoutRowid ? result.rowsRead : rows.integer(0);
+            const qint64 number = m_shape.source.withoutRowid ? result.rowsRead : rows.integer(0);
             qint64 kept = 0;
             if (!finder.offer(QByteArrayView(key.data(), qsizetype(key.size())), number, &kept))
                 continue;
             ++result.rowsRemoved;
-            if (m_shape.withoutRowid)
+            if (m_shape.source.withoutRowid)
                 m_repeatedKeys.offer(primaryKeyOf(rows), 1);
             else
                 m_repeatedRowids.push_back(number);
@@ -145,7 +203,7 @@ public:
     // The rowids come in rising order, as they were read, so one step forward
     // from the last answer almost always finds the next.
     bool isRepeat(const Db::RawValue* numbers, int count) {
-        if (!m_shape.withoutRowid) {
+        if (!m_shape.source.withoutRowid) {
             const qint64 rowid = numbers[0].integer;
             if (m_next > 0 && m_repeatedRowids[m_next - 1] >= rowid)
                 m_next = std::size_t(
@@ -172,7 +230,7 @@ private:
     const Shape& m_shape;
     QStringList m_keyValues;
     std::vector<qint64> m_repeatedRowids; // rising
-    std::size_t m_next = 0;
+    std::size_t m_next = 0;               // where in m_repeatedRowids the last answer was found
     RepeatFinder m_repeatedKeys{RepeatFinder::Order::Rising};
     std::string m_key;
 };
@@ -189,6 +247,13 @@ RunResult WriteSurvivors::run() {
     m_context.report(Phase::Checking);
     SqliteFile file(m_file);
     const Shape shape = inspect(file, sql, inputs);
+    result.message = sourceRefusal(shape.source, inputs.sourceTable);
+    if (result.message.isEmpty() && !inputs.dryRun)
+        result.message = targetRefusal(shape.target, inputs.newTable);
+    if (!result.message.isEmpty()) {
+        result.status = RunResult::Status::Refused;
+        return result;
+    }
     const QList<int> chosen = m_context.chosenColumns(sql, shape.columns);
     RepeatReading reading(shape, chosen);
     if (inputs.dryRun) {
@@ -196,14 +261,9 @@ RunResult WriteSurvivors::run() {
         result.status = RunResult::Status::Done;
         return result;
     }
-    result.message = internalRefusal(shape, inputs.newTable);
-    if (!result.message.isEmpty()) {
-        result.status = RunResult::Status::Refused;
-        return result;
-    }
     // The question comes before the transaction: a write lock held while the
     // user thinks would keep every other program out of the file.
-    if (!shape.newKind.isEmpty() && !m_context.mayReplace()) {
+    if (!shape.target.kind.isEmpty() && !m_context.mayReplace()) {
         result.status = RunResult::Status::Declined;
         return result;
     }
@@ -215,16 +275,16 @@ RunResult WriteSurvivors::run() {
                                                "while the run was being prepared.")
                                     .arg(inputs.sourceTable, inputs.newTable));
         reading.read(file, sql, m_context, result, false);
-        if (!shape.newKind.isEmpty())
+        if (!shape.target.kind.isEmpty())
             file.execute(sql.dropTable(inputs.newTable));
-        QStringList columns, types;
+        // The copy computes its generated columns itself; a virtual table's
+        // hidden columns are no part of its rows.
+        QStringList columns;
         for (qsizetype i = 0; i < shape.columns.size(); ++i) {
-            if (shape.hidden.at(i) == 1)
-                continue;
-            columns << shape.columns.at(i);
-            types << shape.types.at(i);
+            if (shape.hidden.at(i) == 0)
+                columns << shape.columns.at(i);
         }
-        file.execute(sql.createTable(inputs.newTable, columns, types));
+        createCopy(file, sql, shape, inputs, columns);
         qint64 examined = 0;
         StopCheck stop(m_context.keepGoingIn(Phase::Writing, examined, result.rowsRead));
         m_context.report(Phase::Writing, 0, result.rowsRead);

@@ -2,6 +2,7 @@
 
 #include "core/SettingsStore.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -12,15 +13,18 @@ namespace {
 int nextConnection = 0;
 }
 
-TempDatabase::TempDatabase()
+TempDatabase::TempDatabase(const QString& encoding)
     : m_path(m_dir.filePath(QStringLiteral("test.sqlite"))),
       m_connection(QStringLiteral("test-db-%1").arg(++nextConnection)) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     db.setDatabaseName(m_path);
     if (!db.open())
         qFatal("cannot open the test database");
-    // An empty file is no SQLite database yet; a table makes it one.
-    exec(QStringLiteral("CREATE TABLE varnolt_test_marker(x); DROP TABLE varnolt_test_marker"));
+    // An empty file is no SQLite database yet; a table makes it one and fixes
+    // its encoding.
+    exec(QStringLiteral("PRAGMA encoding = '%1'; CREATE TABLE varnolt_test_marker(x); "
+                        "DROP TABLE varnolt_test_marker")
+             .arg(encoding));
 }
 
 TempDatabase::~TempDatabase() {
@@ -57,6 +61,13 @@ QStringList TempDatabase::column(const QString& sql) const {
     for (const QVariantList& row : rows(sql))
         values << row.value(0).toString();
     return values;
+}
+
+QByteArray TempDatabase::fileHash() const {
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read the test database");
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
 }
 
 void MakeVisitors(const TempDatabase& db) {

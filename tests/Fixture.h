@@ -8,10 +8,11 @@
 #include <QTest>
 #include <QVariantList>
 
-// A SQLite database file in a folder of its own, removed with it.
+// A SQLite database file in a folder of its own, removed with it, storing its
+// texts in the given encoding.
 class TempDatabase {
 public:
-    TempDatabase();
+    explicit TempDatabase(const QString& encoding = QStringLiteral("UTF-8"));
     ~TempDatabase();
 
     QString path() const { return m_path; }
@@ -21,6 +22,8 @@ public:
     QList<QVariantList> rows(const QString& sql) const;
     // One column of a query, as text.
     QStringList column(const QString& sql) const;
+    // A digest of the file's bytes, to show that nothing in it changed.
+    QByteArray fileHash() const;
 
 private:
     QTemporaryDir m_dir;

@@ -2,7 +2,6 @@
 // that changes nothing, and Ctrl+C in the middle of a run.
 #include "Fixture.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -26,12 +25,6 @@ Outcome cli(const QStringList& arguments) {
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
-}
-
-QByteArray fileHash(const QString& path) {
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
 }
 
 } // namespace
@@ -83,11 +76,11 @@ void CliTest::listsAndRunsWithItsExitCodes() {
 void CliTest::dryRunChangesNothing() {
     TempDatabase db;
     MakeVisitors(db);
-    const QByteArray before = fileHash(db.path());
+    const QByteArray before = db.fileHash();
     const Outcome dry = cli({"run", db.path(), "VISITORS", "--column", "NAME", "--column", "CITY",
                              "--dry-run", "--json"});
     QCOMPARE(dry.code, 0);
-    QCOMPARE(fileHash(db.path()), before);
+    QCOMPARE(db.fileHash(), before);
     const QJsonObject summary = QJsonDocument::fromJson(dry.out.toUtf8()).object();
     QCOMPARE(summary.value("rows_kept").toInt(), 3);
     QCOMPARE(summary.value("rows_removed").toInt(), 2);

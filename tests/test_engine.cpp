@@ -19,8 +19,8 @@ RunResult runOn(const TempDatabase& db, const QString& source, const QStringList
         .run();
 }
 
-QStringList ids(const TempDatabase& db, const QString& table) {
-    return db.column(QStringLiteral("SELECT ID FROM \"%1\" ORDER BY rowid").arg(table));
+QStringList ids(const TempDatabase& db, const QString& table, const QString& order = "rowid") {
+    return db.column(QStringLiteral("SELECT ID FROM \"%1\" ORDER BY %2").arg(table, order));
 }
 
 } // namespace
@@ -37,6 +37,12 @@ private slots:
     void randomTablesMatchAnIndependentReference();
     void progressGoesForwardAndAStopAnywhereTakesTheRunBack();
     void copyKeepsEveryColumnAsDeclared();
+    void copyIsTheSourcesOwnTable_data();
+    void copyIsTheSourcesOwnTable();
+    void textsCompareByStoredBytesInEveryEncoding();
+    void whatIsNoTableOfTheUsersIsRefusedWithNothingRead();
+    void aDefinitionThatCannotBeUsedChangesNothing();
+    void runningOutOfMemoryFailsWithNothingChanged();
     void tableChangedWhileAskingStopsTheRun();
     void internalTablesAreNeitherListedNorReplaced();
 };
@@ -65,31 +71,37 @@ void EngineTest::valueListsMatchThePairwiseReading() {
 }
 
 void EngineTest::repeatFinderKeepsTheLowestNumberWhateverTheOrder() {
+    using Answer = std::optional<qint64>;
+    const Answer fresh;
     int pulses = 0;
     RepeatFinder finder(RepeatFinder::Order::Any, [&] { ++pulses; });
     qint64 kept = 0;
-    QCOMPARE(finder.offer("b", 7), qint64(0));
-    QCOMPARE(finder.offer("a", 5), qint64(0));
+    QCOMPARE(finder.offer("b", 7), fresh);
+    QCOMPARE(finder.offer("a", 5), fresh);
     // A lower number for a known key shows the earlier holder to be the repeat.
-    QCOMPARE(finder.offer("b", 2, &kept), qint64(7));
+    QCOMPARE(finder.offer("b", 2, &kept), Answer(7));
     QCOMPARE(kept, qint64(2));
-    QCOMPARE(finder.offer("b", 9, &kept), qint64(9));
+    QCOMPARE(finder.offer("b", 9, &kept), Answer(9));
     QCOMPARE(kept, qint64(2));
-    QCOMPARE(finder.offer("", 4), qint64(0));
-    QCOMPARE(finder.offer("", 3), qint64(4));
+    // Any number is a row's: 0 and negative ones too.
+    QCOMPARE(finder.offer("", 0), fresh);
+    QCOMPARE(finder.offer("", -3, &kept), Answer(0));
+    QCOMPARE(kept, qint64(-3));
+    QCOMPARE(finder.offer("c", 4), fresh);
+    QCOMPARE(finder.offer("c", 0), Answer(4));
     // Keys larger than a storage block, and a table grown many times over,
     // keep every key findable and whole.
     const QByteArray huge((3 << 20) + 1, 'x');
-    QCOMPARE(finder.offer(huge, 100), qint64(0));
+    QCOMPARE(finder.offer(huge, 100), fresh);
     QByteArray almost = huge;
     almost[almost.size() - 1] = 'y';
-    QCOMPARE(finder.offer(almost, 101), qint64(0));
+    QCOMPARE(finder.offer(almost, 101), fresh);
     for (int i = 0; i < 300000; ++i)
-        QCOMPARE(finder.offer(QByteArray::number(i), 1000 + i), qint64(0));
+        QCOMPARE(finder.offer(QByteArray::number(i), 1000 + i), fresh);
     QVERIFY(pulses > 0);
-    QCOMPARE(finder.offer(huge, 99), qint64(100));
-    QCOMPARE(finder.offer("a", 6), qint64(6));
-    QVERIFY(finder.contains(almost) && !finder.contains("c"));
+    QCOMPARE(finder.offer(huge, 99), Answer(100));
+    QCOMPARE(finder.offer("a", 6), Answer(6));
+    QVERIFY(finder.contains(almost) && !finder.contains("d"));
 }
 
 void EngineTest::workedExample() {
@@ -174,7 +186,7 @@ void EngineTest::randomTablesMatchAnIndependentReference() {
         }
         QCOMPARE(runOn(db, QStringLiteral("T"), {"A", "B"}, QStringLiteral("T2")).status,
                  RunResult::Status::Done);
-        QCOMPARE(ids(db, QStringLiteral("T2")), expected);
+        QCOMPARE(ids(db, QStringLiteral("T2"), orders.at(kind)), expected);
     }
 }
 
@@ -283,6 +295,221 @@ void EngineTest::internalTablesAreNeitherListedNorReplaced() {
     QCOMPARE(runOn(db, QStringLiteral("F"), {"body"}, QStringLiteral("F2")).status,
              RunResult::Status::Done);
     QCOMPARE(db.column("SELECT count(*) FROM F2"), QStringList{"1"});
+}
+
+namespace {
+
+// Every row of a table in its own order, each as the exact value and type of
+// every column, led by the row's key on `key` as the database holds it: NULL
+// and the empty text alike, anything else by its bytes and kind.
+QList<QStringList> rowImages(const TempDatabase& db, const QString& table, const QString& key,
+                             const QString& order) {
+    QStringList image;
+    for (const QString& column : db.column(
+             QStringLiteral("SELECT name FROM pragma_table_xinfo('%1') ORDER BY cid").arg(table)))
+        image << QStringLiteral("quote(%1) || ':' || typeof(%1)").arg(Db::Dialect::quoted(column));
+    QList<QStringList> rows;
+    for (const QVariantList& row :
+         db.rows(QStringLiteral("SELECT CASE WHEN %1 IS NULL OR %1 = '' THEN '' ELSE "
+                                "typeof(%1) || hex(%1) END, %2 FROM %3 ORDER BY %4")
+                     .arg(Db::Dialect::quoted(key), image.join(QStringLiteral(", ")),
+                          Db::Dialect::quoted(table), order))) {
+        QStringList values;
+        for (const QVariant& value : row)
+            values << value.toString();
+        rows << values;
+    }
+    return rows;
+}
+
+// What follows the table's name in its CREATE TABLE statement.
+QString definitionBody(const TempDatabase& db, const QString& table) {
+    return db
+        .column(QStringLiteral("SELECT substr(sql, instr(sql, '(')) FROM sqlite_schema WHERE "
+                               "name = '%1'")
+                    .arg(table))
+        .value(0);
+}
+
+} // namespace
+
+// Tables whose definition a copy made from its column list and types would
+// change: types whose words read as constraints, STRICT typing, collations,
+// keys, defaults, generated columns, tables without rowid, and rowids that
+// are 0 or negative.
+void EngineTest::copyIsTheSourcesOwnTable_data() {
+    QTest::addColumn<QString>("definition");
+    QTest::addColumn<QString>("rows");
+    QTest::addColumn<QString>("order");
+    QTest::addColumn<int>("kept");
+    QTest::newRow("type reading as UNIQUE ON CONFLICT REPLACE")
+        << "CREATE TABLE T(k \"INT UNIQUE ON CONFLICT REPLACE\", v)"
+        << "(1, 'a'), (1, 'b'), (2, 'c'), (3, 'a')"
+        << "rowid" << 3;
+    QTest::newRow("type reading as INTEGER PRIMARY KEY")
+        << "CREATE TABLE T(k \"INTEGER PRIMARY KEY\", v)"
+        << "(NULL, 'a'), (5, 'b'), (NULL, 'b'), (2, 'c')"
+        << "rowid" << 3;
+    QTest::newRow("types reading as NOT NULL, CHECK and AS, a quote in a type")
+        << "CREATE TABLE T(k \"NOT NULL\", v \"CHECK(0)\", w \"AS (7)\", x \"it's\")"
+        << "(NULL, 'a', 1, 2), (1, 'a', NULL, 'q'), (2, 'b', 3, 4)"
+        << "rowid" << 2;
+    QTest::newRow("type reading as COLLATE NOCASE") << "CREATE TABLE T(k \"COLLATE NOCASE\", v)"
+                                                    << "(1, 'a'), (2, 'A'), (3, 'a')"
+                                                    << "rowid" << 2;
+    QTest::newRow("STRICT with ANY") << "CREATE TABLE T(k INTEGER, v ANY) STRICT"
+                                     << "(1, '1'), (2, ' 7'), (3, '1.0'), (4, 1), (5, '1')"
+                                     << "rowid" << 4;
+    QTest::newRow("constraints, defaults, generated columns, AUTOINCREMENT")
+        << "CREATE TABLE P(id INTEGER PRIMARY KEY); CREATE TABLE T(k INTEGER PRIMARY KEY "
+           "AUTOINCREMENT, v TEXT NOT NULL DEFAULT 'd' CHECK (length(v) < 9) COLLATE NOCASE, "
+           "p REFERENCES P(id), g AS (upper(v)) STORED, h AS (k * 2), UNIQUE (v, k))"
+        << "(3, 'x', NULL), (1, 'y', NULL), (7, 'x', NULL), (9, 'X', NULL)"
+        << "rowid" << 3;
+    QTest::newRow("without rowid, collated and descending key")
+        << "CREATE TABLE T(k TEXT COLLATE NOCASE, v, PRIMARY KEY (k DESC)) WITHOUT ROWID"
+        << "('b', 1), ('A', 2), ('c', 1), ('a ', 2)"
+        << "k COLLATE NOCASE DESC" << 2;
+    QTest::newRow("rowids 0 and below") << "CREATE TABLE T(k, v)"
+                                        << "(1, 'a'), (2, 'b'), (3, 'c'), (4, 'a'), (5, 'b')"
+                                        << "rowid" << 3;
+}
+
+void EngineTest::copyIsTheSourcesOwnTable() {
+    QFETCH(QString, definition);
+    QFETCH(QString, rows);
+    QFETCH(QString, order);
+    QFETCH(int, kept);
+    TempDatabase db;
+    db.exec(definition);
+    const QStringList columns =
+        db.column(QStringLiteral("SELECT name FROM pragma_table_xinfo('T') WHERE hidden = 0"));
+    db.exec(QStringLiteral("INSERT INTO T (%1) VALUES %2")
+                .arg(columns.mid(0, rows.section(')', 0, 0).count(',') + 1).join(','), rows));
+    if (QByteArray(QTest::currentDataTag()).startsWith("rowids"))
+        db.exec(QStringLiteral("UPDATE T SET rowid = rowid - 4"));
+    const QList<QStringList> source = rowImages(db, QStringLiteral("T"), "v", order);
+
+    const RunResult result = runOn(db, QStringLiteral("T"), {"v"}, QStringLiteral("T2"));
+    QVERIFY2(result.status == RunResult::Status::Done, qPrintable(result.message));
+
+    // The reference: the first row of each key in the table's own order,
+    // every column of it exactly as it was.
+    QList<QStringList> expected;
+    QSet<QString> seen;
+    for (const QStringList& row : source) {
+        if (!seen.contains(row.first()))
+            expected << row;
+        seen.insert(row.first());
+    }
+    QCOMPARE(expected.size(), kept);
+    QCOMPARE(rowImages(db, QStringLiteral("T2"), "v", order), expected);
+    QCOMPARE(result.rowsKept, qint64(kept));
+    QCOMPARE(definitionBody(db, QStringLiteral("T2")), definitionBody(db, QStringLiteral("T")));
+    QCOMPARE(rowImages(db, QStringLiteral("T"), "v", order), source);
+}
+
+void EngineTest::textsCompareByStoredBytesInEveryEncoding() {
+    for (const QString encoding : {"UTF-8", "UTF-16le", "UTF-16be"}) {
+        TempDatabase db(encoding);
+        QCOMPARE(db.column("PRAGMA encoding"), QStringList{encoding});
+        // Texts that differ only where a conversion to another encoding
+        // would lose the difference (a high surrogate before a letter or
+        // before a low surrogate; bytes that are no UTF-8), a true repeat,
+        // and a blob with the same bytes as a text.
+        const QString first = encoding == QStringLiteral("UTF-8") ? "C0"
+                              : encoding.endsWith("le")           ? "00D841DC"
+                                                                  : "D800DC41";
+        const QString second = encoding == QStringLiteral("UTF-8") ? "C1"
+                               : encoding.endsWith("le")           ? "00D84100"
+                                                                   : "D8000041";
+        db.exec(QStringLiteral("CREATE TABLE T(ID, A); INSERT INTO T VALUES "
+                               "(1, CAST(x'%1' AS TEXT)), (2, CAST(x'%2' AS TEXT)), "
+                               "(3, CAST(x'%1' AS TEXT)), (4, 'é'), (5, 'é'), (6, x'%1')")
+                    .arg(first, second));
+        const RunResult result = runOn(db, QStringLiteral("T"), {"A"}, QStringLiteral("T2"));
+        QVERIFY2(result.status == RunResult::Status::Done, qPrintable(result.message));
+        QCOMPARE(ids(db, QStringLiteral("T2")), (QStringList{"1", "2", "4", "6"}));
+        QCOMPARE(db.column("SELECT hex(A) FROM T2 ORDER BY rowid"),
+                 db.column("SELECT hex(A) FROM T WHERE ID IN (1, 2, 4, 6) ORDER BY rowid"));
+    }
+}
+
+void EngineTest::whatIsNoTableOfTheUsersIsRefusedWithNothingRead() {
+    TempDatabase db;
+    MakeVisitors(db);
+    db.exec(QStringLiteral("CREATE VIEW VV AS SELECT * FROM VISITORS;"
+                           "CREATE INDEX IX ON VISITORS(NAME);"
+                           "CREATE VIRTUAL TABLE F USING fts5(body)"));
+    db.rows(QStringLiteral("CREATE TRIGGER TR AFTER INSERT ON VISITORS BEGIN SELECT 1; END"));
+    const QByteArray before = db.fileHash();
+    int asked = 0;
+    const RunCallbacks yes{{}, [&](const QString&) { return ++asked > 0; }};
+    // Sources that are no table of the user's, by what they are.
+    for (const auto& [source, says] :
+         {std::pair{"VV", "VV is a view, not a table"}, std::pair{"IX", "IX is an index, not a"},
+          std::pair{"TR", "TR is a trigger, not a"}, std::pair{"sqlite_master", "internal table"},
+          std::pair{"F_data", "internal table"}}) {
+        for (const bool dryRun : {false, true}) {
+            const RunResult result =
+                DuplicateRemoval({db.connection(), source, {"NAME"}, "NEW", dryRun}, yes).run();
+            QCOMPARE(result.status, RunResult::Status::Refused);
+            QVERIFY2(result.message.contains(QLatin1String(says)), qPrintable(result.message));
+        }
+    }
+    // New names that belong to something other than a table, refused before
+    // the question.
+    for (const auto& [target, says] : {std::pair{"vv", "vv is the name of a view"},
+                                       std::pair{"IX", "IX is the name of an index"},
+                                       std::pair{"TR", "TR is the name of a trigger"},
+                                       std::pair{"f_config", "internal table"}}) {
+        const RunResult result = runOn(db, "VISITORS", {"NAME"}, target, yes);
+        QCOMPARE(result.status, RunResult::Status::Refused);
+        QVERIFY2(result.message.contains(QLatin1String(says)), qPrintable(result.message));
+    }
+    QCOMPARE(asked, 0);
+    const RunResult gone = runOn(db, "GONE", {"NAME"}, "NEW");
+    QCOMPARE(gone.status, RunResult::Status::Failed);
+    QVERIFY2(gone.message.startsWith("The table GONE no longer exists."), qPrintable(gone.message));
+    QCOMPARE(db.fileHash(), before);
+}
+
+void EngineTest::aDefinitionThatCannotBeUsedChangesNothing() {
+    TempDatabase db;
+    db.exec(QStringLiteral("CREATE TABLE T(A COLLATE NOCASE); INSERT INTO T VALUES (1), (1);"
+                           "CREATE TABLE T2(X); INSERT INTO T2 VALUES (7);"
+                           "PRAGMA writable_schema = ON;"
+                           "UPDATE sqlite_schema SET sql = replace(sql, 'NOCASE', 'LOCAL') "
+                           "WHERE name = 'T'; PRAGMA writable_schema = OFF"));
+    const QByteArray before = db.fileHash();
+    const RunResult result = runOn(db, "T", {"A"}, "T2", {{}, [](const QString&) { return true; }});
+    QCOMPARE(result.status, RunResult::Status::Failed);
+    QVERIFY2(result.message.contains("no such collation sequence: LOCAL") &&
+                 result.message.contains("the table T cannot be copied as it is defined"),
+             qPrintable(result.message));
+    QCOMPARE(db.fileHash(), before);
+}
+
+void EngineTest::runningOutOfMemoryFailsWithNothingChanged() {
+    TempDatabase db;
+    MakeVisitors(db);
+    db.exec(QStringLiteral("CREATE TABLE V2(X); INSERT INTO V2 VALUES (7)"));
+    const QByteArray before = db.fileHash();
+    int failures = 0;
+    for (int k = 1;; ++k) {
+        Db::FaultInjection::failAt(Db::FaultInjection::Point::Memory, k, {}, {});
+        const RunResult result = runOn(db, "VISITORS", {"NAME", "CITY"}, "V2",
+                                       {{}, [](const QString&) { return true; }});
+        if (!Db::FaultInjection::fired())
+            break;
+        ++failures;
+        QCOMPARE(result.status, RunResult::Status::Failed);
+        QVERIFY2(result.message.startsWith(
+                     "There was not enough memory to compare the rows of VISITORS."),
+                 qPrintable(result.message));
+        QCOMPARE(db.fileHash(), before);
+    }
+    QVERIFY(failures >= 2);
 }
 
 VARNOLT_GUILESS_TEST_MAIN(EngineTest)
