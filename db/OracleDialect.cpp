@@ -31,14 +31,15 @@ bool OracleDialect::sameName(const QString& a, const QString& b) const {
 
 // The OCI driver reads timestamps to the millisecond, and dates as local
 // date-times, which do not exist inside a daylight-saving gap; both are read
-// as their full text instead. Time zones are brought to UTC first, since
-// Oracle compares such values by the instant they denote.
+// as their full text instead, the year with its sign (4712 BC is not AD 4712).
+// Time zones are brought to UTC first, since Oracle compares such values by
+// the instant they denote.
 QString OracleDialect::keyValue(const QString& column, const QString& type) const {
     if (type == QStringLiteral("DATE"))
-        return QStringLiteral("TO_CHAR(%1, 'YYYY-MM-DD HH24:MI:SS')").arg(quoted(column));
+        return QStringLiteral("TO_CHAR(%1, 'SYYYY-MM-DD HH24:MI:SS')").arg(quoted(column));
     if (!type.startsWith(QStringLiteral("TIMESTAMP")))
         return quoted(column);
-    const QString format = QStringLiteral("'YYYY-MM-DD HH24:MI:SS.FF9'");
+    const QString format = QStringLiteral("'SYYYY-MM-DD HH24:MI:SS.FF9'");
     if (type.endsWith(QStringLiteral(" WITH TIME ZONE")))
         return QStringLiteral("TO_CHAR(SYS_EXTRACT_UTC(%1), %2)").arg(quoted(column), format);
     return QStringLiteral("TO_CHAR(%1, %2)").arg(quoted(column), format);
@@ -59,8 +60,8 @@ QString OracleDialect::probeColumns(const QString& table, const QStringList& col
            quoted(table) + QStringLiteral(" WHERE 1 = 0");
 }
 
-QStringList OracleDialect::leftovers() const {
-    return {dropTable(kTemporaryTable), QStringLiteral("DROP INDEX ") + kMarkerIndex};
+QString OracleDialect::dropMarkerIndex() const {
+    return QStringLiteral("DROP INDEX ") + kMarkerIndex;
 }
 
 QString OracleDialect::copyTable(const QString& newTable, const QString& source) const {

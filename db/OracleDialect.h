@@ -29,9 +29,9 @@ public:
     QString gridKey() const override { return QStringLiteral("SELECT 'ROWID' FROM DUAL"); }
 
     QString probeColumns(const QString& table, const QStringList& columns) const;
-    // What a run that crashed may have left, dropped before the next run
-    // makes it anew (their failures ignored).
-    QStringList leftovers() const;
+    // The index a run that crashed may have left, dropped before the next run
+    // makes it anew (its failure ignored).
+    QString dropMarkerIndex() const;
     QString copyTable(const QString& newTable, const QString& source) const;
     // Statements that give every row of the copy a number of its own, and an
     // index that finds a row by it.

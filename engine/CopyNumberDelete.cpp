@@ -22,6 +22,11 @@ const OracleDialect& dialect() {
 struct Shape {
     QList<Db::Column> columns;
     bool exists = false;
+    // A table under the temporary name is a crashed run's unfinished copy
+    // while it has the marker column; without it, it may be the result of a
+    // run whose last rename failed, which only the user may drop.
+    bool temporaryExists = false;
+    bool temporaryIsLeftover = false;
 
     bool operator==(const Shape&) const = default;
 };
@@ -33,7 +38,18 @@ Shape shapeOf(Db::Session& session, const RunInputs& inputs) {
     shape.exists = std::any_of(tables.begin(), tables.end(), [&](const QString& table) {
         return dialect().sameName(table, inputs.newTable);
     });
+    shape.temporaryExists = tables.contains(OracleDialect::kTemporaryTable);
+    if (shape.temporaryExists)
+        shape.temporaryIsLeftover = Db::ColumnList(session, OracleDialect::kTemporaryTable)
+                                        .contains(OracleDialect::kMarkerColumn);
     return shape;
+}
+
+RunResult refused(const QString& message) {
+    RunResult result;
+    result.status = RunResult::Status::Refused;
+    result.message = message;
+    return result;
 }
 
 } // namespace
@@ -43,6 +59,15 @@ CopyNumberDelete::CopyNumberDelete(const RunContext& context, Db::Session& sessi
 
 RunResult CopyNumberDelete::run() {
     const RunInputs& inputs = m_context.inputs;
+    const QString& temporary = OracleDialect::kTemporaryTable;
+    if (inputs.sourceTable == temporary)
+        return refused(QStringLiteral("%1 is the name under which Varnolt builds its copies. "
+                                      "Rename the table to copy it.")
+                           .arg(temporary));
+    if (!inputs.dryRun && inputs.newTable == temporary)
+        return refused(QStringLiteral("%1 is the name under which Varnolt builds its copies. "
+                                      "Please choose another name.")
+                           .arg(temporary));
     RunResult result;
     m_context.report(Phase::Checking);
     m_session.open();
@@ -59,6 +84,11 @@ RunResult CopyNumberDelete::run() {
         result.status = RunResult::Status::Done;
         return result;
     }
+    if (shape.exists && shape.temporaryExists && !shape.temporaryIsLeftover)
+        return refused(QStringLiteral("A table named %1 is in the way: it may hold the result of "
+                                      "an earlier run whose last step failed. Rename or drop it, "
+                                      "then run again. Nothing was changed.")
+                           .arg(temporary));
     if (shape.exists && !m_context.mayReplace()) {
         result.status = RunResult::Status::Declined;
         return result;
@@ -71,10 +101,13 @@ RunResult CopyNumberDelete::run() {
                                                       "Nothing was changed.")
                                            .arg(inputs.sourceTable, inputs.newTable));
     const bool replacing = shape.exists;
-    const QString copy = replacing ? OracleDialect::kTemporaryTable : inputs.newTable;
+    const QString copy = replacing ? temporary : inputs.newTable;
     try {
         m_context.report(Phase::Copying);
-        Db::DropLeftovers(m_session.connectionData(), dialect().leftovers());
+        QStringList leftovers{dialect().dropMarkerIndex()};
+        if (shape.temporaryIsLeftover)
+            leftovers.prepend(dialect().dropTable(temporary));
+        Db::DropLeftovers(m_session.connectionData(), leftovers);
         m_session.execute(dialect().copyTable(copy, inputs.sourceTable));
         m_copyMade = true;
         m_context.report(Phase::Numbering);
@@ -101,7 +134,9 @@ RunResult CopyNumberDelete::run() {
         m_remains = QStringLiteral("The old table %1 was dropped; the new one is ready under the "
                                    "name %2. Rename it to %1.")
                         .arg(inputs.newTable, copy);
+        m_leftBehind = true;
         m_session.execute(dialect().renameTable(copy, inputs.newTable));
+        m_leftBehind = false;
     }
     result.status = RunResult::Status::Done;
     return result;
@@ -173,10 +208,11 @@ QString CopyNumberDelete::takeBack(const QString& copy, bool replacing) {
         return (replacing ? QStringLiteral("The unfinished copy was removed.")
                           : QStringLiteral("The unfinished table %1 was removed.").arg(name)) +
                old;
-    } catch (const DatabaseError&) {
-        return QStringLiteral("The unfinished table %1 could not be removed; drop it before you "
-                              "use it.")
-                   .arg(copy) +
+    } catch (const DatabaseError& error) {
+        m_leftBehind = true;
+        return QStringLiteral("The unfinished table %1 could not be removed (%2); drop it before "
+                              "you use it.")
+                   .arg(copy, error.message()) +
                old;
     }
 }

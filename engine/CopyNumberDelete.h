@@ -15,6 +15,9 @@ public:
     RunResult run();
     // After a run that did not finish: what it left in the database.
     const QString& remains() const { return m_remains; }
+    // Whether that is something the user must see to: a copy that could not
+    // be dropped, or a new table waiting under the temporary name.
+    bool leftBehind() const { return m_leftBehind; }
 
 private:
     QList<qint64> findRepeats(const QString& table, const QString& number, bool collectGroups,
@@ -27,5 +30,6 @@ private:
     Db::Session& m_session;
     QStringList m_keyValues;
     bool m_copyMade = false;
+    bool m_leftBehind = false;
     QString m_remains = QStringLiteral("Nothing was changed in the database.");
 };

@@ -60,7 +60,9 @@ RunResult DuplicateRemoval::run() {
     }
     case Db::Dialect::RunPlan::CopyNumberDelete: {
         CopyNumberDelete plan(context, session);
-        return attempt(plan, m_inputs.sourceTable, [&] { return plan.remains(); });
+        RunResult result = attempt(plan, m_inputs.sourceTable, [&] { return plan.remains(); });
+        result.leftBehind = plan.leftBehind();
+        return result;
     }
     }
     return refused;

@@ -55,6 +55,9 @@ struct RunResult {
     qint64 rowsRead = 0;
     qint64 rowsKept = 0;
     qint64 rowsRemoved = 0;
+    // A run that did not finish left something in the database that the user
+    // must see to; `message` says what. Shown even while the program ends.
+    bool leftBehind = false;
     // A dry run's first groups of repeats, by the number of the row that stays.
     QList<RepeatGroup> groups;
 };

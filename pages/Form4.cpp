@@ -108,7 +108,9 @@ void Form4::finishRun(const RunInputs& inputs, const RunResult& result) {
             showNormal();
     }
     setRunning(false);
-    if (m_wizard.isEnding())
+    // A program that is ending says nothing more, unless the run left a table
+    // behind that the user must know of.
+    if (m_wizard.isEnding() && !result.leftBehind)
         return;
     if (result.status == RunResult::Status::Done)
         Messages::show(QStringLiteral("Done.\n\n") +

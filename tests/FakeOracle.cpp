@@ -1,5 +1,6 @@
 #include "FakeOracle.h"
 
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlField>
@@ -9,9 +10,134 @@ namespace FakeOracle {
 
 namespace {
 
-std::function<Answer(const QString&, const QVariantList&)>& script() {
-    static std::function<Answer(const QString&, const QVariantList&)> current;
+Script& script() {
+    static Script current;
     return current;
+}
+
+Answer oracleError(int code, const QString& text) {
+    const QString number = QString::number(code);
+    return {{}, {}, number, QStringLiteral("ORA-%1: %2").arg(number.rightJustified(5, '0'), text)};
+}
+
+Answer missing() {
+    return oracleError(942, QStringLiteral("table or view does not exist"));
+}
+
+Answer nameTaken() {
+    return oracleError(955, QStringLiteral("name is already used by an existing object"));
+}
+
+// A name as a statement gives it: between double quotes (a doubled quote
+// inside), or bare and so in capitals.
+QString nameIn(const QString& text) {
+    if (text.startsWith(QLatin1Char('"')))
+        return text.mid(1, text.size() - 2).replace(QStringLiteral("\"\""), QStringLiteral("\""));
+    return text.toUpper();
+}
+
+const QString kName = QStringLiteral(R"(("(?:[^"]|"")*"|[A-Za-z_][A-Za-z0-9_$#]*))");
+
+QRegularExpressionMatch matchOf(const QString& pattern, const QString& sql) {
+    return QRegularExpression(QStringLiteral("^") +
+                                  QString(pattern).replace(QLatin1Char('@'), kName) +
+                                  QStringLiteral("$"),
+                              QRegularExpression::CaseInsensitiveOption |
+                                  QRegularExpression::DotMatchesEverythingOption)
+        .match(sql);
+}
+
+// Creates or drops a sequence or an index, refused as a server refuses it.
+Answer changeObjects(QSet<QString>& objects, const QString& name, bool create, int absent,
+                     const QString& absentText) {
+    if (create == objects.contains(name))
+        return create ? nameTaken() : oracleError(absent, absentText);
+    if (create)
+        objects.insert(name);
+    else
+        objects.remove(name);
+    return {};
+}
+
+// What the server itself answers.
+Answer serve(const QString& sql, const QVariantList& binds) {
+    auto& tables = schema().tables;
+    if (sql.compare(QStringLiteral("select table_name from user_tables"), Qt::CaseInsensitive) ==
+        0) {
+        Answer answer{{QStringLiteral("TABLE_NAME")}, {}};
+        for (const QString& table : tables.keys())
+            answer.rows << QVariantList{table};
+        return answer;
+    }
+    if (sql.contains(QStringLiteral("USER_TAB_COLUMNS"))) {
+        const bool typed = sql.contains(QStringLiteral("DATA_TYPE"));
+        Answer answer{typed ? QStringList{"COLUMN_NAME", "DATA_TYPE"} : QStringList{"COLUMN_NAME"},
+                      {}};
+        for (const auto& [name, type] : tables.value(binds.value(0).toString()))
+            answer.rows << (typed ? QVariantList{name, type} : QVariantList{name});
+        return answer;
+    }
+    if (auto m = matchOf(QStringLiteral("CREATE TABLE @ AS SELECT \\* from @"), sql);
+        m.hasMatch()) {
+        if (tables.contains(nameIn(m.captured(1))))
+            return nameTaken();
+        if (!tables.contains(nameIn(m.captured(2))))
+            return missing();
+        tables.insert(nameIn(m.captured(1)), tables.value(nameIn(m.captured(2))));
+        return {};
+    }
+    if (auto m = matchOf(QStringLiteral("DROP TABLE @"), sql); m.hasMatch())
+        return tables.remove(nameIn(m.captured(1))) ? Answer{} : missing();
+    if (auto m = matchOf(QStringLiteral("ALTER TABLE @ RENAME TO @"), sql); m.hasMatch()) {
+        if (!tables.contains(nameIn(m.captured(1))))
+            return missing();
+        if (tables.contains(nameIn(m.captured(2))))
+            return nameTaken();
+        tables.insert(nameIn(m.captured(2)), tables.take(nameIn(m.captured(1))));
+        return {};
+    }
+    if (auto m = matchOf(QStringLiteral("ALTER TABLE @ (ADD|DROP COLUMN) @.*"), sql);
+        m.hasMatch()) {
+        if (!tables.contains(nameIn(m.captured(1))))
+            return missing();
+        auto& columns = tables[nameIn(m.captured(1))];
+        const QString column = nameIn(m.captured(3));
+        const auto at = std::find_if(columns.begin(), columns.end(),
+                                     [&](const auto& c) { return c.first == column; });
+        const bool adding = m.captured(2).compare(QStringLiteral("ADD"), Qt::CaseInsensitive) == 0;
+        if (adding && at != columns.end())
+            return oracleError(1430, QStringLiteral("column being added already exists in table"));
+        if (!adding && at == columns.end())
+            return oracleError(904, QStringLiteral("\"%1\": invalid identifier").arg(column));
+        if (adding)
+            columns.append({column, QStringLiteral("NUMBER")});
+        else
+            columns.erase(at);
+        return {};
+    }
+    if (auto m = matchOf(QStringLiteral("(CREATE|DROP) SEQUENCE @.*"), sql); m.hasMatch())
+        return changeObjects(schema().sequences, nameIn(m.captured(2)),
+                             m.captured(1).toUpper() == QStringLiteral("CREATE"), 2289,
+                             QStringLiteral("sequence does not exist"));
+    if (auto m = matchOf(QStringLiteral("CREATE INDEX @ ON @ .*"), sql); m.hasMatch()) {
+        if (!tables.contains(nameIn(m.captured(2))))
+            return missing();
+        return changeObjects(schema().indexes, nameIn(m.captured(1)), true, 0, {});
+    }
+    if (auto m = matchOf(QStringLiteral("DROP INDEX @"), sql); m.hasMatch())
+        return changeObjects(schema().indexes, nameIn(m.captured(1)), false, 1418,
+                             QStringLiteral("specified index does not exist"));
+    if (binds.size() > 1000 && sql.contains(QStringLiteral(" IN (")))
+        return oracleError(1795, QStringLiteral("maximum number of expressions in a list is 1000"));
+    // Any other statement on a table that is not there.
+    const QRegularExpression addressed(QStringLiteral("(?:FROM|UPDATE|INTO) ") + kName,
+                                       QRegularExpression::CaseInsensitiveOption);
+    for (auto it = addressed.globalMatch(sql); it.hasNext();) {
+        const QString table = nameIn(it.next().captured(1));
+        if (table != QStringLiteral("DUAL") && !tables.contains(table))
+            return missing();
+    }
+    return {};
 }
 
 class Result : public QSqlResult {
@@ -55,7 +181,10 @@ private:
         log() << (binds.isEmpty() ? lastQuery()
                                   : lastQuery() + QStringLiteral("; binds: ") +
                                         shown.join(QStringLiteral(", ")));
-        m_answer = script() ? script()(lastQuery(), binds) : Answer{};
+        std::optional<Answer> scripted;
+        if (script())
+            scripted = script()(lastQuery(), binds);
+        m_answer = scripted ? *scripted : serve(lastQuery(), binds);
         if (!m_answer.errorCode.isEmpty()) {
             setLastError(QSqlError(QString(), m_answer.errorText, QSqlError::StatementError,
                                    m_answer.errorCode));
@@ -107,6 +236,11 @@ QStringList& log() {
     return statements;
 }
 
+Schema& schema() {
+    static Schema held;
+    return held;
+}
+
 void install() {
     static const bool registered = [] {
         QSqlDatabase::registerSqlDriver(QStringLiteral("QOCI"), new QSqlDriverCreator<Driver>);
@@ -115,9 +249,10 @@ void install() {
     Q_UNUSED(registered);
     log().clear();
     script() = {};
+    schema() = {};
 }
 
-void setScript(std::function<Answer(const QString&, const QVariantList&)> answer) {
+void setScript(Script answer) {
     script() = std::move(answer);
 }
 

@@ -1,14 +1,21 @@
 #pragma once
 
+#include <QMap>
+#include <QSet>
 #include <QSqlDriver>
 #include <QSqlResult>
 #include <QStringList>
 #include <QVariantList>
 #include <functional>
+#include <optional>
 
 // A stand-in for Qt's OCI driver, registered under its name "QOCI", so the
 // Oracle path of the program runs here without an Oracle server. It logs every
-// statement with its bound values and answers queries from a script.
+// statement with its bound values and answers as a server with the schema
+// below would: the catalogue from the schema, DDL changing it and refused
+// with Oracle's own errors where a server refuses it (a missing or existing
+// object, an IN list over 1,000 items). A test's script may answer any
+// statement first, for the rows of a query or to make a statement fail.
 namespace FakeOracle {
 
 struct Answer {
@@ -19,12 +26,23 @@ struct Answer {
     QString errorText = {};
 };
 
-// Registers the driver (once per process) and forgets earlier logs and scripts.
+// What the server holds: each table's columns as (name, type), and the
+// names of sequences and indexes.
+struct Schema {
+    QMap<QString, QList<std::pair<QString, QString>>> tables;
+    QSet<QString> sequences;
+    QSet<QString> indexes;
+};
+
+// Registers the driver (once per process) and forgets earlier logs, scripts
+// and the schema.
 void install();
+Schema& schema();
 // Statements in the order they were run, "; binds: a, b" appended when bound.
 QStringList& log();
-// Decides the answer to every statement; the default answers with no rows.
-void setScript(std::function<Answer(const QString& sql, const QVariantList& binds)> script);
+// Answers a statement before the server does; nothing lets the server answer.
+using Script = std::function<std::optional<Answer>(const QString& sql, const QVariantList& binds)>;
+void setScript(Script script);
 // The connect options of the last session opened.
 QString& connectOptions();
 // The only password the fake accepts.

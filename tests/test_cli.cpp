@@ -64,6 +64,13 @@ void CliTest::listsAndRunsWithItsExitCodes() {
 
     QCOMPARE(cli({"run", file, "VISITORS", "--column", "NAME", "--new-name", "a\"b"}).code, 3);
     QCOMPARE(cli({"run", file, "VISITORS", "--column", "NAME", "--new-name", "VISITORS"}).code, 3);
+    // Only tables are copied, and only into a name no other kind of object has.
+    db.exec(QStringLiteral("CREATE VIEW V AS SELECT * FROM VISITORS"));
+    const Outcome view = cli({"run", file, "V", "--column", "NAME", "--new-name", "V2"});
+    QCOMPARE(view.code, 3);
+    QVERIFY2(view.err.contains(QStringLiteral("V is a view, not a table")), qPrintable(view.err));
+    QCOMPARE(
+        cli({"run", file, "VISITORS", "--column", "NAME", "--new-name", "v", "--replace"}).code, 3);
     const Outcome failed = cli({"run", file, "VISITORS", "--column", "NOPE"});
     QCOMPARE(failed.code, 1);
     QVERIFY(failed.err.contains(QStringLiteral("NOPE")));

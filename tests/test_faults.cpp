@@ -2,6 +2,7 @@
 // at every point it can, other programs hold or share the file, names are as
 // awkward as a database allows. The wizard stays usable, says what happened,
 // and the source is never changed.
+#include "FakeOracle.h"
 #include "TestSupport.h"
 
 #include "db/Dialect.h"
@@ -14,6 +15,7 @@
 #include "pages/Wizard.h"
 #include "ui/PageButton.h"
 
+#include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
 
@@ -60,6 +62,8 @@ private slots:
     void everyPageActionFailsCleanlyAtEveryPoint();
     void twoRunsAtOnceOnOneFile();
     void awkwardNamesWork();
+    void aTableLeftBehindIsToldEvenAsTheProgramEnds();
+    void aTableDroppedSinceItWasListedIsSaidToBeGone();
 };
 
 void FaultsTest::everyPageActionFailsCleanlyAtEveryPoint() {
@@ -175,6 +179,46 @@ void FaultsTest::awkwardNamesWork() {
                                .arg(Db::Dialect::quoted(target))),
                  (QStringList{"1", "3", "4"}));
     }
+}
+
+// Cancel in the middle of an Oracle run whose unfinished copy cannot be
+// dropped: the program ends, but not before it has said what it left.
+void FaultsTest::aTableLeftBehindIsToldEvenAsTheProgramEnds() {
+    FakeOracle::install();
+    FakeOracle::schema().tables.insert("VISITORS", {{"NAME", "VARCHAR2"}});
+    ClearSettings();
+    WizardDriver run;
+    run.wizard.form1().Text1->setText(QStringLiteral("KTNA"));
+    run.wizard.form1().Text2->setText(QStringLiteral("SCOTT"));
+    run.wizard.form1().Text3->setText(FakeOracle::kPassword);
+    run.connect().chooseTable(QStringLiteral("VISITORS")).chooseColumns({"NAME"});
+    FakeOracle::setScript(
+        [&](const QString& sql, const QVariantList&) -> std::optional<FakeOracle::Answer> {
+            if (sql.startsWith(QStringLiteral("UPDATE")))
+                run.wizard.form4().Check1->click();
+            if (sql == QStringLiteral("DROP TABLE \"VISITORS2\""))
+                return FakeOracle::Answer{{}, {}, "54", "ORA-00054: resource busy"};
+            return std::nullopt;
+        });
+    MessageLog messages;
+    run.wizard.form4().Check4->click();
+    QVERIFY(run.wizard.isEnding());
+    QCOMPARE(messages.shown.size(), 1);
+    QVERIFY2(messages.shown.first().contains(
+                 "The unfinished table VISITORS2 could not be removed (Error 54: ORA-00054"),
+             qPrintable(messages.shown.first()));
+    QVERIFY(FakeOracle::schema().tables.contains("VISITORS2"));
+}
+
+void FaultsTest::aTableDroppedSinceItWasListedIsSaidToBeGone() {
+    TempDatabase db;
+    MakeVisitors(db);
+    OnPage run(db, 2);
+    db.exec(QStringLiteral("DROP TABLE VISITORS"));
+    MessageLog messages;
+    run.chooseTable(QStringLiteral("VISITORS"));
+    QCOMPARE(messages.shown, QStringList{"The table VISITORS no longer exists."});
+    QVERIFY(run.wizard.form2().isVisible());
 }
 
 VARNOLT_TEST_MAIN(FaultsTest)

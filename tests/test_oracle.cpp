@@ -13,6 +13,8 @@ const QString kColumnTypes =
                    "TABLE_NAME=:table_name ORDER BY COLUMN_ID; binds: VISITORS");
 const QString kTables = QStringLiteral("select table_name from user_tables");
 const QString kMarker = QStringLiteral("\"TEMP_COLUMN_CREATED_BY_QUORVEN\"");
+const QString kTemporary = QStringLiteral("TEMP_TABLE_CREATED_BY_QUORVEN");
+const QList<std::pair<QString, QString>> kOldColumns{{"X", "NUMBER"}};
 
 Db::ConnectionData oracle() {
     return {QStringLiteral("KTNA"), QStringLiteral("SCOTT"), FakeOracle::kPassword};
@@ -25,32 +27,25 @@ QVariant null() {
 // The schema of the worked example: VISITORS (ID, NAME, CITY, SEEN, SEEN_AT,
 // BORN), five rows, and a table VISITORS2 that exists when `replacing`. The
 // numbered copy is read in another order than it was numbered.
-std::function<FakeOracle::Answer(const QString&, const QVariantList&)> schema(bool replacing) {
-    return [replacing](const QString& sql, const QVariantList&) -> FakeOracle::Answer {
-        if (sql == kTables)
-            return {{"TABLE_NAME"},
-                    replacing ? QList<QVariantList>{{"VISITORS"}, {"VISITORS2"}}
-                              : QList<QVariantList>{{"VISITORS"}, {"visitors2"}}};
-        if (sql.startsWith(kColumnTypes.left(30))) {
-            FakeOracle::Answer types{{"COLUMN_NAME", "DATA_TYPE"}, {}};
-            for (const QString& column : QStringLiteral("ID NUMBER|NAME VARCHAR2|CITY VARCHAR2|"
-                                                        "SEEN TIMESTAMP(6)|SEEN_AT TIMESTAMP(6) "
-                                                        "WITH TIME ZONE|BORN DATE")
-                                             .split(QLatin1Char('|')))
-                types.rows << QVariantList{column.section(' ', 0, 0), column.section(' ', 1)};
-            return types;
-        }
-        if (sql.startsWith(QStringLiteral("SELECT ") + kMarker))
-            return {{"M", "NAME", "CITY"},
-                    {{"3", "Ann", "Oslo"},
-                     {"1", "Ann", "Oslo"},
-                     {"5", "ann", "Oslo"},
-                     {"4", "Bob", null()},
-                     {"2", "Bob", null()}}};
-        if (sql.startsWith(QStringLiteral("DROP SEQUENCE")))
-            return {{}, {}, "2289", "ORA-02289: sequence does not exist"};
-        return {};
-    };
+void workedExample(bool replacing) {
+    FakeOracle::Schema& schema = FakeOracle::schema();
+    for (const QString& column : QStringLiteral("ID NUMBER|NAME VARCHAR2|CITY VARCHAR2|"
+                                                "SEEN TIMESTAMP(6)|SEEN_AT TIMESTAMP(6) "
+                                                "WITH TIME ZONE|BORN DATE")
+                                     .split(QLatin1Char('|')))
+        schema.tables["VISITORS"].append({column.section(' ', 0, 0), column.section(' ', 1)});
+    schema.tables.insert(replacing ? "VISITORS2" : "visitors2", {{"X", "NUMBER"}});
+    FakeOracle::setScript(
+        [](const QString& sql, const QVariantList&) -> std::optional<FakeOracle::Answer> {
+            if (!sql.startsWith(QStringLiteral("SELECT ") + kMarker))
+                return std::nullopt;
+            return FakeOracle::Answer{{"M", "NAME", "CITY"},
+                                      {{"3", "Ann", "Oslo"},
+                                       {"1", "Ann", "Oslo"},
+                                       {"5", "ann", "Oslo"},
+                                       {"4", "Bob", null()},
+                                       {"2", "Bob", null()}}};
+        });
 }
 
 RunResult run(const QStringList& columns, RunCallbacks callbacks = {}) {
@@ -75,10 +70,12 @@ private slots:
     void workedExampleSendsTheDocumentedStatements();
     void replacingSwapsTheCopyInOnlyAtTheEnd();
     void failureOrStopAtAnyStepKeepsTheOldTable();
+    void theTemporaryNameNeverCostsTheUserATable();
+    void aServerRefusalIsHandledAsTheServerMeansIt();
 };
 
 void OracleTest::workedExampleSendsTheDocumentedStatements() {
-    FakeOracle::setScript(schema(false));
+    workedExample(false);
     QList<Phase> phases;
     const RunResult result =
         run({"NAME", "CITY"}, {[&](const Progress& progress) {
@@ -96,7 +93,6 @@ void OracleTest::workedExampleSendsTheDocumentedStatements() {
              (QStringList{
                  kColumnTypes, kTables, "SELECT \"NAME\", \"CITY\" FROM \"VISITORS\" WHERE 1 = 0",
                  // What a crashed run may have left goes first.
-                 "DROP TABLE \"TEMP_TABLE_CREATED_BY_QUORVEN\"",
                  "DROP INDEX TEMP_INDEX_CREATED_BY_QUORVEN",
                  "CREATE TABLE \"VISITORS2\" AS SELECT * from \"VISITORS\"",
                  "DROP SEQUENCE TEMP_SEQ_CREATED_BY_QUORVEN",
@@ -112,18 +108,18 @@ void OracleTest::workedExampleSendsTheDocumentedStatements() {
 }
 
 void OracleTest::replacingSwapsTheCopyInOnlyAtTheEnd() {
-    FakeOracle::setScript(schema(true));
+    workedExample(true);
     const RunResult result = run({"SEEN", "NAME", "SEEN_AT", "BORN"}, replaceWithout());
     QCOMPARE(result.status, RunResult::Status::Done);
     const QStringList log = FakeOracle::log();
     const QString temporary = QStringLiteral("\"TEMP_TABLE_CREATED_BY_QUORVEN\"");
     QVERIFY(log.contains("CREATE TABLE " + temporary + " AS SELECT * from \"VISITORS\""));
     // Dates and timestamps are read as text on the server, never as local
-    // date-times of the client.
+    // date-times of the client, and with the year's sign.
     QVERIFY(log.contains("SELECT " + kMarker +
-                         ", TO_CHAR(\"SEEN\", 'YYYY-MM-DD HH24:MI:SS.FF9'), \"NAME\", "
-                         "TO_CHAR(SYS_EXTRACT_UTC(\"SEEN_AT\"), 'YYYY-MM-DD HH24:MI:SS.FF9'), "
-                         "TO_CHAR(\"BORN\", 'YYYY-MM-DD HH24:MI:SS') FROM " +
+                         ", TO_CHAR(\"SEEN\", 'SYYYY-MM-DD HH24:MI:SS.FF9'), \"NAME\", "
+                         "TO_CHAR(SYS_EXTRACT_UTC(\"SEEN_AT\"), 'SYYYY-MM-DD HH24:MI:SS.FF9'), "
+                         "TO_CHAR(\"BORN\", 'SYYYY-MM-DD HH24:MI:SS') FROM " +
                          temporary));
     QCOMPARE(log.mid(log.size() - 3),
              (QStringList{"ALTER TABLE " + temporary + " DROP COLUMN " + kMarker,
@@ -137,12 +133,16 @@ void OracleTest::failureOrStopAtAnyStepKeepsTheOldTable() {
     for (const Point point : {Point::Open, Point::Statement, Point::Fetch}) {
         for (int k = 1;; ++k) {
             FakeOracle::install();
-            FakeOracle::setScript(schema(true));
+            workedExample(true);
             Db::FaultInjection::failAt(point, k, QStringLiteral("99"), QStringLiteral("injected"));
             const RunResult result = run({"NAME"}, replaceWithout());
             if (!Db::FaultInjection::fired())
                 break;
             const QStringList log = FakeOracle::log();
+            const auto& tables = FakeOracle::schema().tables;
+            // Nothing is left under the temporary name but a result the user
+            // is told of.
+            QCOMPARE(tables.contains(kTemporary), result.leftBehind);
             if (result.status == RunResult::Status::Done) {
                 // The failing statement dropped a leftover that was not there.
                 QVERIFY(log.last().contains(QStringLiteral("RENAME TO \"VISITORS2\"")));
@@ -160,6 +160,7 @@ void OracleTest::failureOrStopAtAnyStepKeepsTheOldTable() {
             QVERIFY2(result.message.contains(QStringLiteral("VISITORS2 was left as it was")) ||
                          result.message.contains(QStringLiteral("Nothing was changed")),
                      qPrintable(result.message));
+            QCOMPARE(tables.value("VISITORS2"), kOldColumns);
             if (log.contains("CREATE TABLE \"TEMP_TABLE_CREATED_BY_QUORVEN\" AS SELECT * from "
                              "\"VISITORS\""))
                 QCOMPARE(log.last(),
@@ -172,7 +173,7 @@ void OracleTest::failureOrStopAtAnyStepKeepsTheOldTable() {
     Db::FaultInjection::clear();
     for (int stopAt = 1;; ++stopAt) {
         FakeOracle::install();
-        FakeOracle::setScript(schema(true));
+        workedExample(true);
         int asked = 0;
         const RunResult result =
             run({"NAME"}, replaceWithout([&](const Progress&) { return ++asked < stopAt; }));
@@ -182,7 +183,92 @@ void OracleTest::failureOrStopAtAnyStepKeepsTheOldTable() {
         QVERIFY(!FakeOracle::log().contains(QStringLiteral("DROP TABLE \"VISITORS2\"")));
         QVERIFY(result.message.contains(QStringLiteral("VISITORS2 was left as it was")) ||
                 result.message.contains(QStringLiteral("Nothing was changed")));
+        QCOMPARE(FakeOracle::schema().tables.value("VISITORS2"), kOldColumns);
+        QVERIFY(!FakeOracle::schema().tables.contains(kTemporary));
     }
+}
+
+void OracleTest::theTemporaryNameNeverCostsTheUserATable() {
+    // A table of that name is refused as a source and as a new name.
+    for (const bool asSource : {true, false}) {
+        workedExample(true);
+        FakeOracle::schema().tables.insert(kTemporary, {{"X", "NUMBER"}});
+        const RunResult result = DuplicateRemoval({oracle(),
+                                                   asSource ? kTemporary : "VISITORS",
+                                                   {"X"},
+                                                   asSource ? "VISITORS3" : kTemporary},
+                                                  replaceWithout())
+                                     .run();
+        QCOMPARE(result.status, RunResult::Status::Refused);
+        QVERIFY(FakeOracle::log().isEmpty());
+    }
+    // A result waiting under it after a failed rename stops a replacing run
+    // before the question, and a run that replaces nothing leaves it alone.
+    for (const bool replacing : {true, false}) {
+        FakeOracle::install();
+        workedExample(replacing);
+        FakeOracle::schema().tables.insert(kTemporary, {{"ID", "NUMBER"}});
+        int asked = 0;
+        const RunResult result = run({"NAME"}, {{}, [&](const QString&) { return ++asked > 0; }});
+        QCOMPARE(result.status, replacing ? RunResult::Status::Refused : RunResult::Status::Done);
+        QCOMPARE(asked, 0);
+        QCOMPARE(FakeOracle::schema().tables.value(kTemporary),
+                 (QList<std::pair<QString, QString>>{{"ID", "NUMBER"}}));
+    }
+    // A crashed run's unfinished copy, which still has its marker, goes.
+    FakeOracle::install();
+    workedExample(true);
+    FakeOracle::schema().tables.insert(kTemporary, {{"ID", "NUMBER"}, {kMarker.mid(1, 30), "INT"}});
+    const RunResult result = run({"NAME"}, replaceWithout());
+    QCOMPARE(result.status, RunResult::Status::Done);
+    QVERIFY(!FakeOracle::schema().tables.contains(kTemporary));
+    QCOMPARE(FakeOracle::schema().tables.value("VISITORS2"),
+             FakeOracle::schema().tables.value("VISITORS"));
+}
+
+void OracleTest::aServerRefusalIsHandledAsTheServerMeansIt() {
+    // Thousands of repeats are deleted in batches the server accepts.
+    workedExample(false);
+    const int rows = 2500;
+    FakeOracle::setScript(
+        [&](const QString& sql, const QVariantList&) -> std::optional<FakeOracle::Answer> {
+            if (!sql.startsWith(QStringLiteral("SELECT ") + kMarker))
+                return std::nullopt;
+            FakeOracle::Answer answer{{"M", "NAME"}, {}};
+            for (int i = 1; i <= rows; ++i)
+                answer.rows << QVariantList{i, i % 3 == 0 ? "a" : "b"};
+            return answer;
+        });
+    RunResult result = run({"NAME"});
+    QVERIFY2(result.status == RunResult::Status::Done, qPrintable(result.message));
+    QCOMPARE(result.rowsRemoved, qint64(rows - 2));
+    QCOMPARE(FakeOracle::schema().tables.value("VISITORS2"),
+             FakeOracle::schema().tables.value("VISITORS"));
+
+    // A table dropped by someone else since it was listed is said to be gone.
+    FakeOracle::install();
+    workedExample(false);
+    FakeOracle::schema().tables.remove("VISITORS");
+    result = run({"NAME"});
+    QCOMPARE(result.status, RunResult::Status::Failed);
+    QVERIFY2(result.message.startsWith("The table VISITORS no longer exists."),
+             qPrintable(result.message));
+
+    // A copy that cannot be dropped after a stop is reported as left behind.
+    FakeOracle::install();
+    workedExample(false);
+    FakeOracle::setScript(
+        [](const QString& sql, const QVariantList&) -> std::optional<FakeOracle::Answer> {
+            if (sql == QStringLiteral("DROP TABLE \"VISITORS2\""))
+                return FakeOracle::Answer{{}, {}, "54", "ORA-00054: resource busy"};
+            return std::nullopt;
+        });
+    result = run({"NAME"},
+                 {[](const Progress& progress) { return progress.phase < Phase::Numbering; }, {}});
+    QCOMPARE(result.status, RunResult::Status::Stopped);
+    QVERIFY(result.leftBehind);
+    QVERIFY2(result.message.contains("could not be removed (Error 54: ORA-00054"),
+             qPrintable(result.message));
 }
 
 VARNOLT_GUILESS_TEST_MAIN(OracleTest)
