@@ -27,9 +27,11 @@ const char* const kHelp = R"(Usage:
 Makes a copy of TABLE without the rows whose chosen columns repeat those of an
 earlier row; the first row of each group stays, and TABLE is only read.
 
-DB is a SQLite database file (a path holding "/", e.g. ./demo.sqlite) or an
-Oracle net service name or EZConnect string, with --user. The password is taken
-from the environment variable VARNOLT_PASSWORD, or asked for on the terminal.
+DB is a SQLite database file, given as a path that starts with "/", "./",
+"../" or "~/" (e.g. ./demo.sqlite), or else an Oracle net service name or
+EZConnect string (dbhost/XEPDB1, //dbhost:1521/ORCL), with --user. The password
+is taken from the environment variable VARNOLT_PASSWORD, or asked for on the
+terminal.
 
   tables             lists the tables, one name a line
   columns            lists the columns of TABLE, one name a line
@@ -50,7 +52,7 @@ done are shown there. Ctrl+C stops a run; what it made is taken back.
 
 Exit codes: 0 done, 1 failed (the database's error number and text on
 standard error), 2 bad usage, 3 refused (an existing table without --replace,
-a bad new name), 130 stopped by Ctrl+C.
+a bad new name, a source that is no table), 130 stopped by Ctrl+C.
 )";
 
 QTextStream& out() {

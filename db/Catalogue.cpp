@@ -5,14 +5,18 @@
 
 namespace Db {
 
-bool CanConnect(const ConnectionData& data) {
+std::optional<DatabaseError> ConnectError(const ConnectionData& data) {
     try {
         Session session(data);
         session.open();
-        return true;
-    } catch (const DatabaseError&) {
-        return false;
+        return std::nullopt;
+    } catch (const DatabaseError& error) {
+        return error;
     }
+}
+
+bool CanConnect(const ConnectionData& data) {
+    return !ConnectError(data);
 }
 
 void DropLeftovers(const ConnectionData& data, const QStringList& statements) {

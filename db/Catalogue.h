@@ -1,14 +1,18 @@
 #pragma once
 
+#include "DatabaseError.h"
 #include "Session.h"
 #include "core/Stop.h"
 
 #include <QStringList>
+#include <optional>
 
 namespace Db {
 
-// True when a session opens with `data`; never reports why not and never
+// Why a session does not open with `data`, or nothing when it does; never
 // leaves a connection open.
+std::optional<DatabaseError> ConnectError(const ConnectionData& data);
+// True when a session opens with `data`; never reports why not.
 bool CanConnect(const ConnectionData& data);
 
 // Runs statements that drop what an earlier run may have left, on a session of

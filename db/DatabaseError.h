@@ -15,6 +15,9 @@ public:
 
     const QString& nativeCode() const { return m_code; }
     const QString& text() const { return m_text; }
+    // Who said what, for a message's details: the database's words and the
+    // driver's, where they differ from the text.
+    QString details() const;
     // "Error <number>: <text>", the form every message box uses; the text
     // alone where the failure has no number of the database's.
     QString message() const;
@@ -22,6 +25,7 @@ public:
 private:
     QString m_code;
     QString m_text;
+    QString m_driverText;
 };
 
 } // namespace Db

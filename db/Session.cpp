@@ -64,10 +64,12 @@ QString DatabaseFile(const QString& sid) {
         return QDir::homePath() + sid.mid(1);
     if (sid.startsWith(QStringLiteral("//")))
         return {};
-    const qsizetype slash = sid.indexOf(QLatin1Char('/'));
-    if (slash < 0 || sid.left(slash).contains(QLatin1Char(':')))
-        return {};
-    return sid;
+    for (const QString& start :
+         {QStringLiteral("/"), QStringLiteral("./"), QStringLiteral("../")}) {
+        if (sid.startsWith(start))
+            return sid;
+    }
+    return {};
 }
 
 Session::Session(ConnectionData data)

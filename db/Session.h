@@ -11,9 +11,9 @@
 namespace Db {
 
 // The SQLite file a SID names, "~/" expanded, or the empty text when the SID is
-// an Oracle net service name or connect string. A SID names a file when it
-// starts with "/" (but not "//", an EZConnect string) or "~/", or holds a "/"
-// with no host and port before it ("host:1521/service" is Oracle's).
+// an Oracle net service name or connect string. A SID names a file only when
+// it starts with "/" (but not "//", an EZConnect string), "./", "../" or
+// "~/"; anything else, EZConnect's "host/service" too, is Oracle's.
 QString DatabaseFile(const QString& sid);
 
 // True when `path` names an existing SQLite database file (it begins with the

@@ -1,9 +1,7 @@
 #include "Form1.h"
 
-#include "Form2.h"
-#include "MakerPage.h"
-#include "Wizard.h"
 #include "db/Catalogue.h"
+#include "db/DatabaseError.h"
 #include "ui/AsteriskPasswordStyle.h"
 #include "ui/Messages.h"
 #include "ui/PageButton.h"
@@ -30,27 +28,34 @@ const QString Form1::kSidHelp = QStringLiteral(
 const QString Form1::kLobNote =
     QStringLiteral("This software does not support the CLOB and NLOB data type in Oracle.");
 
-Form1::Form1(Wizard& wizard) : WizardPage(5880, 3060), m_wizard(wizard) {
+Form1::Form1(PageContext& context) : WizardPage(5880, 3060), m_context(context) {
     setWindowTitle(QStringLiteral("Setup Connections"));
     Label5 = addLabel(QStringLiteral(" Please provide the login information for your Oracle "
                                      "database."),
                       120, 120, 5415, 255);
     Label2 = addLabel(QStringLiteral("SID:"), 240, 525, 1095, 255);
-    Text1 = addTextBox(1320, 480, 3975, 330, SettingsStore::kSid);
+    Text1 = addTextBox(1320, 480, 3975, 330, SettingsStore::kSid, QStringLiteral("SID"));
+    Text1->setPlaceholderText(QStringLiteral("KTNA or /path/to/file.sqlite"));
+    Text1->setToolTip(QStringLiteral("An Oracle net service name, an EZConnect string such as "
+                                     "//dbhost:1521/ORCL, or the path of a SQLite file "
+                                     "(/path/to/file.sqlite, ./file.sqlite or ~/file.sqlite)."));
     Check7 = addButton(QStringLiteral("?"), 5380, 480, 375, 375);
+    Check7->setAccessibleName(QStringLiteral("What is a SID?"));
+    Check7->setToolTip(Check7->accessibleName());
     Label1 = addLabel(QStringLiteral("Username:"), 240, 1005, 1095, 255);
-    Text2 = addTextBox(1300, 960, 4455, 330, SettingsStore::kUser);
+    Text2 = addTextBox(1300, 960, 4455, 330, SettingsStore::kUser, QStringLiteral("Username"));
     Label4 = addLabel(QStringLiteral("Password:"), 240, 1485, 1095, 255);
-    Text3 = addTextBox(1300, 1440, 4455, 330, SettingsStore::kPassword);
+    Text3 = addTextBox(1300, 1440, 4455, 330, SettingsStore::kPassword, QStringLiteral("Password"));
     Text3->setEchoMode(QLineEdit::Password);
     Text3->setStyle(new AsteriskPasswordStyle(Text3));
     Check5 = addButton(QStringLiteral("Test Connection"), 120, 1920, 4215, 400);
     Check6 = addButton(QStringLiteral("Help"), 4420, 1920, 1335, 400);
     addLine(2400);
-    Check1 = addButton(QStringLiteral("Cancel"), 120, 2520, 1335, 400);
-    Check2 = addButton(QStringLiteral("< Back"), 1560, 2520, 1335, 400);
-    Check3 = addButton(QStringLiteral("Next >"), 3000, 2520, 1335, 400);
-    Check4 = addButton(QStringLiteral("Finish"), 4420, 2520, 1335, 400);
+    const ButtonRow row = addButtonRow(2520, 4420, 1335);
+    Check1 = row.cancel;
+    Check2 = row.back;
+    Check3 = row.next;
+    Check4 = row.finish;
     Check2->setEnabled(false);
     Check4->setEnabled(false);
 
@@ -62,53 +67,40 @@ Form1::Form1(Wizard& wizard) : WizardPage(5880, 3060), m_wizard(wizard) {
         setHoverRule(quiet, HoverRule::None);
     armHover();
 
-    connect(Check1, &QPushButton::clicked, this, [this] { m_wizard.endProgram(); });
-    connect(Check3, &QPushButton::clicked, this, [this] { Check3_Click(); });
     connect(Check5, &QPushButton::clicked, this, [this] { Check5_Click(); });
     connect(Check6, &QPushButton::clicked, this, [this] { Check6_Click(); });
     connect(Check7, &QPushButton::clicked, this, [this] { Check7_Click(); });
 }
 
-QLineEdit* Form1::addTextBox(int left, int top, int width, int height, const QString& key) {
+QLineEdit* Form1::addTextBox(int left, int top, int width, int height, const QString& key,
+                             const QString& name) {
     auto* box = new QLineEdit(this);
     box->setGeometry(twips(left, top, width, height));
+    box->setAccessibleName(name);
     new SelectAllOnFocus(box);
     connect(box, &QLineEdit::textChanged, this,
-            [this, key](const QString& text) { m_wizard.settings().write(key, text); });
+            [this, key](const QString& text) { m_context.settings().write(key, text); });
     return box;
 }
 
 void Form1::Form_Load() {
     loadCommon(windowTitle());
-    MaybeShowMakerPage(m_wizard.services());
-    SettingsStore& store = m_wizard.settings();
+    MaybeShowMakerPage(m_context.services());
+    SettingsStore& store = m_context.settings();
     Text1->setText(store.read(SettingsStore::kSid));
     Text2->setText(store.read(SettingsStore::kUser));
     Text3->setText(store.read(SettingsStore::kPassword));
-    if (Db::CanConnect(m_wizard.connectionData())) {
-        m_autoConnected = true;
-        m_wizard.go(m_wizard.form2(), *this);
-    }
-}
-
-void Form1::Check3_Click() {
-    if (!Db::CanConnect(m_wizard.connectionData()))
-        return;
-    // The page lists the tables when it first loads; a page loaded before
-    // lists them anew, since the connection data may have changed since.
-    const bool loaded = m_wizard.hasForm2();
-    Form2& tables = m_wizard.form2();
-    m_wizard.go(tables, *this);
-    if (loaded)
-        tables.ListTables();
 }
 
 void Form1::Check5_Click() {
     setPointer(Pointer::Busy);
-    const bool connected = Db::CanConnect(m_wizard.connectionData());
-    Messages::show(connected ? QStringLiteral("Connection successful.")
-                             : QStringLiteral("Could not connect. Please check with your "
-                                              "administrator."));
+    const std::optional<Db::DatabaseError> failure = Db::ConnectError(m_context.connectionData());
+    if (failure)
+        Messages::show(QStringLiteral("Could not connect. Please check with your administrator."),
+                       QStringLiteral("While connecting to %1.\n%2")
+                           .arg(m_context.connectionData().sid, failure->details()));
+    else
+        Messages::show(QStringLiteral("Connection successful."));
     setPointer(Pointer::Ordinary);
 }
 

@@ -1,8 +1,7 @@
 #pragma once
 
+#include "PageContext.h"
 #include "ui/WizardPage.h"
-
-class Wizard;
 
 class QLabel;
 class QLineEdit;
@@ -16,13 +15,11 @@ public:
     static const QString kSidHelp;
     static const QString kLobNote;
 
-    explicit Form1(Wizard& wizard);
+    explicit Form1(PageContext& context);
 
-    // The start-up sequence: centre, maybe the maker's page, hand pointer,
-    // stored connection data, and the automatic connect.
+    // The load step: centre, maybe the maker's page, hand pointer, and the
+    // stored connection data in the boxes.
     void Form_Load();
-    // Whether the load step's connect went on to the table page.
-    bool autoConnected() const { return m_autoConnected; }
 
     QLabel* Label1;
     QLabel* Label2;
@@ -40,12 +37,11 @@ public:
     PageButton* Check7; // "?"
 
 private:
-    void Check3_Click();
     void Check5_Click();
     void Check6_Click();
     void Check7_Click();
-    QLineEdit* addTextBox(int left, int top, int width, int height, const QString& key);
+    QLineEdit* addTextBox(int left, int top, int width, int height, const QString& key,
+                          const QString& name);
 
-    bool m_autoConnected = false;
-    Wizard& m_wizard;
+    PageContext& m_context;
 };

@@ -1,8 +1,7 @@
 #pragma once
 
+#include "PageContext.h"
 #include "ui/WizardPage.h"
-
-class Wizard;
 
 class QLabel;
 class QListWidget;
@@ -12,13 +11,14 @@ class PageButton;
 class Form2 : public WizardPage {
     Q_OBJECT
 public:
-    explicit Form2(Wizard& wizard);
+    explicit Form2(PageContext& context);
 
-    // Centres the page and lists the tables.
     void Form_Load();
-    // Lists the tables anew from the current connection data; run when the
-    // page loads and each time the connection page moves on to it.
-    void ListTables();
+    // Centres the page and lists the tables anew from the current connection
+    // data; `doing` says when, for the message should that fail.
+    void ListTables(const QString& doing);
+    // The selected table, or the empty text when none is.
+    QString chosenTable() const;
 
     QLabel* Label1;
     QListWidget* List1;
@@ -28,6 +28,5 @@ public:
     PageButton* Check4; // "Finish"
 
 private:
-    void Check3_Click();
-    Wizard& m_wizard;
+    PageContext& m_context;
 };

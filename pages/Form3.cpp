@@ -1,8 +1,5 @@
 #include "Form3.h"
 
-#include "Form2.h"
-#include "Form4.h"
-#include "Wizard.h"
 #include "db/Catalogue.h"
 #include "ui/GridSource.h"
 #include "ui/Lists.h"
@@ -14,17 +11,19 @@
 #include <QListWidget>
 #include <QTableView>
 
-Form3::Form3(Wizard& wizard) : WizardPage(5880, 5100), m_wizard(wizard) {
+Form3::Form3(PageContext& context) : WizardPage(5880, 5100), m_context(context) {
     Label2 = addLabel(QStringLiteral(" Preview:"), 240, 120, 3855, 255);
     DataGrid1 = new QTableView(this);
     DataGrid1->setGeometry(twips(120, 480, 5640, 1360));
     DataGrid1->verticalHeader()->setDefaultSectionSize(pixels(255));
+    DataGrid1->setAccessibleName(QStringLiteral("Preview"));
     m_preview = std::make_unique<Ui::GridSource>(DataGrid1);
     Label2->setBuddy(DataGrid1);
     Label1 = addLabel(QStringLiteral(" Which fields contain duplicate information?"), 240, 2040,
                       4695, 255);
     List1 = new QListWidget(this);
     List1->setGeometry(twips(120, 2400, 2535, 1860));
+    List1->setAccessibleName(QStringLiteral("Available fields"));
     Label1->setBuddy(List1);
     Check5 = addButton(QStringLiteral(">"), 2760, 2400, 375, 400);
     Check6 = addButton(QStringLiteral(">>"), 2760, 2880, 375, 400);
@@ -36,19 +35,17 @@ Form3::Form3(Wizard& wizard) : WizardPage(5880, 5100), m_wizard(wizard) {
     for (QListWidget* list : {List1, List2})
         list->setSelectionMode(QAbstractItemView::SingleSelection);
     addLine(4440);
-    Check1 = addButton(QStringLiteral("Cancel"), 120, 4560, 1335, 400);
-    Check2 = addButton(QStringLiteral("< Back"), 1560, 4560, 1335, 400);
-    Check3 = addButton(QStringLiteral("Next >"), 3000, 4560, 1335, 400);
-    Check10 = addButton(QStringLiteral("Finish"), 4440, 4560, 1320, 400);
+    const ButtonRow row = addButtonRow(4560);
+    Check1 = row.cancel;
+    Check2 = row.back;
+    Check3 = row.next;
+    Check10 = row.finish;
     Check10->setEnabled(false);
     chainTabOrder(
         {Check2, Check1, List1, DataGrid1, List2, Check5, Check6, Check7, Check8, Check3, Check10});
     setHoverRule(Check10, HoverRule::None);
     armHover();
 
-    connect(Check1, &QPushButton::clicked, this, [this] { m_wizard.endProgram(); });
-    connect(Check2, &QPushButton::clicked, this, [this] { m_wizard.go(m_wizard.form2(), *this); });
-    connect(Check3, &QPushButton::clicked, this, [this] { Check3_Click(); });
     connect(Check5, &QPushButton::clicked, this, [this] { moveSelected(List1, List2, true); });
     connect(Check6, &QPushButton::clicked, this, [this] { moveAll(List1, List2); });
     connect(Check7, &QPushButton::clicked, this, [this] { moveSelected(List2, List1, true); });
@@ -57,6 +54,8 @@ Form3::Form3(Wizard& wizard) : WizardPage(5880, 5100), m_wizard(wizard) {
             [this] { moveSelected(List1, List2, false); });
     connect(List2, &QListWidget::itemDoubleClicked, this,
             [this] { moveSelected(List2, List1, false); });
+    setEnterAction(List1, [this] { moveSelected(List1, List2, false); });
+    setEnterAction(List2, [this] { moveSelected(List2, List1, false); });
 }
 
 Form3::~Form3() = default;
@@ -65,12 +64,17 @@ void Form3::Form_Load() {
     loadCommon(QStringLiteral("Varnolt"));
 }
 
+void Form3::showEvent(QShowEvent* event) {
+    WizardPage::showEvent(event);
+    List1->setFocus();
+}
+
 void Form3::PrepareFieldPage(const QString& table) {
-    auto session = std::make_shared<Db::Session>(m_wizard.connectionData());
+    auto session = std::make_shared<Db::Session>(m_context.connectionData());
     session->open();
     List1->clear();
     m_preview->unbind();
-    const QStringList columns = Db::ColumnList(*session, table, m_wizard.keepGoing());
+    const QStringList columns = Db::ColumnList(*session, table, m_context.keepGoing());
     m_preview->bind(std::move(session), table, columns);
     List1->addItems(columns);
     Ui::RemoveItemsListedIn(List1, List2);
@@ -100,6 +104,10 @@ void Form3::moveSelected(QListWidget* from, QListWidget* to, bool complain) {
     }
     to->addItem(from->item(row)->text());
     Ui::RemoveListItem(from, row);
+    // The next move needs no mouse: the item below, or the new last one, is
+    // selected in its place.
+    if (from->count() > 0)
+        from->setCurrentRow(std::min(row, from->count() - 1));
     refreshButtons();
 }
 
@@ -110,10 +118,9 @@ void Form3::moveAll(QListWidget* from, QListWidget* to) {
     refreshButtons();
 }
 
-void Form3::Check3_Click() {
+QStringList Form3::chosenFields() const {
     QStringList chosen;
     for (int row = 0; row < List2->count(); ++row)
         chosen << List2->item(row)->text();
-    m_wizard.selectedFields = chosen;
-    m_wizard.go(m_wizard.form4(), *this);
+    return chosen;
 }

@@ -1,8 +1,7 @@
 #pragma once
 
+#include "PageContext.h"
 #include "ui/WizardPage.h"
-
-class Wizard;
 
 #include <memory>
 
@@ -20,7 +19,7 @@ class GridSource;
 class Form3 : public WizardPage {
     Q_OBJECT
 public:
-    explicit Form3(Wizard& wizard);
+    explicit Form3(PageContext& context);
     ~Form3() override;
 
     void Form_Load();
@@ -28,6 +27,8 @@ public:
     // and the list of available columns, less the columns already chosen.
     // Shows no page. Throws DatabaseError.
     void PrepareFieldPage(const QString& table);
+    // The chosen columns, in the chosen list's order.
+    QStringList chosenFields() const;
 
     QLabel* Label1;
     QLabel* Label2;
@@ -43,16 +44,20 @@ public:
     PageButton* Check8;  // "<<"
     PageButton* Check10; // "Finish"
 
+protected:
+    // Keys start where the choosing is done: in the list of columns.
+    void showEvent(QShowEvent* event) override;
+
 private:
     // ">" and ">>" while columns are available, "<", "<<" and "Next >" while
     // columns are chosen.
     void refreshButtons();
-    // Moves the selected item of `from` to the end of `to`; with no selection
-    // it says so when `complain`, and changes nothing.
+    // Moves the selected item of `from` to the end of `to`, the item that
+    // takes its place in `from` selected; with no selection it says so when
+    // `complain`, and changes nothing.
     void moveSelected(QListWidget* from, QListWidget* to, bool complain);
     void moveAll(QListWidget* from, QListWidget* to);
-    void Check3_Click();
 
     std::unique_ptr<Ui::GridSource> m_preview;
-    Wizard& m_wizard;
+    PageContext& m_context;
 };

@@ -1,7 +1,5 @@
 #include "Form4.h"
 
-#include "Form3.h"
-#include "Wizard.h"
 #include "engine/DuplicateRemoval.h"
 #include "ui/GridSource.h"
 #include "ui/Messages.h"
@@ -18,7 +16,7 @@ namespace {
 const QString kExit = QStringLiteral("Exit");
 } // namespace
 
-Form4::Form4(Wizard& wizard) : WizardPage(5880, 4350), m_wizard(wizard) {
+Form4::Form4(PageContext& context) : WizardPage(5880, 4350), m_context(context) {
     Label1 = addLabel(QStringLiteral(" You are about to create a new table with duplicates records "
                                      "(rows) removed except for the first. Please choose a name "
                                      "for this table:"),
@@ -26,11 +24,14 @@ Form4::Form4(Wizard& wizard) : WizardPage(5880, 4350), m_wizard(wizard) {
     Text1 = new QLineEdit(this);
     Text1->setGeometry(twips(120, 960, 5640, 330));
     Label1->setBuddy(Text1);
+    Text1->setAccessibleName(QStringLiteral("New table name"));
+    Text1->setAccessibleDescription(Label1->text().trimmed());
     addLine(1560);
-    Check1 = addButton(QStringLiteral("Cancel"), 120, 1680, 1335, 400);
-    Check2 = addButton(QStringLiteral("< Back"), 1560, 1680, 1335, 400);
-    Check3 = addButton(QStringLiteral("Next >"), 3000, 1680, 1335, 400);
-    Check4 = addButton(QStringLiteral("Finish"), 4440, 1680, 1320, 400);
+    const ButtonRow row = addButtonRow(1680);
+    Check1 = row.cancel;
+    Check2 = row.back;
+    Check3 = row.next;
+    Check4 = row.finish;
     Check3->setEnabled(false);
     DataGrid1 = new QTableView(this);
     DataGrid1->setGeometry(twips(120, 2160, 5640, 2055));
@@ -44,8 +45,6 @@ Form4::Form4(Wizard& wizard) : WizardPage(5880, 4350), m_wizard(wizard) {
     setHoverRule(DataGrid1, HoverRule::None);
     armHover();
 
-    connect(Check1, &QPushButton::clicked, this, [this] { m_wizard.endProgram(); });
-    connect(Check2, &QPushButton::clicked, this, [this] { Check2_Click(); });
     connect(Check4, &QPushButton::clicked, this, [this] { Check4_Click(); });
 }
 
@@ -53,25 +52,24 @@ Form4::~Form4() = default;
 
 void Form4::Form_Load() {
     loadCommon(QStringLiteral("Varnolt"));
-    Text1->setText(ProposedName(m_wizard.selectedTable));
+    Text1->setText(ProposedName(m_context.selectedTable));
 }
 
-void Form4::Check2_Click() {
-    runAction([this] {
-        m_wizard.form3().PrepareFieldPage(m_wizard.selectedTable);
-        m_wizard.go(m_wizard.form3(), *this);
-    });
+void Form4::showEvent(QShowEvent* event) {
+    WizardPage::showEvent(event);
+    Text1->setFocus();
+    Text1->selectAll();
 }
 
 void Form4::Check4_Click() {
     if (Check4->text() == kExit) {
-        m_wizard.endProgram();
+        emit closed();
         return;
     }
-    const RunInputs inputs{m_wizard.connectionData(), m_wizard.selectedTable,
-                           m_wizard.selectedFields, Text1->text()};
+    const RunInputs inputs{m_context.connectionData(), m_context.selectedTable,
+                           m_context.selectedFields, Text1->text()};
     setRunning(true);
-    const KeepGoing keepGoing = m_wizard.keepGoing();
+    const KeepGoing keepGoing = m_context.keepGoing();
     RunCallbacks callbacks{[this, keepGoing](const Progress& progress) {
                                m_progress->tell(PhaseText(progress.phase), progress.done,
                                                 progress.total);
@@ -97,11 +95,13 @@ void Form4::setRunning(bool running) {
 
 void Form4::finishRun(const RunInputs& inputs, const RunResult& result) {
     if (result.status == RunResult::Status::Done) {
-        runAction([&] {
-            auto session = std::make_shared<Db::Session>(inputs.connection);
-            session->open();
-            m_result->bind(std::move(session), inputs.newTable);
-        });
+        runAction(
+            [&] {
+                auto session = std::make_shared<Db::Session>(inputs.connection);
+                session->open();
+                m_result->bind(std::move(session), inputs.newTable);
+            },
+            QStringLiteral("showing the new table %1").arg(inputs.newTable));
         Check4->setText(kExit);
         Check4->setAccessibleName(kExit);
         if (isMinimized())
@@ -110,7 +110,7 @@ void Form4::finishRun(const RunInputs& inputs, const RunResult& result) {
     setRunning(false);
     // A program that is ending says nothing more, unless the run left a table
     // behind that the user must know of.
-    if (m_wizard.isEnding() && !result.leftBehind)
+    if (m_context.isEnding() && !result.leftBehind)
         return;
     if (result.status == RunResult::Status::Done)
         Messages::show(QStringLiteral("Done.\n\n") +

@@ -1,8 +1,7 @@
 #pragma once
 
+#include "PageContext.h"
 #include "ui/WizardPage.h"
-
-class Wizard;
 
 #include <memory>
 
@@ -22,7 +21,7 @@ class RunProgress;
 class Form4 : public WizardPage {
     Q_OBJECT
 public:
-    explicit Form4(Wizard& wizard);
+    explicit Form4(PageContext& context);
     ~Form4() override;
 
     // Proposes the new name (ProposedName).
@@ -37,8 +36,12 @@ public:
     PageButton* Check3; // "Next >"
     PageButton* Check4; // "Finish", after a run "Exit"
 
+protected:
+    // The proposed name is selected whenever the page appears, so typing
+    // replaces it.
+    void showEvent(QShowEvent* event) override;
+
 private:
-    void Check2_Click();
     void Check4_Click();
     void setRunning(bool running);
     void finishRun(const RunInputs& inputs, const RunResult& result);
@@ -46,5 +49,5 @@ private:
     std::unique_ptr<Ui::GridSource> m_result;
     Ui::RunProgress* m_progress;
     bool m_running = false;
-    Wizard& m_wizard;
+    PageContext& m_context;
 };

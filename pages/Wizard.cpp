@@ -4,6 +4,9 @@
 #include "Form2.h"
 #include "Form3.h"
 #include "Form4.h"
+#include "db/Catalogue.h"
+#include "ui/Messages.h"
+#include "ui/Windows.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>
@@ -14,7 +17,10 @@ Wizard::~Wizard() = default;
 
 void Wizard::start() {
     Form1& connection = form1();
-    if (!connection.autoConnected())
+    if (Db::CanConnect(connectionData()))
+        enterTables(connection, QStringLiteral("connecting to the stored connection %1 at start-up")
+                                    .arg(connectionData().sid));
+    else
         connection.show();
 }
 
@@ -30,16 +36,74 @@ template <typename Form> Form& loadOnce(std::unique_ptr<Form>& slot, Wizard& wiz
 } // namespace
 
 Form1& Wizard::form1() {
-    return loadOnce(m_form1, *this);
+    if (!m_form1)
+        wire(loadOnce(m_form1, *this));
+    return *m_form1;
 }
 Form2& Wizard::form2() {
-    return loadOnce(m_form2, *this);
+    if (!m_form2)
+        wire(loadOnce(m_form2, *this));
+    return *m_form2;
 }
 Form3& Wizard::form3() {
-    return loadOnce(m_form3, *this);
+    if (!m_form3)
+        wire(loadOnce(m_form3, *this));
+    return *m_form3;
 }
 Form4& Wizard::form4() {
-    return loadOnce(m_form4, *this);
+    if (!m_form4)
+        wire(loadOnce(m_form4, *this));
+    return *m_form4;
+}
+
+void Wizard::wire(Form1& page) {
+    connect(&page, &WizardPage::nextRequested, this, [this, &page] {
+        if (Db::CanConnect(connectionData()))
+            enterTables(page, QStringLiteral("listing the tables of %1").arg(connectionData().sid));
+    });
+}
+
+void Wizard::wire(Form2& page) {
+    connect(&page, &WizardPage::backRequested, this, [this, &page] { go(form1(), page); });
+    connect(&page, &WizardPage::nextRequested, this, [this, &page] {
+        const QString table = page.chosenTable();
+        if (table.isEmpty())
+            Messages::show(QStringLiteral("Please select a table"));
+        else
+            enterFields(page, table);
+    });
+}
+
+void Wizard::wire(Form3& page) {
+    connect(&page, &WizardPage::backRequested, this, [this, &page] {
+        Ui::CenterForm(&form2());
+        go(form2(), page);
+    });
+    connect(&page, &WizardPage::nextRequested, this, [this, &page] {
+        selectedFields = page.chosenFields();
+        go(form4(), page);
+    });
+}
+
+void Wizard::wire(Form4& page) {
+    connect(&page, &WizardPage::backRequested, this,
+            [this, &page] { enterFields(page, selectedTable); });
+}
+
+void Wizard::enterTables(WizardPage& from, const QString& doing) {
+    Form2& tables = form2();
+    go(tables, from);
+    tables.ListTables(doing);
+}
+
+void Wizard::enterFields(WizardPage& from, const QString& table) {
+    from.runBusy(
+        [&] {
+            form3().PrepareFieldPage(table);
+            selectedTable = table;
+            go(form3(), from);
+        },
+        QStringLiteral("reading the columns and the first rows of %1").arg(table));
 }
 
 Db::ConnectionData Wizard::connectionData() {

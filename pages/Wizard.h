@@ -1,13 +1,8 @@
 #pragma once
 
-#include "MakerPage.h"
-#include "core/SettingsStore.h"
-#include "core/Stop.h"
-#include "db/ConnectionData.h"
+#include "PageContext.h"
 
 #include <QObject>
-#include <QStringList>
-#include <functional>
 #include <memory>
 
 class Form1;
@@ -15,17 +10,21 @@ class Form2;
 class Form3;
 class Form4;
 class QWidget;
+class WizardPage;
 
-// The four page windows of one run of the program and what they share. Each
-// page is made the first time it is used and afterwards only shown and hidden.
-class Wizard : public QObject {
+// The four page windows of one run of the program, what they share, and the
+// page flow between them: which page "Next >" and "< Back" lead to and the
+// step each page runs when it is entered. Each page is made the first time
+// it is used and afterwards only shown and hidden; the pages know nothing of
+// each other.
+class Wizard : public QObject, public PageContext {
     Q_OBJECT
 public:
     explicit Wizard(StartupServices services);
     ~Wizard() override;
 
-    // Loads the connection page, whose load step connects with the stored data
-    // and goes on to the table page when it can.
+    // Loads the connection page and connects with the stored data, going on
+    // to the table page when it can.
     void start();
 
     Form1& form1();
@@ -34,29 +33,30 @@ public:
     Form4& form4();
     bool hasForm2() const { return m_form2 != nullptr; }
 
-    const StartupServices& services() const { return m_services; }
-    SettingsStore& settings() { return m_settings; }
-    // The connection page's boxes as they are at this moment.
-    Db::ConnectionData connectionData();
-
-    // The source table chosen on the table page, exactly as listed.
-    QString selectedTable;
-    // The chosen columns in the chosen list's order; a list rather than the
-    // names joined by ", ", since a name may itself hold ", ".
-    QStringList selectedFields;
+    Db::ConnectionData connectionData() override;
+    KeepGoing keepGoing() override;
+    bool isEnding() const override { return m_ending; }
+    SettingsStore& settings() override { return m_settings; }
+    const StartupServices& services() const override { return m_services; }
 
     // Shows `next`, then hides `current`.
     void go(QWidget& next, QWidget& current);
-    // What long work asks now and then: lets the window repaint and take
-    // clicks, and says stop once the program is ending.
-    KeepGoing keepGoing();
     void endProgram();
-    bool isEnding() const { return m_ending; }
 
 signals:
     void ended();
 
 private:
+    // Each page's place in the flow, wired when the page is first made.
+    void wire(Form1& page);
+    void wire(Form2& page);
+    void wire(Form3& page);
+    void wire(Form4& page);
+    // The table page, its tables listed anew, in place of `from`.
+    void enterTables(WizardPage& from, const QString& doing);
+    // The field page for the chosen table, in place of `from`.
+    void enterFields(WizardPage& from, const QString& table);
+
     StartupServices m_services;
     SettingsStore m_settings;
     bool m_ending = false;

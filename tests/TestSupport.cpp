@@ -18,17 +18,23 @@
 #include <QSqlRecord>
 
 MessageLog::MessageLog() {
-    Messages::setHandlers([this](const QString& text) { shown << text; },
-                          [this](const QString& text) {
-                              asked << text;
-                              return answers.isEmpty() ? false : answers.takeFirst();
-                          });
+    Messages::setHandlers(
+        [this](const QString& text, const QString& why) {
+            shown << text;
+            details << why;
+        },
+        [this](const QString& text) {
+            asked << text;
+            return answers.isEmpty() ? false : answers.takeFirst();
+        });
 }
 
 // A message box would wait forever for a click in a headless test.
 MessageLog::~MessageLog() {
     Messages::setHandlers(
-        [](const QString& text) { qWarning("message nobody expected: %s", qPrintable(text)); },
+        [](const QString& text, const QString&) {
+            qWarning("message nobody expected: %s", qPrintable(text));
+        },
         [](const QString& text) {
             qWarning("question nobody expected: %s", qPrintable(text));
             return false;

@@ -15,6 +15,7 @@ public:
     ~MessageLog();
 
     QStringList shown;
+    QStringList details; // of each message shown, empty where it has none
     QStringList asked;
     QList<bool> answers; // taken from the front; No when empty
 };

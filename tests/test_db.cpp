@@ -20,7 +20,9 @@ private slots:
 
     void canConnectReleasesWhatItOpens();
     void sqliteIsToldByItsHeader();
+    void sidNamesAFileOnlyWhenItReadsAsAPath_data();
     void sidNamesAFileOnlyWhenItReadsAsAPath();
+    void aFilePathTravelsAsAValue();
     void errorsCarryTheNativeCodeAndText();
     void catalogueListsNamesAsStored();
     void sqliteComparesNamesLikeSqlite();
@@ -50,16 +52,44 @@ void DbTest::sqliteIsToldByItsHeader() {
     QVERIFY_THROWS_EXCEPTION(DatabaseError, gone.open());
 }
 
-void DbTest::sidNamesAFileOnlyWhenItReadsAsAPath() {
-    QCOMPARE(DatabaseFile(QStringLiteral("/data/orders.sqlite")),
-             QStringLiteral("/data/orders.sqlite"));
-    QCOMPARE(DatabaseFile(QStringLiteral("./orders.sqlite")), QStringLiteral("./orders.sqlite"));
-    QCOMPARE(DatabaseFile(QStringLiteral("~/orders.sqlite")),
-             QDir::homePath() + QStringLiteral("/orders.sqlite"));
-    for (const char* name : {"HR.DB", "KTNA", "orders.sqlite", "//dbhost:1521/ORCLPDB1",
-                             "dbhost:1521/ORCLPDB1", "(DESCRIPTION=(ADDRESS=(HOST=h)))"})
-        QVERIFY2(DatabaseFile(QString::fromUtf8(name)).isEmpty(), name);
+void DbTest::sidNamesAFileOnlyWhenItReadsAsAPath_data() {
+    QTest::addColumn<QString>("sid");
+    QTest::addColumn<QString>("file");
+    const QString home = QDir::homePath();
+    QTest::newRow("absolute path") << "/data/orders.sqlite"
+                                   << "/data/orders.sqlite";
+    QTest::newRow("relative path") << "./orders.sqlite"
+                                   << "./orders.sqlite";
+    QTest::newRow("parent folder") << "../db/orders.sqlite"
+                                   << "../db/orders.sqlite";
+    QTest::newRow("home folder") << "~/orders.sqlite" << home + "/orders.sqlite";
+    QTest::newRow("a bare name") << "orders.sqlite"
+                                 << "";
+    QTest::newRow("alias") << "KTNA"
+                           << "";
+    QTest::newRow("alias with a dot") << "HR.DB"
+                                      << "";
+    QTest::newRow("EZConnect") << "dbhost/XEPDB1"
+                               << "";
+    QTest::newRow("EZConnect with port") << "dbhost:1521/ORCLPDB1"
+                                         << "";
+    QTest::newRow("EZConnect with //") << "//dbhost:1521/ORCLPDB1"
+                                       << "";
+    QTest::newRow("EZConnect, // without port") << "//dbhost/XEPDB1"
+                                                << "";
+    QTest::newRow("descriptor") << "(DESCRIPTION=(ADDRESS=(HOST=h)))"
+                                << "";
+    QTest::newRow("another user's home") << "~scott/orders.sqlite"
+                                         << "";
+}
 
+void DbTest::sidNamesAFileOnlyWhenItReadsAsAPath() {
+    QFETCH(QString, sid);
+    QFETCH(QString, file);
+    QCOMPARE(DatabaseFile(sid), file);
+}
+
+void DbTest::aFilePathTravelsAsAValue() {
     // The path travels as a value: words of a connection string in it are
     // part of the file's name.
     TempDatabase db;

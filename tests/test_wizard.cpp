@@ -16,6 +16,7 @@
 #include "ui/PageButton.h"
 #include "ui/Windows.h"
 
+#include <QAccessible>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
@@ -56,6 +57,12 @@ void hover(QWidget* widget, QPoint at = {}) {
 }
 
 // A wizard on the target page of a run over `table`, `columns` chosen.
+// A key pressed where the focus is, as a user presses it.
+void press(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    widget->setFocus();
+    QTest::keyClick(widget, key, modifiers);
+}
+
 struct OnTargetPage : WizardDriver {
     OnTargetPage(const TempDatabase& db, const QString& table, const QStringList& columns)
         : WizardDriver(db) {
@@ -83,6 +90,9 @@ private slots:
     void duringARunOnlyCancelActsAndGridsHoldNothingOpen();
     void everyPageLaysOutItsControlsInside();
     void pointerFollowsTheHoverRulesAndBusyWins();
+    void aWholeRunByKeyboard();
+    void gridsTellNullFromEmptyAndShowBlanks();
+    void aStartUpErrorSaysWhatItWasDoing();
 };
 
 void WizardTest::messageBoxesSayNoUnlessYesIsChosen() {
@@ -163,6 +173,10 @@ void WizardTest::connectionPageButtons() {
     QCOMPARE(messages.shown, (QStringList{"Could not connect. Please check with your "
                                           "administrator.",
                                           "Connection successful."}));
+    // The details say why, in the words of whoever refused.
+    QVERIFY2(messages.details.first().contains("While connecting to /no/such/file.sqlite") &&
+                 messages.details.first().contains("does not exist or is no SQLite database"),
+             qPrintable(messages.details.first()));
     page.Check6->click(); // Help: what a SID is, then the note on large objects
     page.Check7->click(); // "?": what a SID is
     QCOMPARE(messages.shown.size(), 5);
@@ -229,7 +243,7 @@ void WizardTest::fieldPageMovesColumnsBetweenItsLists() {
     emit page.List1->itemDoubleClicked(page.List1->currentItem());
     QCOMPARE(itemsOf(page.List2), (QStringList{"C", "A", "B"}));
     QCOMPARE(itemsOf(page.List1), QStringList{"lower case"});
-    QCOMPARE(Ui::SelectedRow(page.List1), -1);
+    QCOMPARE(Ui::SelectedRow(page.List1), 0);
     QCOMPARE(buttons(), (QList<bool>{true, true, true, true, true}));
     page.Check8->click(); // "<<"
     QCOMPARE(itemsOf(page.List1), (QStringList{"lower case", "C", "A", "B"}));
@@ -360,15 +374,17 @@ void WizardTest::duringARunOnlyCancelActsAndGridsHoldNothingOpen() {
         page.Check4->click();
         page.Check2->click();
         QTest::keyClicks(page.Text1, QStringLiteral("OTHER"));
+        // The phase is read out as the words it shows.
         for (const QLabel* label : page.findChildren<QLabel*>()) {
-            if (label->accessibleName() == QStringLiteral("Run phase") && label->isVisible())
+            if (label->isVisible() && label->accessibleName() == label->text() &&
+                label->text().contains(QStringLiteral("the")))
                 phases << label->text();
         }
     });
     poke.start(0);
     page.Check4->click();
     poke.stop();
-    QVERIFY(pokes > 0 && !phases.isEmpty());
+    QVERIFY(pokes > 0 && phases.contains(PhaseText(Phase::Writing)));
     QCOMPARE(messages.shown.size(), 1);
     QVERIFY(page.isVisible() && !run.wizard.form3().isVisible());
     // The grid shows the table the run made, under the name it took.
@@ -430,8 +446,18 @@ void WizardTest::everyPageLaysOutItsControlsInside() {
                 visited << next;
         }
         QCOMPARE(visited.size(), focusable.size());
-        for (const PageButton* button : page->findChildren<PageButton*>())
-            QCOMPARE(button->accessibleName(), button->text());
+        // A screen reader names every control by what it is or does, in a
+        // few words; a long prompt goes into the description.
+        for (QWidget* control : controls) {
+            if (!(control->focusPolicy() & Qt::TabFocus))
+                continue;
+            QAccessibleInterface* seen = QAccessible::queryAccessibleInterface(control);
+            const QString name = seen->text(QAccessible::Name);
+            QVERIFY2(!name.isEmpty() && name.size() <= 40 && name != QStringLiteral("?"),
+                     qPrintable(QStringLiteral("%1 on %2 is named '%3'")
+                                    .arg(control->metaObject()->className(),
+                                         page->metaObject()->className(), name)));
+        }
     }
 }
 
@@ -459,6 +485,117 @@ void WizardTest::pointerFollowsTheHoverRulesAndBusyWins() {
     }
     f.setPointer(WizardPage::Pointer::Ordinary);
     QCOMPARE(f.Text1->cursor().shape(), Qt::IBeamCursor);
+}
+
+// Every step of a run by keys alone, page by page, as a user who never
+// touches the mouse makes it.
+void WizardTest::aWholeRunByKeyboard() {
+    TempDatabase db;
+    MakeVisitors(db);
+    db.exec(QStringLiteral("CREATE TABLE LATER(X)"));
+    MessageLog messages;
+    WizardDriver run(db);
+    Wizard& wizard = run.wizard;
+    const auto centred = [](const QWidget& page) {
+        const QPointF centre =
+            Ui::CenteredPosition(QSizeF(page.frameGeometry().size()),
+                                 QRectF(QGuiApplication::primaryScreen()->geometry()));
+        return qAbs(page.x() - centre.x()) <= 1 && qAbs(page.y() - centre.y()) <= 1;
+    };
+
+    // Connection page: Enter in a box goes on.
+    press(wizard.form1().Text1, Qt::Key_Return);
+    Form2& tables = wizard.form2();
+    QVERIFY(tables.isVisible() && !wizard.form1().isVisible());
+
+    // Table page: Enter on a focused button presses it; back on the
+    // connection page Enter goes on again, to a page centred anew.
+    tables.move(0, 0);
+    press(tables.Check2, Qt::Key_Return);
+    QVERIFY(wizard.form1().isVisible() && !tables.isVisible());
+    press(wizard.form1().Text3, Qt::Key_Enter, Qt::KeypadModifier);
+    QVERIFY(tables.isVisible() && centred(tables));
+    press(tables.List1, Qt::Key_Return);
+    Form3& fields = wizard.form3();
+    QVERIFY(fields.isVisible() && wizard.selectedTable == QStringLiteral("VISITORS"));
+
+    // Field page: Enter moves the selected column and the list keeps a
+    // selection for the next; Tab and Shift+Tab leave the grid.
+    press(fields.List1, Qt::Key_Down);
+    press(fields.List1, Qt::Key_Return);
+    press(fields.List1, Qt::Key_Return);
+    QCOMPARE(itemsOf(fields.List2), (QStringList{"NAME", "CITY"}));
+    QCOMPARE(Ui::SelectedRow(fields.List1), 0);
+    press(fields.List2, Qt::Key_Home);
+    press(fields.List2, Qt::Key_Return);
+    press(fields.List1, Qt::Key_Home);
+    press(fields.List1, Qt::Key_Return);
+    QCOMPARE(itemsOf(fields.List2), (QStringList{"CITY", "ID"}));
+    QCOMPARE(Ui::SelectedRow(fields.List2), 0);
+    press(fields.List2, Qt::Key_Return);
+    press(fields.List1, Qt::Key_Up);
+    press(fields.List1, Qt::Key_Return);
+    QCOMPARE(itemsOf(fields.List2), (QStringList{"ID", "NAME"}));
+    QVERIFY(fields.isVisible());
+    for (const auto key : {Qt::Key_Tab, Qt::Key_Backtab}) {
+        fields.DataGrid1->setFocus();
+        press(fields.DataGrid1, key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+        QVERIFY(fields.focusWidget() != fields.DataGrid1);
+    }
+    press(fields.List2, Qt::Key_Return); // ID back
+    press(fields.DataGrid1, Qt::Key_Return);
+    Form4& target = wizard.form4();
+    QVERIFY(target.isVisible() && wizard.selectedFields == QStringList{"NAME"});
+
+    // Target page: what is typed replaces the proposed name, Enter runs,
+    // Escape then ends the program.
+    QTest::keyClicks(target.focusWidget(), QStringLiteral("V_KBD"));
+    QCOMPARE(target.Text1->text(), QStringLiteral("V_KBD"));
+    press(target.Text1, Qt::Key_Return);
+    QVERIFY2(messages.shown.value(0).startsWith(QStringLiteral("Done.")),
+             qPrintable(messages.shown.join('|')));
+    QCOMPARE(db.column(QStringLiteral("SELECT ID FROM V_KBD ORDER BY rowid")),
+             (QStringList{"1", "2", "5"}));
+    QSignalSpy ended(&wizard, &Wizard::ended);
+    press(target.Text1, Qt::Key_Escape);
+    QCOMPARE(ended.count(), 1);
+}
+
+void WizardTest::gridsTellNullFromEmptyAndShowBlanks() {
+    TempDatabase db;
+    db.exec(QStringLiteral("CREATE TABLE T(A, B); INSERT INTO T VALUES (NULL, ''),"
+                           "('Oslo ', ' Oslo'), ('Oslo', 'NULL')"));
+    OnTargetPage run(db, QStringLiteral("T"), {"A"});
+    const QAbstractItemModel* grid = run.wizard.form3().DataGrid1->model();
+    QStringList shown, spoken;
+    for (int row = 0; row < 3; ++row) {
+        for (int column = 0; column < 2; ++column) {
+            const QModelIndex cell = grid->index(row, column);
+            shown << cell.data().toString() +
+                         (cell.data(Qt::ForegroundRole).isValid() ? "/grey" : "");
+            spoken << grid->index(row, column).data(Qt::AccessibleTextRole).toString();
+        }
+    }
+    // Every value reads differently from every other, on the screen and aloud.
+    QCOMPARE(QSet<QString>(shown.begin(), shown.end()).size(), 6);
+    QCOMPARE(QSet<QString>(spoken.begin(), spoken.end()).size(), 6);
+}
+
+void WizardTest::aStartUpErrorSaysWhatItWasDoing() {
+    TempDatabase db;
+    MakeVisitors(db);
+    SettingsStore().write(SettingsStore::kSid, db.path());
+    MessageLog messages;
+    // Another program holds the file locked while the tables are listed.
+    Db::FaultInjection::failAt(Db::FaultInjection::Point::Statement, 1, QStringLiteral("5"),
+                               QStringLiteral("database is locked"));
+    WizardDriver run;
+    Db::FaultInjection::clear();
+    QCOMPARE(messages.shown, QStringList{"Error 5: database is locked"});
+    QVERIFY2(messages.details.first().contains(
+                 QStringLiteral("While connecting to the stored connection %1 at start-up")
+                     .arg(db.path())),
+             qPrintable(messages.details.first()));
 }
 
 VARNOLT_TEST_MAIN(WizardTest)

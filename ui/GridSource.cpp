@@ -10,6 +10,8 @@ namespace Ui {
 
 GridSource::GridSource(QTableView* view) : m_view(view) {
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab moves on to the next control, as it does everywhere else on a page.
+    view->setTabKeyNavigation(false);
 }
 
 GridSource::~GridSource() {

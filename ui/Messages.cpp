@@ -13,8 +13,9 @@ void plainButtons(QMessageBox& box) {
         button->setIcon(QIcon());
 }
 
-void showBox(const QString& text) {
+void showBox(const QString& text, const QString& details) {
     QMessageBox box(QMessageBox::NoIcon, kTitle, text, QMessageBox::Ok);
+    box.setDetailedText(details);
     plainButtons(box);
     box.exec();
 }
@@ -39,8 +40,8 @@ Messages::AskFn& askHandler() {
 
 } // namespace
 
-void Messages::show(const QString& text) {
-    showHandler()(text);
+void Messages::show(const QString& text, const QString& details) {
+    showHandler()(text, details);
 }
 
 bool Messages::ask(const QString& text) {

@@ -8,11 +8,12 @@
 // answer the questions.
 class Messages {
 public:
-    using ShowFn = std::function<void(const QString&)>;
+    using ShowFn = std::function<void(const QString& text, const QString& details)>;
     using AskFn = std::function<bool(const QString&)>;
 
-    // An OK-only message; returns once the user has closed it.
-    static void show(const QString& text);
+    // An OK-only message; returns once the user has closed it. `details`,
+    // when given, says why, behind the box's "Show Details..." button.
+    static void show(const QString& text, const QString& details = {});
     // A Yes/No question, No by default; true for Yes.
     static bool ask(const QString& text);
 

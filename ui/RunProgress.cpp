@@ -23,7 +23,7 @@ RunProgress::RunProgress(QWidget* parent)
     layout->addWidget(m_rows);
     layout->addStretch();
     m_bar->setTextVisible(false);
-    m_phase->setAccessibleName(QStringLiteral("Run phase"));
+
     m_bar->setAccessibleName(QStringLiteral("Run progress"));
 }
 
@@ -34,6 +34,7 @@ void RunProgress::tell(const QString& phase, qint64 done, qint64 total) {
     m_shownPhase = phase;
     m_sinceShown.start();
     m_phase->setText(phase);
+    m_phase->setAccessibleName(phase);
     const QLocale locale;
     if (total > 0) {
         m_bar->setRange(0, kBarSteps);

@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
@@ -116,21 +117,23 @@ void WizardPage::loadCommon(const QString& caption) {
     setWindowTitle(caption);
 }
 
-void WizardPage::runAction(const std::function<void()>& action) {
+void WizardPage::runAction(const std::function<void()>& action, const QString& doing) {
     try {
         action();
     } catch (const Db::DatabaseError& error) {
         setPointer(Pointer::Ordinary);
         setEnabled(true);
-        Messages::show(error.message());
+        Messages::show(error.message(),
+                       (doing.isEmpty() ? QString() : QStringLiteral("While %1.\n").arg(doing)) +
+                           error.details());
     } catch (const Stopped&) {
     }
 }
 
-void WizardPage::runBusy(const std::function<void()>& action) {
+void WizardPage::runBusy(const std::function<void()>& action, const QString& doing) {
     setPointer(Pointer::Busy);
     setEnabled(false);
-    runAction(action);
+    runAction(action, doing);
     setEnabled(true);
     setPointer(Pointer::Ordinary);
 }
@@ -148,6 +151,42 @@ PageButton* WizardPage::addButton(const QString& caption, int left, int top, int
     auto* button = new PageButton(caption, this, caption == QStringLiteral("?") ? 9 : 11.25);
     button->setGeometry(twips(left, top, width, height));
     return button;
+}
+
+WizardPage::ButtonRow WizardPage::addButtonRow(int top, int finishLeft, int finishWidth) {
+    m_row = {addButton(QStringLiteral("Cancel"), 120, top, 1335, 400),
+             addButton(QStringLiteral("< Back"), 1560, top, 1335, 400),
+             addButton(QStringLiteral("Next >"), 3000, top, 1335, 400),
+             addButton(QStringLiteral("Finish"), finishLeft, top, finishWidth, 400)};
+    connect(m_row.cancel, &QPushButton::clicked, this, &WizardPage::closed);
+    connect(m_row.back, &QPushButton::clicked, this, &WizardPage::backRequested);
+    connect(m_row.next, &QPushButton::clicked, this, &WizardPage::nextRequested);
+    return m_row;
+}
+
+void WizardPage::setEnterAction(QWidget* control, std::function<void()> action) {
+    m_enterActions.insert(control, std::move(action));
+}
+
+void WizardPage::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (event->modifiers() & ~Qt::KeypadModifier || !m_row.cancel ||
+        (!enter && event->key() != Qt::Key_Escape)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    QWidget* focused = focusWidget();
+    QPushButton* press = m_row.cancel;
+    if (enter) {
+        if (const auto action = m_enterActions.find(focused); action != m_enterActions.end()) {
+            action.value()();
+            return;
+        }
+        auto* button = qobject_cast<QPushButton*>(focused);
+        press = button ? button : m_row.next->isEnabled() ? m_row.next : m_row.finish;
+    }
+    if (press->isEnabled() && press->isVisible())
+        press->click();
 }
 
 QFrame* WizardPage::addLine(int top) {

@@ -10,8 +10,9 @@ class QLabel;
 class PageButton;
 
 // What all four wizard pages share: a fixed size given in twips, white
-// background, bold Arial, one pointer setting for the whole page, and a signal
-// when the user closes the window.
+// background, bold Arial, one pointer setting for the whole page, the row of
+// "Cancel", "< Back", "Next >" and "Finish" with the keys every wizard has,
+// and signals for what the user asks of the page flow.
 class WizardPage : public QWidget {
     Q_OBJECT
 public:
@@ -24,22 +25,39 @@ public:
     Pointer pointer() const { return m_pointer; }
     void setPointer(Pointer pointer);
 
+    // Runs a page action: a database failure becomes a message with the
+    // error's number and text, its details saying who said so and what the
+    // page was `doing`; an action that was stopped ends quietly.
+    void runAction(const std::function<void()>& action, const QString& doing = {});
+    // The hourglass and no input while `action` runs.
+    void runBusy(const std::function<void()>& action, const QString& doing = {});
+
     // Pixels for a length in twips at the screen's logical resolution.
     int pixels(int twips) const;
     QRect twips(int left, int top, int width, int height) const;
 
 signals:
-    // The user closed the window.
+    // The user closed the window, or pressed "Cancel".
     void closed();
+    // The user pressed "< Back" or "Next >".
+    void backRequested();
+    void nextRequested();
 
 protected:
     // The part of the load step every page has: centre, hand pointer, caption.
     void loadCommon(const QString& caption);
-    // Runs a page action: a database failure becomes a message with the
-    // error's number and text, and an action that was stopped ends quietly.
-    void runAction(const std::function<void()>& action);
-    // The hourglass (and, unless `keepEnabled`, no input) while `action` runs.
-    void runBusy(const std::function<void()>& action);
+
+    // The row every page ends with, at `top`; "Finish" may sit a little
+    // apart. "Cancel" closes, "< Back" and "Next >" ask the page flow.
+    struct ButtonRow {
+        PageButton* cancel;
+        PageButton* back;
+        PageButton* next;
+        PageButton* finish;
+    };
+    ButtonRow addButtonRow(int top, int finishLeft = 4440, int finishWidth = 1320);
+    // Enter on `control` runs `action` instead of pressing the forward button.
+    void setEnterAction(QWidget* control, std::function<void()> action);
 
     QLabel* addLabel(const QString& caption, int left, int top, int width, int height);
     PageButton* addButton(const QString& caption, int left, int top, int width, int height);
@@ -54,6 +72,9 @@ protected:
     void armHover();
 
     void closeEvent(QCloseEvent* event) override;
+    // Enter presses a focused button, else the forward button ("Next >", or
+    // "Finish" where "Next >" is off); Escape presses "Cancel".
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
 
@@ -63,6 +84,8 @@ private:
     void hoverOver(QWidget* control);
 
     Pointer m_pointer = Pointer::Ordinary;
+    ButtonRow m_row{};
+    QHash<const QWidget*, std::function<void()>> m_enterActions;
     QHash<const QWidget*, HoverRule> m_rules;
     // Cursors the controls bring of their own, such as a text box's I-beam.
     QHash<QWidget*, QCursor> m_ownCursors;

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "MakerPage.h"
+#include "core/SettingsStore.h"
+#include "core/Stop.h"
+#include "db/ConnectionData.h"
+
+#include <QStringList>
+
+// What a page needs of the program it is part of, and nothing of the other
+// pages: the page flow (Wizard) is the one place that knows them all.
+class PageContext {
+public:
+    virtual ~PageContext() = default;
+
+    // The connection page's boxes as they are at this moment.
+    virtual Db::ConnectionData connectionData() = 0;
+    // What long work asks now and then: lets the window repaint and take
+    // clicks, and says stop once the program is ending.
+    virtual KeepGoing keepGoing() = 0;
+    virtual bool isEnding() const = 0;
+    virtual SettingsStore& settings() = 0;
+    virtual const StartupServices& services() const = 0;
+
+    // The source table chosen on the table page, exactly as listed.
+    QString selectedTable;
+    // The chosen columns in the chosen list's order; a list rather than the
+    // names joined by ", ", since a name may itself hold ", ".
+    QStringList selectedFields;
+};
