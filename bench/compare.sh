@@ -2,55 +2,88 @@
 # Times the engine against the best hand-written SQLite statement for the same
 # job, on the same generated data, in the same run: best of three each, taken
 # in turns so that the machine's load falls on both alike.
-#   bench/compare.sh [ROWS ...]     (default: 1000000 5000000)
+#   bench/compare.sh [CASE ...]     (default: 1000000 5000000 wide)
 #   VARNOLT_BENCH_ARGS=--no-progress bench/compare.sh ...   (no progress receiver)
-# For each size it prints the ratio engine/statement, the engine's peak memory,
-# the longest time the event loop waited, and whether the rows kept are exactly
-# the statement's, in the same order; it fails when they are not.
+# A case is a number of orders (NAME and CITY are the key), or "wide": 2,000,000
+# rows whose keys are distinct 400-character texts, every tenth row repeating
+# an earlier one. For each case it prints the ratio engine/statement, the
+# floor (copying only the surviving rows, which any run that reads the source
+# and writes the survivors must at least do) and the engine's multiple of it,
+# the engine's peak memory, the longest time the event loop waited, and whether
+# the rows kept are exactly the statement's, in the same order; it fails when
+# they are not.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bench=${VARNOLT_BENCH:-$root/build/bench/varnolt_bench}
 rounds=${VARNOLT_ROUNDS:-3}
-sizes=("$@")
-[ ${#sizes[@]} -gt 0 ] || sizes=(1000000 5000000)
+cases=("$@")
+[ ${#cases[@]} -gt 0 ] || cases=(1000000 5000000 wide)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-db=$work/orders.sqlite
+db=$work/bench.sqlite
 
-statement="CREATE TABLE ORDERS_SQL AS SELECT * FROM ORDERS WHERE rowid IN (SELECT min(rowid) FROM ORDERS GROUP BY coalesce(NAME,''), coalesce(CITY,''))"
 field() { echo "$1" | sed -E "s/.*\"$2\":([^,}]*).*/\1/"; }
 best() { printf '%s\n' "$@" | sort -g | head -n 1; }
 most() { printf '%s\n' "$@" | sort -g | tail -n 1; }
+timed() {
+  local start
+  start=$(date +%s.%N)
+  sqlite3 "$db" "$1"
+  echo "$(date +%s.%N) - $start" | bc
+}
 
-for rows in "${sizes[@]}"; do
-  rm -f "$db"
-  "$bench" generate --db "$db" --rows "$rows" >/dev/null
-  engine_times=() statement_times=() memories=() waits=()
+# compare LABEL TABLE COLUMN...
+compare() {
+  local label=$1 table=$2
+  shift 2
+  local groups=() arguments=()
+  for column in "$@"; do
+    groups+=("coalesce($column,'')")
+    arguments+=(--column "$column")
+  done
+  local keys
+  keys=$(IFS=,; echo "${groups[*]}")
+  local statement="CREATE TABLE BY_SQL AS SELECT * FROM $table WHERE rowid IN (SELECT min(rowid) FROM $table GROUP BY $keys)"
+  local engine_times=() statement_times=() floor_times=() memories=() waits=()
   for _ in $(seq "$rounds"); do
-    sqlite3 "$db" "DROP TABLE IF EXISTS ORDERS_SQL; DROP TABLE IF EXISTS ORDERS2"
-    start=$(date +%s.%N)
-    sqlite3 "$db" "$statement"
-    statement_times+=("$(echo "$(date +%s.%N) - $start" | bc)")
+    sqlite3 "$db" "DROP TABLE IF EXISTS BY_SQL; DROP TABLE IF EXISTS BY_ENGINE; DROP TABLE IF EXISTS FLOOR"
+    statement_times+=("$(timed "$statement")")
+    floor_times+=("$(timed "CREATE TABLE FLOOR AS SELECT * FROM BY_SQL")")
     # shellcheck disable=SC2086
-    line=$("$bench" run --db "$db" --table ORDERS --column NAME --column CITY \
-             --new-name ORDERS2 ${VARNOLT_BENCH_ARGS:-})
+    line=$("$bench" run --db "$db" --table "$table" "${arguments[@]}" \
+             --new-name BY_ENGINE ${VARNOLT_BENCH_ARGS:-})
     [ "$(field "$line" status)" = 0 ] || { echo "engine failed: $line" >&2; exit 1; }
     engine_times+=("$(field "$line" seconds)")
     memories+=("$(field "$line" peak_memory_mb)")
     waits+=("$(field "$line" longest_wait_ms)")
   done
+  local engine hand floor same=no kept wait
   engine=$(best "${engine_times[@]}")
   hand=$(best "${statement_times[@]}")
-  same=no
-  if [ "$(sqlite3 "$db" 'SELECT * FROM ORDERS2' | sha256sum)" = \
-       "$(sqlite3 "$db" 'SELECT * FROM ORDERS_SQL' | sha256sum)" ]; then
+  floor=$(best "${floor_times[@]}")
+  if [ "$(sqlite3 "$db" 'SELECT * FROM BY_ENGINE' | sha256sum)" = \
+       "$(sqlite3 "$db" 'SELECT * FROM BY_SQL' | sha256sum)" ]; then
     same=yes
   fi
-  kept=$(sqlite3 "$db" "SELECT count(*) FROM ORDERS2")
+  kept=$(sqlite3 "$db" "SELECT count(*) FROM BY_ENGINE")
   wait=$(most "${waits[@]}")
   [ "$wait" = null ] && wait="(no receiver to wait for)" || wait="$wait ms"
-  printf '%s rows: engine %.3f s, statement %.3f s, ratio %.2f; peak memory %.0f MB; longest wait %s; rows kept %s, identical and in the same order: %s\n' \
-    "$rows" "$engine" "$hand" "$(echo "$engine / $hand" | bc -l)" "$(most "${memories[@]}")" \
-    "$wait" "$kept" "$same"
+  printf '%s: engine %.3f s, statement %.3f s, ratio %.2f; floor %.3f s, engine %.1fx the floor; peak memory %.0f MB; longest wait %s; rows kept %s, identical and in the same order: %s\n' \
+    "$label" "$engine" "$hand" "$(echo "$engine / $hand" | bc -l)" "$floor" \
+    "$(echo "$engine / $floor" | bc -l)" "$(most "${memories[@]}")" "$wait" "$kept" "$same"
   [ "$same" = yes ]
+}
+
+for case in "${cases[@]}"; do
+  rm -f "$db"
+  if [ "$case" = wide ]; then
+    sqlite3 "$db" "CREATE TABLE WIDE (ID INTEGER, K TEXT);
+      WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000000)
+      INSERT INTO WIDE SELECT i, printf('%.388c%012d', 'w', CASE WHEN i % 10 = 0
+        THEN (abs(random()) % (i / 10)) * 10 + 1 + abs(random()) % 9 ELSE i END) FROM n"
+    compare "2000000 rows of 400-character keys" WIDE K
+  else
+    "$bench" generate --db "$db" --rows "$case" >/dev/null
+    compare "$case rows" ORDERS NAME CITY
+  fi
 done

@@ -160,21 +160,30 @@ QString SqliteDialect::createTable(const QString& newTable, const QStringList& c
            quotedList(columns) + QLatin1Char(')');
 }
 
-QString SqliteDialect::readKeys(const QString& table, const QStringList& numbers,
-                                const QString& order, const QStringList& keyValues) const {
-    return QStringLiteral("SELECT ") + numbers.join(QStringLiteral(", ")) + QStringLiteral(", ") +
+QString SqliteDialect::readKeys(const QString& table, const QString& number, const QString& order,
+                                const QStringList& keyValues) const {
+    return QStringLiteral("SELECT ") + number + QStringLiteral(", ") +
            keyValues.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + quoted(table) +
-           QStringLiteral(" ORDER BY ") + order;
+           QStringLiteral(" NOT INDEXED ORDER BY ") + order;
 }
 
-QString SqliteDialect::insertSurvivors(const QString& newTable, const QString& source,
-                                       const QStringList& columns, const QString& repeat,
-                                       const QStringList& numbers, const QString& order) const {
+QString SqliteDialect::readRow(const QString& table, const QString& rowid,
+                               const QStringList& keyValues) const {
+    return QStringLiteral("SELECT ") + keyValues.join(QStringLiteral(", ")) +
+           QStringLiteral(" FROM ") + quoted(table) + QStringLiteral(" WHERE ") + rowid +
+           QStringLiteral(" = ?1");
+}
+
+QString SqliteDialect::insertFirstRows(const QString& newTable, const QString& source,
+                                       const QStringList& columns, const QString& first,
+                                       const QString& number, const QStringList& keyValues,
+                                       const QString& order) const {
     const QString list = quotedList(columns);
     return QStringLiteral("INSERT INTO ") + quoted(newTable) + QStringLiteral(" (") + list +
            QStringLiteral(") SELECT ") + list + QStringLiteral(" FROM ") + quoted(source) +
-           QStringLiteral(" WHERE NOT ") + repeat + QLatin1Char('(') +
-           numbers.join(QStringLiteral(", ")) + QStringLiteral(") ORDER BY ") + order;
+           QStringLiteral(" NOT INDEXED WHERE ") + first + QLatin1Char('(') + number +
+           QStringLiteral(", ") + keyValues.join(QStringLiteral(", ")) +
+           QStringLiteral(") ORDER BY ") + order;
 }
 
 } // namespace Db

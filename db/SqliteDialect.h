@@ -50,15 +50,19 @@ public:
     // A plain table of the given columns, without types, so that every value
     // is kept as it is given: the copy of a virtual table.
     QString createTable(const QString& newTable, const QStringList& columns) const;
-    // Every row's numbers (the rowid, or the primary key) and key values, in
-    // the table's own order.
-    QString readKeys(const QString& table, const QStringList& numbers, const QString& order,
+    // Every row's number (the rowid, or NULL for a table without rowid) and
+    // key values, in the table's own order, read from the table itself rather
+    // than from an index.
+    QString readKeys(const QString& table, const QString& number, const QString& order,
                      const QStringList& keyValues) const;
-    // Copies into `newTable` the rows of `source` for which `repeat`, called
-    // with the row's numbers, is false, in the table's own order.
-    QString insertSurvivors(const QString& newTable, const QString& source,
-                            const QStringList& columns, const QString& repeat,
-                            const QStringList& numbers, const QString& order) const;
+    // The key values of the row whose rowid is bound to ?1.
+    QString readRow(const QString& table, const QString& rowid, const QStringList& keyValues) const;
+    // Copies into `newTable` the rows of `source`, read in the table's own
+    // order, for which `first`, called with the row's number and key values,
+    // is true.
+    QString insertFirstRows(const QString& newTable, const QString& source,
+                            const QStringList& columns, const QString& first, const QString& number,
+                            const QStringList& keyValues, const QString& order) const;
 };
 
 } // namespace Db

@@ -35,24 +35,12 @@ RawValue rawValue(sqlite3_value* value, QStringConverter::Encoding encoding) {
         raw.real = sqlite3_value_double(value);
         break;
     case SQLITE_TEXT:
-        // Asked for in the encoding the database stores, a text comes as it
-        // is stored: converting would merge texts whose bytes are no valid
-        // characters.
+        // A text's bytes as the database stores them, in its own encoding:
+        // asking for them as a blob converts nothing and copies nothing, and
+        // a conversion would merge texts whose bytes are no valid characters.
         raw.kind = RawValue::Kind::Text;
-        switch (encoding) {
-        case QStringConverter::Utf16LE:
-            raw.data = static_cast<const char*>(sqlite3_value_text16le(value));
-            raw.size = sqlite3_value_bytes16(value);
-            break;
-        case QStringConverter::Utf16BE:
-            raw.data = static_cast<const char*>(sqlite3_value_text16be(value));
-            raw.size = sqlite3_value_bytes16(value);
-            break;
-        default:
-            raw.data = reinterpret_cast<const char*>(sqlite3_value_text(value));
-            raw.size = sqlite3_value_bytes(value);
-            break;
-        }
+        raw.data = static_cast<const char*>(sqlite3_value_blob(value));
+        raw.size = sqlite3_value_bytes(value);
         break;
     case SQLITE_BLOB:
         raw.kind = RawValue::Kind::Blob;
@@ -82,15 +70,18 @@ QStringConverter::Encoding storedEncoding(sqlite3* db) {
 }
 
 extern "C" void callPredicate(sqlite3_context* context, int count, sqlite3_value** arguments) {
-    const auto& call = *static_cast<SqliteFile::Registration::Call*>(sqlite3_user_data(context));
-    // One call per row: the common few arguments stay off the heap.
-    constexpr int kOnStack = 8;
-    RawValue onStack[kOnStack];
-    std::vector<RawValue> onHeap(count > kOnStack ? std::size_t(count) : 0);
-    RawValue* values = count > kOnStack ? onHeap.data() : onStack;
+    auto& call = *static_cast<SqliteFile::Registration::Call*>(sqlite3_user_data(context));
+    // One call per row: the arguments' place is made once and reused.
+    if (call.values.size() < std::size_t(count))
+        call.values.resize(std::size_t(count));
     for (int i = 0; i < count; ++i)
-        values[i] = rawValue(arguments[i], call.encoding);
-    sqlite3_result_int(context, call.predicate(values, count) ? 1 : 0);
+        call.values[std::size_t(i)] = rawValue(arguments[i], call.encoding);
+    try {
+        sqlite3_result_int(context, call.predicate(call.values.data(), count) ? 1 : 0);
+    } catch (...) {
+        call.pending = std::current_exception();
+        sqlite3_result_error(context, "stopped by the program", -1);
+    }
 }
 
 } // namespace
@@ -135,7 +126,9 @@ SqliteFile::~SqliteFile() {
         ::close(m_writeback);
 }
 
-void SqliteFile::fail(int code) const {
+void SqliteFile::fail(int code) {
+    if (m_pending)
+        std::rethrow_exception(std::exchange(m_pending, nullptr));
     if (m_stopped)
         throw Stopped{};
     throw DatabaseError(QString::number(code), QString::fromUtf8(sqlite3_errmsg(m_db)));
@@ -147,16 +140,15 @@ void SqliteFile::execute(const QString& sql) {
     }
 }
 
-qint64 SqliteFile::countAside(const QString& sql, StopCheck& stop) {
-    sqlite3* aside = nullptr;
-    if (sqlite3_open_v2(m_path.constData(), &aside, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
-                        nullptr) != SQLITE_OK) {
-        sqlite3_close(aside);
-        return -1;
+SqliteFile::CountAside::CountAside(const SqliteFile& file, const QString& sql) {
+    if (sqlite3_open_v2(file.m_path.constData(), &m_aside,
+                        SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+        sqlite3_close(m_aside);
+        m_aside = nullptr;
+        return;
     }
-    sqlite3_busy_timeout(aside, kBusyMilliseconds);
-    const QByteArray text = sql.toUtf8();
-    std::packaged_task<qint64()> count([aside, &text] {
+    sqlite3_busy_timeout(m_aside, kBusyMilliseconds);
+    std::packaged_task<qint64()> count([aside = m_aside, text = sql.toUtf8()] {
         sqlite3_stmt* statement = nullptr;
         qint64 rows = -1;
         if (sqlite3_prepare_v2(aside, text.constData(), int(text.size()), &statement, nullptr) ==
@@ -166,22 +158,25 @@ qint64 SqliteFile::countAside(const QString& sql, StopCheck& stop) {
         sqlite3_finalize(statement);
         return rows;
     });
-    std::future<qint64> rows = count.get_future();
-    std::thread counting(std::move(count));
-    const auto finish = [&] {
-        counting.join();
-        sqlite3_close(aside);
-    };
-    try {
-        while (rows.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
-            stop.check();
-    } catch (...) {
-        sqlite3_interrupt(aside);
-        finish();
-        throw;
-    }
-    finish();
-    return rows.get();
+    m_count = count.get_future();
+    m_counting = std::thread(std::move(count));
+}
+
+SqliteFile::CountAside::~CountAside() {
+    if (!m_aside)
+        return;
+    sqlite3_interrupt(m_aside);
+    m_counting.join();
+    sqlite3_close(m_aside);
+}
+
+bool SqliteFile::CountAside::ready() {
+    if (!m_count.valid())
+        return true;
+    if (m_count.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return false;
+    m_rows = m_count.get();
+    return true;
 }
 
 qint64 SqliteFile::changes() const {
@@ -232,6 +227,14 @@ SqliteFile::Statement::~Statement() {
     sqlite3_finalize(m_statement);
 }
 
+void SqliteFile::Statement::bind(int index, qint64 number) {
+    sqlite3_bind_int64(m_statement, index, number);
+}
+
+void SqliteFile::Statement::reset() {
+    sqlite3_reset(m_statement);
+}
+
 void SqliteFile::Statement::bind(int index, const QString& text) {
     const QByteArray bytes = text.toUtf8();
     sqlite3_bind_text(m_statement, index, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
@@ -267,7 +270,7 @@ qint64 SqliteFile::Statement::integer(int column) const {
 
 SqliteFile::Registration::Registration(SqliteFile& file, const QString& name, Predicate predicate)
     : m_file(file), m_name(name.toUtf8()),
-      m_call(std::make_unique<Call>(Call{std::move(predicate), file.m_encoding})) {
+      m_call(std::make_unique<Call>(Call{std::move(predicate), file.m_encoding, file.m_pending})) {
     const int code =
         sqlite3_create_function_v2(file.m_db, m_name.constData(), -1, SQLITE_UTF8, m_call.get(),
                                    callPredicate, nullptr, nullptr, nullptr);

@@ -6,8 +6,12 @@
 #include <QString>
 #include <QStringConverter>
 #include <QVariant>
+#include <exception>
 #include <functional>
+#include <future>
 #include <memory>
+#include <thread>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -42,6 +46,9 @@ public:
         Statement& operator=(const Statement&) = delete;
 
         void bind(int index, const QString& text);
+        void bind(int index, qint64 number);
+        // Makes the statement ready to run again, its bindings kept.
+        void reset();
         // Moves to the next row; false past the last one. Throws DatabaseError,
         // or Stopped when the file's stop check asked to stop.
         bool step();
@@ -64,11 +71,26 @@ public:
     // Runs statements that return no rows; throws like Statement::step.
     void execute(const QString& sql);
     // The number a one-row, one-column `sql` gives, counted on a connection
-    // of its own in a second thread while `stop` is asked every few
-    // milliseconds: a count of millions of rows is one long step that would
-    // otherwise freeze the window. -1 when the count cannot be had; throws
-    // Stopped when `stop` says so.
-    qint64 countAside(const QString& sql, StopCheck& stop);
+    // of its own in a second thread while the work on this one goes on: a
+    // count of millions of rows takes long enough to be worth not waiting for.
+    class CountAside {
+    public:
+        CountAside(const SqliteFile& file, const QString& sql);
+        // Interrupts a count still going.
+        ~CountAside();
+        CountAside(const CountAside&) = delete;
+        CountAside& operator=(const CountAside&) = delete;
+        // Whether the count is over; then rows() is the number, or -1 when it
+        // could not be had.
+        bool ready();
+        qint64 rows() const { return m_rows; }
+
+    private:
+        sqlite3* m_aside = nullptr;
+        std::future<qint64> m_count;
+        std::thread m_counting;
+        qint64 m_rows = -1;
+    };
     // Rows changed by the last statement.
     qint64 changes() const;
 
@@ -89,6 +111,8 @@ public:
         struct Call {
             Predicate predicate;
             QStringConverter::Encoding encoding;
+            std::exception_ptr& pending;
+            std::vector<RawValue> values = {};
         };
 
     private:
@@ -99,7 +123,11 @@ public:
 
 private:
     QStringConverter::Encoding m_encoding = QStringConverter::Utf8;
-    [[noreturn]] void fail(int code) const;
+    // What a function of ours threw inside a statement: SQLite's own frames
+    // cannot pass an exception on, so the statement fails and the exception
+    // is thrown again once the statement has returned.
+    std::exception_ptr m_pending;
+    [[noreturn]] void fail(int code);
 
     QByteArray m_path;
 

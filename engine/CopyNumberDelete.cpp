@@ -148,7 +148,7 @@ QList<qint64> CopyNumberDelete::findRepeats(const QString& table, const QString&
     StopCheck stop(m_context.keepGoingIn(Phase::Reading, result.rowsRead));
     RecordSet rows(m_session, dialect().readKeys(table, number, m_keyValues, collectGroups));
     const int fields = static_cast<int>(m_keyValues.size());
-    RepeatFinder finder(RepeatFinder::Order::Any, [&] { stop.check(); });
+    RepeatFinder finder({.order = RepeatFinder::Order::Any, .pulse = [&] { stop.check(); }});
     FirstGroups groups;
     QList<qint64> repeats;
     std::string key;

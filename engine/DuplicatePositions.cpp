@@ -6,7 +6,9 @@
 
 QList<qint64> DuplicatePositions(const QStringList& values, const KeepGoing& keepGoing) {
     StopCheck stop(keepGoing);
-    RepeatFinder finder(RepeatFinder::Order::Rising, [&] { stop.check(); });
+    RepeatFinder finder({.order = RepeatFinder::Order::Rising, .keptNumbers = false, .pulse = [&] {
+                             stop.check();
+                         }});
     QList<qint64> positions;
     for (qsizetype i = 0; i < values.size(); ++i) {
         stop.poke();

@@ -2,11 +2,11 @@
 
 #include "db/Session.h"
 
-#include <QHashFunctions>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string_view>
 
 namespace {
 
@@ -15,15 +15,15 @@ constexpr std::size_t kKeysPerPulse = 1 << 16;
 constexpr int kOffsetBits = 40;
 constexpr std::uint64_t kOffsetMask = (std::uint64_t(1) << kOffsetBits) - 1;
 constexpr std::uint64_t kTagMask = ~kOffsetMask;
+constexpr std::size_t kNumberBytes = sizeof(qint64);
+constexpr std::size_t kFingerprintBytes = sizeof(std::uint64_t);
 
-std::uint64_t hashOf(QByteArrayView key) {
-    return static_cast<std::uint64_t>(qHash(key, 0x9e3779b9U));
-}
+__extension__ typedef unsigned __int128 Wide;
 
-std::size_t lengthBytes(std::size_t length) {
+std::size_t varintBytes(std::size_t value) {
     std::size_t bytes = 1;
-    while (length >= 0x80) {
-        length >>= 7;
+    while (value >= 0x80) {
+        value >>= 7;
         ++bytes;
     }
     return bytes;
@@ -31,27 +31,57 @@ std::size_t lengthBytes(std::size_t length) {
 
 } // namespace
 
-RepeatFinder::RepeatFinder(Order order, std::function<void()> pulse)
-    : m_order(order), m_pulse(std::move(pulse)) {}
+// The standard library's hash of bytes: several times faster on short keys
+// than Qt's seeded one, which is built to resist keys chosen to collide; here
+// a collision costs only a comparison.
+std::uint64_t RepeatFinder::defaultFingerprint(QByteArrayView key) {
+    return std::hash<std::string_view>()(std::string_view(key.data(), std::size_t(key.size())));
+}
 
-const char* RepeatFinder::keyAt(std::uint64_t offset, std::size_t* length) const {
-    const auto* at = reinterpret_cast<const unsigned char*>(m_blocks[offset / kBlockBytes].get()) +
-                     offset % kBlockBytes;
-    std::size_t value = 0;
+namespace {
+RepeatFinder::Fingerprint processFingerprint = RepeatFinder::defaultFingerprint;
+} // namespace
+
+void RepeatFinder::useFingerprint(Fingerprint fingerprint) {
+    processFingerprint = fingerprint ? fingerprint : defaultFingerprint;
+}
+
+RepeatFinder::RepeatFinder(Options options) : m_options(std::move(options)) {
+    if (m_options.order == Order::Any)
+        m_options.keptNumbers = true;
+    if (!m_options.fingerprint)
+        m_options.fingerprint = processFingerprint;
+}
+
+// A record is its size, doubled and one added when it is a fingerprint, as a
+// varint; the number of the row, where one is kept; then the key's bytes or
+// its fingerprint.
+RepeatFinder::Record RepeatFinder::recordAt(std::uint64_t offset) const {
+    auto* at = reinterpret_cast<unsigned char*>(m_blocks[offset / kBlockBytes].get()) +
+               offset % kBlockBytes;
+    std::size_t header = 0;
     for (int shift = 0;; shift += 7) {
         const unsigned char byte = *at++;
-        value |= std::size_t(byte & 0x7f) << shift;
+        header |= std::size_t(byte & 0x7f) << shift;
         if (!(byte & 0x80))
             break;
     }
-    *length = value;
-    return reinterpret_cast<const char*>(at) + (m_order == Order::Any ? sizeof(qint64) : 0);
+    Record record{nullptr, nullptr, header >> 1, (header & 1) != 0};
+    if (record.fingerprinted || m_options.keptNumbers) {
+        record.numberAt = reinterpret_cast<char*>(at);
+        at += kNumberBytes;
+    }
+    record.bytes = reinterpret_cast<const char*>(at);
+    return record;
 }
 
-std::uint64_t RepeatFinder::store(QByteArrayView key, qint64 number) {
-    const auto size = static_cast<std::size_t>(key.size());
-    const std::size_t lowest = m_order == Order::Any ? sizeof(qint64) : 0;
-    const std::size_t needed = lengthBytes(size) + lowest + size;
+std::uint64_t RepeatFinder::store(QByteArrayView key, std::uint64_t hash, qint64 number) {
+    const bool fingerprinted = m_options.order == Order::Rising && m_options.readBack &&
+                               std::size_t(key.size()) > kWholeKeyBytes;
+    const std::size_t size = fingerprinted ? kFingerprintBytes : std::size_t(key.size());
+    const std::size_t header = size << 1 | (fingerprinted ? 1 : 0);
+    const bool numbered = fingerprinted || m_options.keptNumbers;
+    const std::size_t needed = varintBytes(header) + (numbered ? kNumberBytes : 0) + size;
     // A key larger than a block gets a block of its own.
     if (m_blocks.empty() || m_used.back() + needed > kBlockBytes) {
         Db::FaultInjection::check(Db::FaultInjection::Point::Memory);
@@ -60,34 +90,55 @@ std::uint64_t RepeatFinder::store(QByteArrayView key, qint64 number) {
     }
     char* at = m_blocks.back().get() + m_used.back();
     const std::uint64_t offset = (m_blocks.size() - 1) * kBlockBytes + m_used.back();
-    std::size_t length = size;
-    while (length >= 0x80) {
-        *at++ = static_cast<char>((length & 0x7f) | 0x80);
-        length >>= 7;
+    for (std::size_t rest = header;; rest >>= 7) {
+        *at++ = static_cast<char>((rest & 0x7f) | (rest >= 0x80 ? 0x80 : 0));
+        if (rest < 0x80)
+            break;
     }
-    *at++ = static_cast<char>(length);
-    if (lowest) {
-        std::memcpy(at, &number, sizeof number);
-        at += sizeof number;
+    if (numbered) {
+        std::memcpy(at, &number, kNumberBytes);
+        at += kNumberBytes;
     }
-    std::memcpy(at, key.data(), size);
+    if (fingerprinted)
+        std::memcpy(at, &hash, kFingerprintBytes);
+    else
+        std::memcpy(at, key.data(), size);
     m_used.back() += needed;
     return offset;
 }
 
-RepeatFinder::Found RepeatFinder::find(QByteArrayView key, std::uint64_t hash) const {
-    const std::size_t mask = m_size - 1;
-    const std::uint64_t tag = hash & kTagMask;
-    std::size_t slot = hash & mask;
+// A key kept whole matches by its bytes; one kept as a fingerprint matches
+// when the fingerprints agree and the row read back has the same key.
+bool RepeatFinder::matches(const Record& record, QByteArrayView key, std::uint64_t hash) {
+    if (!record.fingerprinted)
+        return record.size == std::size_t(key.size()) &&
+               std::memcmp(record.bytes, key.data(), record.size) == 0;
+    std::uint64_t stored = 0;
+    std::memcpy(&stored, record.bytes, kFingerprintBytes);
+    if (stored != hash)
+        return false;
+    qint64 number = 0;
+    std::memcpy(&number, record.numberAt, kNumberBytes);
+    m_readBack.clear();
+    m_options.readBack(number, m_readBack);
+    return QByteArrayView(m_readBack.data(), qsizetype(m_readBack.size())) == key;
+}
+
+// Slots are placed by the fingerprint's high bits scaled to the table, so a
+// table of any size is used evenly; the tag is taken from its low bits.
+std::size_t RepeatFinder::home(std::uint64_t hash) const {
+    return static_cast<std::size_t>((static_cast<Wide>(hash) * m_size) >> 64);
+}
+
+RepeatFinder::Found RepeatFinder::find(QByteArrayView key, std::uint64_t hash) {
+    const std::uint64_t tag = (hash << kOffsetBits) & kTagMask;
+    std::size_t slot = home(hash);
     while (m_slots[slot] != 0) {
         const std::uint64_t entry = m_slots[slot];
-        if ((entry & kTagMask) == tag) {
-            std::size_t length = 0;
-            const char* stored = keyAt((entry & kOffsetMask) - 1, &length);
-            if (length == std::size_t(key.size()) && std::memcmp(stored, key.data(), length) == 0)
-                return {slot, true};
-        }
-        slot = (slot + 1) & mask;
+        if ((entry & kTagMask) == tag && matches(recordAt((entry & kOffsetMask) - 1), key, hash))
+            return {slot, true};
+        if (++slot == m_size)
+            slot = 0;
     }
     return {slot, false};
 }
@@ -102,63 +153,61 @@ void RepeatFinder::grow(std::size_t size) {
     SlotArray table(static_cast<std::uint64_t*>(std::calloc(size, sizeof(std::uint64_t))));
     if (!table)
         throw std::bad_alloc();
-    const std::size_t mask = size - 1;
+    std::swap(m_slots, table);
+    std::swap(m_size, size);
     std::size_t placed = 0;
     for (std::size_t block = 0; block < m_blocks.size(); ++block) {
         for (std::size_t at = 0; at < m_used[block];) {
-            if (m_pulse && ++placed % kKeysPerPulse == 0)
-                m_pulse();
+            if (m_options.pulse && ++placed % kKeysPerPulse == 0)
+                m_options.pulse();
             const std::uint64_t offset = block * kBlockBytes + at;
-            std::size_t length = 0;
-            const char* key = keyAt(offset, &length);
-            const std::uint64_t hash = hashOf(QByteArrayView(key, qsizetype(length)));
-            std::size_t slot = hash & mask;
-            while (table[slot] != 0)
-                slot = (slot + 1) & mask;
-            table[slot] = (hash & kTagMask) | (offset + 1);
-            at = std::size_t(key - m_blocks[block].get()) + length;
+            const Record record = recordAt(offset);
+            std::uint64_t hash = 0;
+            if (record.fingerprinted)
+                std::memcpy(&hash, record.bytes, kFingerprintBytes);
+            else
+                hash = m_options.fingerprint(QByteArrayView(record.bytes, qsizetype(record.size)));
+            std::size_t slot = home(hash);
+            while (m_slots[slot] != 0) {
+                if (++slot == m_size)
+                    slot = 0;
+            }
+            m_slots[slot] = ((hash << kOffsetBits) & kTagMask) | (offset + 1);
+            at = std::size_t(record.bytes - m_blocks[block].get()) + record.size;
         }
     }
-    m_slots = std::move(table);
-    m_size = size;
 }
 
-// A table is rebuilt larger once it is five-eighths full: probes stay short,
+// A table is rebuilt larger once it is four-fifths full: probes stay short,
 // and a table made for a known number of rows is never rebuilt.
 void RepeatFinder::reserve(std::size_t keys) {
-    std::size_t size = 1024;
-    while (keys * 8 > size * 5)
-        size *= 2;
+    const std::size_t size = std::max<std::size_t>(1024, keys + keys / 4 + 1);
     if (size > m_size)
         grow(size);
-}
-
-bool RepeatFinder::contains(QByteArrayView key) const {
-    return m_size > 0 && find(key, hashOf(key)).present;
 }
 
 std::optional<qint64> RepeatFinder::offer(QByteArrayView key, qint64 number, qint64* kept) {
     if ((m_keys + 1) * 8 > m_size * 5)
         grow(m_size == 0 ? 1024 : m_size * 2);
-    const std::uint64_t hash = hashOf(key);
+    const std::uint64_t hash = m_options.fingerprint(key);
     const Found found = find(key, hash);
-    if (found.present) {
-        if (m_order == Order::Rising)
-            return number;
-        std::size_t length = 0;
-        const std::uint64_t offset = (m_slots[found.slot] & kOffsetMask) - 1;
-        char* lowestAt = const_cast<char*>(keyAt(offset, &length)) - sizeof(qint64);
-        qint64 lowest = 0;
-        std::memcpy(&lowest, lowestAt, sizeof lowest);
-        if (number < lowest) {
-            std::swap(number, lowest);
-            std::memcpy(lowestAt, &lowest, sizeof lowest);
-        }
+    if (!found.present) {
+        m_slots[found.slot] = ((hash << kOffsetBits) & kTagMask) | (store(key, hash, number) + 1);
+        ++m_keys;
+        return std::nullopt;
+    }
+    const Record record = recordAt((m_slots[found.slot] & kOffsetMask) - 1);
+    qint64 holder = 0;
+    if (record.numberAt)
+        std::memcpy(&holder, record.numberAt, kNumberBytes);
+    if (m_options.order == Order::Rising || number > holder) {
         if (kept)
-            *kept = lowest;
+            *kept = holder;
         return number;
     }
-    m_slots[found.slot] = (hash & kTagMask) | (store(key, number) + 1);
-    ++m_keys;
-    return std::nullopt;
+    // A lower number for a known key: the earlier holder is the repeat.
+    std::memcpy(record.numberAt, &number, kNumberBytes);
+    if (kept)
+        *kept = number;
+    return holder;
 }

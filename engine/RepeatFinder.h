@@ -5,14 +5,19 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 // Finds the rows whose key repeats the key of a row with a lower number, in one
-// pass. Each distinct key is kept once, packed into large blocks behind its
-// length (and, where rows come in any order, the lowest number seen for it),
-// and found again through an open-addressing table of 8 bytes a slot that
-// holds where the key is and a part of its hash: a probe touches the key only
-// when that part matches. Memory is the keys themselves and a few bytes more.
+// pass. Each distinct key is kept once in large blocks: whole when it is short,
+// as most keys are, and otherwise as a fixed-size fingerprint and the number of
+// the row that first had it, so that memory does not grow with the width of
+// the keys. Keys are found again through an open-addressing table of 8 bytes a
+// slot that holds where the key is and a part of its fingerprint: a probe
+// touches the key only when that part matches. Two keys are the same only when
+// their bytes are: equal fingerprints of a key kept as a fingerprint are
+// confirmed against the row read back, so keys never merge however their
+// fingerprints collide.
 class RepeatFinder {
 public:
     enum class Order {
@@ -21,46 +26,75 @@ public:
         // holder of its key the repeat.
         Any,
         // Rows come in rising order of their numbers, so the first row of a
-        // key is the one that stays and no number needs keeping.
+        // key is the one that stays.
         Rising,
     };
+    using Fingerprint = std::uint64_t (*)(QByteArrayView key);
+    // Puts into `key` the key of the row numbered `number`, as it was offered.
+    using ReadBack = std::function<void(qint64 number, std::string& key)>;
 
-    // `pulse` is called now and then while the table is rebuilt to grow, which
-    // on millions of keys takes long enough to be felt.
-    explicit RepeatFinder(Order order = Order::Any, std::function<void()> pulse = {});
+    struct Options {
+        Order order = Order::Any;
+        // Whether a repeat is told the number of the row it repeats (Order::Any
+        // always keeps the numbers).
+        bool keptNumbers = true;
+        // With Order::Rising: a key longer than kWholeKeyBytes is kept as its
+        // fingerprint and number, and confirmed by reading its row back.
+        ReadBack readBack = {};
+        // Null: the process's fingerprint (see useFingerprint).
+        Fingerprint fingerprint = nullptr;
+        // Called now and then while the table is rebuilt to grow, which on
+        // millions of keys takes long enough to be felt.
+        std::function<void()> pulse = {};
+    };
+    static constexpr std::size_t kWholeKeyBytes = 32;
+    static std::uint64_t defaultFingerprint(QByteArrayView key);
+    // A test seam: the fingerprint of every finder made from now on without
+    // one of its own, so that tests can make keys collide; null restores the
+    // default.
+    static void useFingerprint(Fingerprint fingerprint);
+
+    explicit RepeatFinder(Options options);
 
     // Takes the row numbered `number` (any 64-bit number, each row its own)
     // with the given key. Returns the number of a row that this shows to be a
     // repeat (this row, or the earlier holder of the key when this one has a
     // lower number), or nothing when the key is new. `kept`, when given,
-    // receives the number of the row that stays for a repeated key (only with
-    // Order::Any).
+    // receives the number of the row that stays for a repeated key, where the
+    // numbers are kept.
     std::optional<qint64> offer(QByteArrayView key, qint64 number, qint64* kept = nullptr);
     // Makes room for about `keys` keys at once, so the table need not be
     // rebuilt while they come.
     void reserve(std::size_t keys);
-    // Whether `key` was offered before.
-    bool contains(QByteArrayView key) const;
 
 private:
+    // A key as it is stored: where its record starts and what it holds.
+    struct Record {
+        char* numberAt; // null when no number is kept
+        const char* bytes;
+        std::size_t size;
+        bool fingerprinted;
+    };
+    Record recordAt(std::uint64_t offset) const;
+    // The slot that holds `key`, or the empty slot where it would go.
     struct Found {
         std::size_t slot;
         bool present;
     };
-    Found find(QByteArrayView key, std::uint64_t hash) const;
-    // Where the key stored at `offset` starts, and its length.
-    const char* keyAt(std::uint64_t offset, std::size_t* length) const;
-    std::uint64_t store(QByteArrayView key, qint64 number);
+    Found find(QByteArrayView key, std::uint64_t hash);
+    bool matches(const Record& record, QByteArrayView key, std::uint64_t hash);
+    std::uint64_t store(QByteArrayView key, std::uint64_t hash, qint64 number);
+    std::size_t home(std::uint64_t hash) const;
     void grow(std::size_t size);
 
-    Order m_order;
-    std::function<void()> m_pulse;
+    Options m_options;
     // Blocks never move, so growing costs no copy of the keys already stored.
     std::vector<std::unique_ptr<char[]>> m_blocks;
     std::vector<std::size_t> m_used; // bytes used in each block
     std::size_t m_keys = 0;
-    // 0 empty, else hash part << 40 | offset + 1. Allocated zeroed by the
-    // system, so a large table costs nothing until its slots are used.
+    std::string m_readBack;
+    // 0 empty, else fingerprint part << 40 | offset + 1. Allocated zeroed by
+    // the system, so a large table costs nothing until its slots are used.
     struct FreeSlots {
         void operator()(std::uint64_t* table) const;
     };

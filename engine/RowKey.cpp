@@ -16,9 +16,17 @@ void appendLength(std::string& key, std::size_t length) {
     key.push_back(static_cast<char>(length));
 }
 
+// A short text or blob, as most are, takes one byte for its kind and length
+// together (the kinds' letters are all below 0x80); a longer one its letter
+// and its length.
 void appendBytes(std::string& key, char tag, const char* data, std::size_t size) {
-    key.push_back(tag);
-    appendLength(key, size);
+    constexpr std::size_t kShort = 0x40;
+    if (size < kShort) {
+        key.push_back(static_cast<char>((tag == 'T' ? 0x80 : 0xC0) | size));
+    } else {
+        key.push_back(tag);
+        appendLength(key, size);
+    }
     key.append(data, size);
 }
 

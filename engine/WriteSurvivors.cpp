@@ -7,6 +7,8 @@
 #include "db/SqliteFile.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 using Db::DatabaseError;
@@ -79,9 +81,9 @@ struct Shape {
     Object source;
     QStringList columns;
     QList<int> hidden;
-    // What tells the rows apart, in the table's own order: the rowid, or the
-    // primary key of a table without rowid.
-    QStringList numbers;
+    // The name the rowid goes by (empty for a table without rowid), and the
+    // table's own order: by rowid, or by the primary key.
+    QString rowid;
     QString order;
     Object target;
 
@@ -106,19 +108,16 @@ Shape inspect(SqliteFile& file, const SqliteDialect& sql, const RunInputs& input
         SqliteFile::Statement key(file, sql.primaryKeyOrder());
         key.bind(1, inputs.sourceTable);
         QStringList order;
-        while (key.step()) {
-            shape.numbers << Db::Dialect::quoted(key.text(0));
+        while (key.step())
             order << sql.keyOrder(key.text(0), key.text(2), key.integer(1) != 0);
-        }
         shape.order = order.join(QStringLiteral(", "));
     } else {
-        const QString rowid = SqliteDialect::rowidName(shape.columns);
-        if (rowid.isEmpty())
+        shape.rowid = SqliteDialect::rowidName(shape.columns);
+        if (shape.rowid.isEmpty())
             throw DatabaseError(QString(), QStringLiteral("The table has columns named rowid, "
                                                           "_rowid_ and oid, so its rows cannot "
                                                           "be told apart."));
-        shape.numbers << rowid;
-        shape.order = rowid;
+        shape.order = shape.rowid;
     }
     shape.target = lookUp(file, sql, inputs.newTable);
     return shape;
@@ -142,98 +141,153 @@ void createCopy(SqliteFile& file, const SqliteDialect& sql, const Shape& shape,
     }
 }
 
-// The rows of the source whose key repeats an earlier row's, read in the
-// table's own order.
-class RepeatReading {
+// Tells, row by row in the table's own order, whether a row is the first of
+// its key. A key too long to keep whole is confirmed by reading its first row
+// back by rowid; a table without rowid keeps its keys whole.
+class FirstRows {
 public:
-    RepeatReading(const Shape& shape, const QList<int>& chosen) : m_shape(shape) {
-        for (const int column : chosen)
-            m_keyValues << Db::Dialect::quoted(shape.columns.at(column));
+    FirstRows(SqliteFile& file, const SqliteDialect& sql, const Shape& shape,
+              const RunInputs& inputs, const QStringList& keyValues, bool keptNumbers,
+              std::function<void()> pulse)
+        : m_finder(
+              {.order = RepeatFinder::Order::Rising,
+               .keptNumbers = keptNumbers,
+               .readBack = shape.rowid.isEmpty()
+                               ? RepeatFinder::ReadBack()
+                               : [this](qint64 rowid, std::string& key) { readBack(rowid, key); },
+               .pulse = std::move(pulse)}),
+          m_source(inputs.sourceTable) {
+        if (!shape.rowid.isEmpty())
+            m_back = std::make_unique<SqliteFile::Statement>(
+                file, sql.readRow(inputs.sourceTable, shape.rowid, keyValues));
     }
 
-    void read(SqliteFile& file, const SqliteDialect& sql, const RunContext& context,
-              RunResult& result, bool collectGroups) {
-        qint64 total = -1;
-        StopCheck stop(context.keepGoingIn(Phase::Reading, result.rowsRead, total));
-        file.watch(&stop);
-        context.report(Phase::Reading);
-        total = file.countAside(sql.rowCount(context.inputs.sourceTable), stop);
-        context.report(Phase::Reading, 0, total);
-        SqliteFile::Statement rows(file, sql.readKeys(context.inputs.sourceTable, m_shape.numbers,
-                                                      m_shape.order, m_keyValues));
-        const int numbers = static_cast<int>(m_shape.numbers.size());
-        const int fields = static_cast<int>(m_keyValues.size());
-        // The rows come in rising order of their numbers; only a dry run, which
-        // shows the row that stays, needs the numbers kept.
-        RepeatFinder finder(collectGroups ? RepeatFinder::Order::Any : RepeatFinder::Order::Rising,
-                            [&] { stop.check(); });
-        if (total > 0)
-            finder.reserve(std::size_t(total));
-        FirstGroups groups;
-        std::string key;
-        while (rows.step()) {
-            stop.poke();
-            ++result.rowsRead;
-            key.clear();
-            for (int field = 0; field < fields; ++field)
-                AppendKeyValue(key, rows.value(numbers + field));
-            const qint64 number = m_shape.source.withoutRowid ? result.rowsRead : rows.integer(0);
-            qint64 kept = 0;
-            if (!finder.offer(QByteArrayView(key.data(), qsizetype(key.size())), number, &kept))
-                continue;
-            ++result.rowsRemoved;
-            if (m_shape.source.withoutRowid)
-                m_repeatedKeys.offer(primaryKeyOf(rows), 1);
-            else
-                m_repeatedRowids.push_back(number);
-            if (collectGroups)
-                groups.add(kept, number, [&] {
-                    QVariantList values;
-                    for (int field = 0; field < fields; ++field)
-                        values << rows.value(numbers + field).toVariant();
-                    return values;
-                });
-        }
-        file.watch(nullptr);
-        result.rowsKept = result.rowsRead - result.rowsRemoved;
-        result.groups = groups.groups();
-    }
-
-    // Whether the row with these numbers is one that repeats an earlier row.
-    // The rowids come in rising order, as they were read, so one step forward
-    // from the last answer almost always finds the next.
-    bool isRepeat(const Db::RawValue* numbers, int count) {
-        if (!m_shape.source.withoutRowid) {
-            const qint64 rowid = numbers[0].integer;
-            if (m_next > 0 && m_repeatedRowids[m_next - 1] >= rowid)
-                m_next = std::size_t(
-                    std::lower_bound(m_repeatedRowids.begin(), m_repeatedRowids.end(), rowid) -
-                    m_repeatedRowids.begin());
-            while (m_next < m_repeatedRowids.size() && m_repeatedRowids[m_next] < rowid)
-                ++m_next;
-            return m_next < m_repeatedRowids.size() && m_repeatedRowids[m_next] == rowid;
+    // Takes the next row: its rowid (NULL without one) and its key values.
+    // Nothing when it is the first of its key; else the number of the row
+    // that was, where numbers are kept. The number of a row is its rowid, or
+    // for a table without rowid its place in the table's order.
+    std::optional<qint64> firstOf(const Db::RawValue& rowid, const Db::RawValue* values,
+                                  int count) {
+        ++m_rows;
+        if (rowid.kind == Db::RawValue::Kind::Integer) {
+            // The decision rests on the rows coming in rowid order.
+            if (m_rows > 1 && rowid.integer <= m_number)
+                throw DatabaseError(QString(), QStringLiteral("The rows of %1 were not read in "
+                                                              "their own order.")
+                                                   .arg(m_source));
+            m_number = rowid.integer;
+        } else {
+            m_number = m_rows;
         }
         m_key.clear();
         for (int i = 0; i < count; ++i)
-            AppendKeyValue(m_key, numbers[i]);
-        return m_repeatedKeys.contains(QByteArrayView(m_key.data(), qsizetype(m_key.size())));
+            AppendKeyValue(m_key, values[i]);
+        qint64 kept = 0;
+        if (!m_finder.offer(QByteArrayView(m_key.data(), qsizetype(m_key.size())), m_number, &kept))
+            return std::nullopt;
+        return kept;
+    }
+    qint64 number() const { return m_number; }
+    void reserve(qint64 rows) {
+        if (rows > 0)
+            m_finder.reserve(std::size_t(rows));
     }
 
 private:
-    QByteArrayView primaryKeyOf(const SqliteFile::Statement& rows) {
-        m_key.clear();
-        for (int i = 0; i < m_shape.numbers.size(); ++i)
-            AppendKeyValue(m_key, rows.value(i));
-        return {m_key.data(), qsizetype(m_key.size())};
+    void readBack(qint64 rowid, std::string& key) {
+        m_back->reset();
+        m_back->bind(1, rowid);
+        if (!m_back->step())
+            throw DatabaseError(
+                QString(), QStringLiteral("A row of %1 could not be read again.").arg(m_source));
+        for (int i = 0; i < m_back->columnCount(); ++i)
+            AppendKeyValue(key, m_back->value(i));
     }
 
-    const Shape& m_shape;
-    QStringList m_keyValues;
-    std::vector<qint64> m_repeatedRowids; // rising
-    std::size_t m_next = 0;               // where in m_repeatedRowids the last answer was found
-    RepeatFinder m_repeatedKeys{RepeatFinder::Order::Rising};
+    RepeatFinder m_finder;
+    QString m_source;
+    std::unique_ptr<SqliteFile::Statement> m_back;
+    qint64 m_rows = 0;
+    qint64 m_number = 0;
     std::string m_key;
 };
+
+// How many rows the source has, counted aside while the work goes on; the
+// repeat finder is made room for all of them once the number is known.
+class RowTotal {
+public:
+    RowTotal(SqliteFile& file, const SqliteDialect& sql, const QString& source)
+        : m_count(file, sql.rowCount(source)) {}
+    // Asked every few thousand rows.
+    void look(FirstRows& rows) {
+        if (m_total < 0 && m_count.ready() && (m_total = m_count.rows()) >= 0)
+            rows.reserve(m_total);
+    }
+    // Waits for the number, asking `stop` meanwhile. A run that writes waits
+    // before its first write: once it has written, it holds the file alone,
+    // and the count would keep it waiting for the lock without a word.
+    void wait(FirstRows& rows, StopCheck& stop) {
+        while (!m_count.ready()) {
+            stop.check();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        look(rows);
+    }
+    const qint64& total() const { return m_total; }
+
+private:
+    SqliteFile::CountAside m_count;
+    qint64 m_total = -1;
+};
+
+constexpr qint64 kRowsPerLook = 4096;
+
+QStringList keyValuesOf(const Shape& shape, const QList<int>& chosen) {
+    QStringList keyValues;
+    for (const int column : chosen)
+        keyValues << Db::Dialect::quoted(shape.columns.at(column));
+    return keyValues;
+}
+
+QString numberOf(const Shape& shape) {
+    return shape.rowid.isEmpty() ? QStringLiteral("NULL") : shape.rowid;
+}
+
+// A dry run: the rows read in the table's own order, and the first groups of
+// repeats by the number of the row that stays.
+void readRepeats(SqliteFile& file, const SqliteDialect& sql, const RunContext& context,
+                 const Shape& shape, const QStringList& keyValues, RunResult& result) {
+    const QString& source = context.inputs.sourceTable;
+    RowTotal total(file, sql, source);
+    StopCheck stop(context.keepGoingIn(Phase::Reading, result.rowsRead, total.total()));
+    file.watch(&stop);
+    context.report(Phase::Reading);
+    FirstRows firstRows(file, sql, shape, context.inputs, keyValues, true, [&] { stop.check(); });
+    SqliteFile::Statement rows(file, sql.readKeys(source, numberOf(shape), shape.order, keyValues));
+    const int fields = static_cast<int>(keyValues.size());
+    std::vector<Db::RawValue> values(std::size_t(fields) + 1);
+    FirstGroups groups;
+    while (rows.step()) {
+        stop.poke();
+        if (++result.rowsRead % kRowsPerLook == 1)
+            total.look(firstRows);
+        for (int field = 0; field <= fields; ++field)
+            values[std::size_t(field)] = rows.value(field);
+        const std::optional<qint64> kept = firstRows.firstOf(values[0], values.data() + 1, fields);
+        if (!kept)
+            continue;
+        ++result.rowsRemoved;
+        groups.add(*kept, firstRows.number(), [&] {
+            QVariantList shown;
+            for (int field = 1; field <= fields; ++field)
+                shown << values[std::size_t(field)].toVariant();
+            return shown;
+        });
+    }
+    file.watch(nullptr);
+    result.rowsKept = result.rowsRead - result.rowsRemoved;
+    result.groups = groups.groups();
+}
 
 } // namespace
 
@@ -254,10 +308,9 @@ RunResult WriteSurvivors::run() {
         result.status = RunResult::Status::Refused;
         return result;
     }
-    const QList<int> chosen = m_context.chosenColumns(sql, shape.columns);
-    RepeatReading reading(shape, chosen);
+    const QStringList keyValues = keyValuesOf(shape, m_context.chosenColumns(sql, shape.columns));
     if (inputs.dryRun) {
-        reading.read(file, sql, m_context, result, true);
+        readRepeats(file, sql, m_context, shape, keyValues, result);
         result.status = RunResult::Status::Done;
         return result;
     }
@@ -274,7 +327,6 @@ RunResult WriteSurvivors::run() {
                                 QStringLiteral("The table %1 or %2 was changed by someone else "
                                                "while the run was being prepared.")
                                     .arg(inputs.sourceTable, inputs.newTable));
-        reading.read(file, sql, m_context, result, false);
         if (!shape.target.kind.isEmpty())
             file.execute(sql.dropTable(inputs.newTable));
         // The copy computes its generated columns itself; a virtual table's
@@ -285,22 +337,33 @@ RunResult WriteSurvivors::run() {
                 columns << shape.columns.at(i);
         }
         createCopy(file, sql, shape, inputs, columns);
-        qint64 examined = 0;
-        StopCheck stop(m_context.keepGoingIn(Phase::Writing, examined, result.rowsRead));
-        m_context.report(Phase::Writing, 0, result.rowsRead);
+        // One pass: each row is judged as it is read, in the table's own
+        // order, and written when it is the first of its key.
+        RowTotal total(file, sql, inputs.sourceTable);
+        StopCheck stop(m_context.keepGoingIn(Phase::Writing, result.rowsRead, total.total()));
+        m_context.report(Phase::Writing);
+        FirstRows firstRows(file, sql, shape, inputs, keyValues, false, [&] { stop.check(); });
+        total.wait(firstRows, stop);
         {
-            const QString repeat = QStringLiteral("varnolt_repeat");
-            SqliteFile::Registration function(file, repeat,
-                                              [&](const Db::RawValue* numbers, int count) {
-                                                  ++examined;
-                                                  return reading.isRepeat(numbers, count);
-                                              });
+            const QString first = QStringLiteral("varnolt_first");
+            SqliteFile::Registration function(
+                file, first, [&](const Db::RawValue* arguments, int count) {
+                    if (++result.rowsRead % kRowsPerLook == 1)
+                        total.look(firstRows);
+                    if (!firstRows.firstOf(arguments[0], arguments + 1, count - 1))
+                        return true;
+                    ++result.rowsRemoved;
+                    return false;
+                });
             file.watch(&stop, true);
-            file.execute(sql.insertSurvivors(inputs.newTable, inputs.sourceTable, columns, repeat,
-                                             shape.numbers, shape.order));
+            file.execute(sql.insertFirstRows(inputs.newTable, inputs.sourceTable, columns, first,
+                                             numberOf(shape), keyValues, shape.order));
             file.watch(nullptr);
         }
-        if (file.changes() != result.rowsKept)
+        result.rowsKept = result.rowsRead - result.rowsRemoved;
+        // Every row was judged once, and every first row written.
+        if (file.changes() != result.rowsKept ||
+            (total.total() >= 0 && total.total() != result.rowsRead))
             throw DatabaseError(QString(),
                                 QStringLiteral("The new table would hold %1 rows instead of %2.")
                                     .arg(file.changes())
