@@ -121,7 +121,8 @@ double peakMegabytes() {
 }
 
 int run(const QCommandLineParser& options) {
-    const RunInputs inputs{{options.value("db"), {}, {}},
+    const RunInputs inputs{{options.value("db"), options.value("user"),
+                            qEnvironmentVariable("VARNOLT_PASSWORD")},
                            options.value("table"),
                            options.values("column"),
                            options.value("new-name")};
@@ -187,7 +188,8 @@ int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     QCommandLineParser options;
     options.addPositionalArgument("command", "generate or run");
-    options.addOptions({{"db", "SQLite database file", "file"},
+    options.addOptions({{"db", "SQLite database file, or a server's Data Source", "source"},
+                        {"user", "user name on a server (the password: VARNOLT_PASSWORD)", "name"},
                         {"rows", "rows to generate", "n", "1000000"},
                         {"seed", "random seed", "s", "20261206"},
                         {"table", "source table", "name"},

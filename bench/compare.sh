@@ -3,10 +3,12 @@
 # job, on the same generated data, in the same run: best of three each, taken
 # in turns so that the machine's load falls on both alike.
 #   bench/compare.sh [CASE ...]     (default: 1000000 5000000 wide)
+#   bench/compare.sh postgres [ROWS ...]   (default: 1000000 5000000)
 #   VARNOLT_BENCH_ARGS=--no-progress bench/compare.sh ...   (no progress receiver)
 # A case is a number of orders (NAME and CITY are the key), or "wide": 2,000,000
 # rows whose keys are distinct 400-character texts, every tenth row repeating
-# an earlier one. For each case it prints the ratio engine/statement, the
+# an earlier one. "postgres" starts a PostgreSQL server of its own and times
+# orders tables there, against the same statement run by the server. For each case it prints the ratio engine/statement, the
 # floor (copying only the surviving rows, which any run that reads the source
 # and writes the survivors must at least do) and the engine's multiple of it,
 # the engine's peak memory, the longest time the event loop waited, and whether
@@ -73,6 +75,46 @@ compare() {
     "$(echo "$engine / $floor" | bc -l)" "$(most "${memories[@]}")" "$wait" "$kept" "$same"
   [ "$same" = yes ]
 }
+
+if [ "${cases[0]}" = postgres ]; then
+  sizes=("${cases[@]:1}")
+  [ ${#sizes[@]} -gt 0 ] || sizes=(1000000 5000000)
+  pg_dir=$(mktemp -d "${TMPDIR:-/tmp}/varnolt-bench-pg.XXXXXX")
+  trap '"$root/scripts/pg-server.sh" stop "$pg_dir"; rm -rf "$work"' EXIT
+  eval "$("$root/scripts/pg-server.sh" start "$pg_dir")"
+  export PGPASSWORD=$VARNOLT_TEST_PG_PASSWORD VARNOLT_PASSWORD=$VARNOLT_TEST_PG_PASSWORD
+  psql_() { psql -q -X -v ON_ERROR_STOP=1 -h "$pg_dir" -U "$VARNOLT_TEST_PG_USER" -d postgres "$@"; }
+  for rows in "${sizes[@]}"; do
+    psql_ -c "DROP TABLE IF EXISTS orders, o2, by_engine;
+      CREATE TABLE orders (id int PRIMARY KEY, name text, city text, amount numeric, note text);
+      INSERT INTO orders SELECT i, CASE WHEN random() < 0.3 THEN 'Customer ' || (random() * i / 3)::int
+        ELSE 'Customer ' || i END, (ARRAY['Oslo', 'Bergen', 'Tromsø', NULL, ''])[1 + i % 5],
+        round((random() * 1000)::numeric, 2), '' FROM generate_series(1, $rows) AS i; ANALYZE orders"
+    engine_times=() statement_times=() memories=()
+    for _ in $(seq "$rounds"); do
+      psql_ -c "DROP TABLE IF EXISTS o2; DROP TABLE IF EXISTS by_engine"
+      start=$(date +%s.%N)
+      psql_ -c "CREATE TABLE o2 AS SELECT * FROM orders WHERE id IN (SELECT min(id) FROM orders GROUP BY coalesce(name,''), coalesce(city,''))"
+      statement_times+=("$(echo "$(date +%s.%N) - $start" | bc)")
+      line=$("$bench" run --db "$VARNOLT_TEST_PG" --user "$VARNOLT_TEST_PG_USER" --table orders \
+               --column name --column city --new-name by_engine)
+      [ "$(field "$line" status)" = 0 ] || { echo "engine failed: $line" >&2; exit 1; }
+      engine_times+=("$(field "$line" seconds)")
+      memories+=("$(field "$line" peak_memory_mb)")
+    done
+    engine=$(best "${engine_times[@]}")
+    hand=$(best "${statement_times[@]}")
+    same=no
+    if [ "$(psql_ -At -c 'SELECT * FROM by_engine ORDER BY id' | sha256sum)" = \
+         "$(psql_ -At -c 'SELECT * FROM o2 ORDER BY id' | sha256sum)" ]; then
+      same=yes
+    fi
+    printf 'PostgreSQL, %s rows: engine %.3f s, statement %.3f s, ratio %.2f; peak memory %.0f MB; identical rows: %s\n' \
+      "$rows" "$engine" "$hand" "$(echo "$engine / $hand" | bc -l)" "$(most "${memories[@]}")" "$same"
+    [ "$same" = yes ]
+  done
+  exit 0
+fi
 
 for case in "${cases[@]}"; do
   rm -f "$db"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DatabaseKind.h"
+
 #include <QString>
 
 namespace Db {
@@ -10,6 +12,8 @@ struct ConnectionData {
     QString sid;
     QString user;
     QString password;
+
+    DatabaseKind kind() const { return KindOf(sid); }
 
     bool operator==(const ConnectionData&) const = default;
 };

@@ -10,17 +10,6 @@ namespace Db {
 // databases is decided here rather than by asking which database answers.
 class Dialect {
 public:
-    // How a run makes the new table on this database.
-    enum class RunPlan {
-        // Copy the whole table, number the copy's rows, read every row's key
-        // with its number and delete the repeats by number. Each statement
-        // commits on its own, so an unfinished copy is dropped again.
-        CopyNumberDelete,
-        // Read the source once, then write only the first row of each group
-        // into an empty copy, all of it one transaction.
-        WriteSurvivors,
-    };
-
     virtual ~Dialect() = default;
 
     // A name that addresses an object, between double quotes. A double quote
@@ -28,7 +17,6 @@ public:
     static QString quoted(const QString& name);
     static QString quotedList(const QStringList& names);
 
-    virtual RunPlan runPlan() const = 0;
     virtual QString tableList() const = 0;
     // The columns of one of the user's own tables, in column order; the table
     // name is bound to ":table_name".

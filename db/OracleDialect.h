@@ -18,7 +18,6 @@ public:
     // round trip per few thousand rows instead of per few dozen.
     static const QString kConnectOptions;
 
-    RunPlan runPlan() const override { return RunPlan::CopyNumberDelete; }
     QString tableList() const override;
     QString columnList() const override;
     QString columnTypes() const override;

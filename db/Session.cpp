@@ -1,8 +1,7 @@
 #include "Session.h"
 
 #include "DatabaseError.h"
-#include "OracleDialect.h"
-#include "SqliteDialect.h"
+#include "Dialect.h"
 
 #include <QDir>
 #include <QFile>
@@ -60,27 +59,17 @@ void RequireSqliteFile(const QString& path) {
 }
 
 QString DatabaseFile(const QString& sid) {
+    if (KindOf(sid) != DatabaseKind::Sqlite)
+        return {};
     if (sid.startsWith(QStringLiteral("~/")))
         return QDir::homePath() + sid.mid(1);
-    if (sid.startsWith(QStringLiteral("//")))
-        return {};
-    for (const QString& start :
-         {QStringLiteral("/"), QStringLiteral("./"), QStringLiteral("../")}) {
-        if (sid.startsWith(start))
-            return sid;
-    }
-    return {};
+    return sid;
 }
 
 Session::Session(ConnectionData data)
     : m_data(std::move(data)),
-      m_name(QStringLiteral("varnolt-session-%1").arg(nextSessionNumber++)) {
-    m_file = DatabaseFile(m_data.sid);
-    if (!m_file.isEmpty())
-        m_dialect = std::make_unique<SqliteDialect>();
-    else
-        m_dialect = std::make_unique<OracleDialect>();
-}
+      m_name(QStringLiteral("varnolt-session-%1").arg(nextSessionNumber++)),
+      m_file(DatabaseFile(m_data.sid)), m_support(SupportFor(m_data.kind())) {}
 
 Session::~Session() {
     if (QSqlDatabase::contains(m_name)) {
@@ -101,14 +90,10 @@ void Session::open() {
             throw DatabaseError(db.lastError());
         return;
     }
-    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QOCI")))
-        throw DatabaseError(QString(), QStringLiteral("The Oracle driver (Qt's QOCI plugin) is not "
-                                                      "installed on this computer."));
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QOCI"), m_name);
-    db.setDatabaseName(m_data.sid);
-    db.setUserName(m_data.user);
-    db.setPassword(m_data.password);
-    db.setConnectOptions(OracleDialect::kConnectOptions);
+    if (!QSqlDatabase::isDriverAvailable(m_support.driver))
+        throw DatabaseError(QString(), m_support.missingDriver);
+    QSqlDatabase db = QSqlDatabase::addDatabase(m_support.driver, m_name);
+    m_support.configure(db, m_data);
     if (!db.open())
         throw DatabaseError(db.lastError());
 }

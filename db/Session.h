@@ -1,19 +1,19 @@
 #pragma once
 
 #include "ConnectionData.h"
+#include "DatabaseKind.h"
 #include "Dialect.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariantMap>
 #include <memory>
+#include <stdexcept>
 
 namespace Db {
 
-// The SQLite file a SID names, "~/" expanded, or the empty text when the SID is
-// an Oracle net service name or connect string. A SID names a file only when
-// it starts with "/" (but not "//", an EZConnect string), "./", "../" or
-// "~/"; anything else, EZConnect's "host/service" too, is Oracle's.
+// The SQLite file a SID names (see KindOf), "~/" expanded, or the empty text
+// when the SID names a server.
 QString DatabaseFile(const QString& sid);
 
 // True when `path` names an existing SQLite database file (it begins with the
@@ -35,7 +35,13 @@ public:
 
     // Opens the session; throws DatabaseError when it cannot.
     void open();
-    const Dialect& dialect() const { return *m_dialect; }
+    const Dialect& dialect() const { return *m_support.dialect; }
+    // The dialect as the one class of its kind, for the run of that kind.
+    template <typename KindDialect> const KindDialect& dialectAs() const {
+        if (const auto* dialect = dynamic_cast<const KindDialect*>(m_support.dialect.get()))
+            return *dialect;
+        throw std::logic_error("a run of another kind of database");
+    }
     const ConnectionData& connectionData() const { return m_data; }
     // The database file, for a session on SQLite.
     const QString& file() const { return m_file; }
@@ -48,7 +54,7 @@ private:
     ConnectionData m_data;
     QString m_name;
     QString m_file;
-    std::unique_ptr<Dialect> m_dialect;
+    KindSupport m_support;
 };
 
 // A forward-only result read row by row.

@@ -7,7 +7,6 @@ namespace Db {
 // SQLite statements with the same effect as Oracle's.
 class SqliteDialect final : public Dialect {
 public:
-    RunPlan runPlan() const override { return RunPlan::WriteSurvivors; }
     QString tableList() const override;
     QString columnList() const override;
     QString columnTypes() const override;

@@ -14,11 +14,6 @@ using Db::RecordSet;
 
 namespace {
 
-const OracleDialect& dialect() {
-    static const OracleDialect oracle;
-    return oracle;
-}
-
 struct Shape {
     QList<Db::Column> columns;
     bool exists = false;
@@ -31,12 +26,12 @@ struct Shape {
     bool operator==(const Shape&) const = default;
 };
 
-Shape shapeOf(Db::Session& session, const RunInputs& inputs) {
+Shape shapeOf(Db::Session& session, const Db::Dialect& dialect, const RunInputs& inputs) {
     Shape shape;
     shape.columns = Db::ColumnTypes(session, inputs.sourceTable);
     const QStringList tables = Db::TableList(session);
     shape.exists = std::any_of(tables.begin(), tables.end(), [&](const QString& table) {
-        return dialect().sameName(table, inputs.newTable);
+        return dialect.sameName(table, inputs.newTable);
     });
     shape.temporaryExists = tables.contains(OracleDialect::kTemporaryTable);
     if (shape.temporaryExists)
@@ -55,7 +50,7 @@ RunResult refused(const QString& message) {
 } // namespace
 
 CopyNumberDelete::CopyNumberDelete(const RunContext& context, Db::Session& session)
-    : m_context(context), m_session(session) {}
+    : m_context(context), m_session(session), m_dialect(session.dialectAs<Db::OracleDialect>()) {}
 
 RunResult CopyNumberDelete::run() {
     const RunInputs& inputs = m_context.inputs;
@@ -71,14 +66,14 @@ RunResult CopyNumberDelete::run() {
     RunResult result;
     m_context.report(Phase::Checking);
     m_session.open();
-    const Shape shape = shapeOf(m_session, inputs);
+    const Shape shape = shapeOf(m_session, m_dialect, inputs);
     QStringList names;
     for (const Db::Column& column : shape.columns)
         names << column.name;
-    for (const int column : m_context.chosenColumns(dialect(), names))
-        m_keyValues << dialect().keyValue(shape.columns.at(column).name,
+    for (const int column : m_context.chosenColumns(m_dialect, names))
+        m_keyValues << m_dialect.keyValue(shape.columns.at(column).name,
                                           shape.columns.at(column).type);
-    { RecordSet probe(m_session, dialect().probeColumns(inputs.sourceTable, inputs.columns)); }
+    { RecordSet probe(m_session, m_dialect.probeColumns(inputs.sourceTable, inputs.columns)); }
     if (inputs.dryRun) {
         findRepeats(inputs.sourceTable, QStringLiteral("ROWNUM"), true, result);
         result.status = RunResult::Status::Done;
@@ -95,7 +90,7 @@ RunResult CopyNumberDelete::run() {
     }
     // Oracle has no transaction around DDL: what decides the run is read once
     // more after the question, as close to the first change as can be.
-    if (shape.exists && !(shapeOf(m_session, inputs) == shape))
+    if (shape.exists && !(shapeOf(m_session, m_dialect, inputs) == shape))
         throw DatabaseError(QString(), QStringLiteral("The table %1 or %2 was changed by someone "
                                                       "else while the run was being prepared. "
                                                       "Nothing was changed.")
@@ -104,29 +99,29 @@ RunResult CopyNumberDelete::run() {
     const QString copy = replacing ? temporary : inputs.newTable;
     try {
         m_context.report(Phase::Copying);
-        QStringList leftovers{dialect().dropMarkerIndex()};
+        QStringList leftovers{m_dialect.dropMarkerIndex()};
         if (shape.temporaryIsLeftover)
-            leftovers.prepend(dialect().dropTable(temporary));
+            leftovers.prepend(m_dialect.dropTable(temporary));
         Db::DropLeftovers(m_session.connectionData(), leftovers);
-        m_session.execute(dialect().copyTable(copy, inputs.sourceTable));
+        m_session.execute(m_dialect.copyTable(copy, inputs.sourceTable));
         m_copyMade = true;
         m_context.report(Phase::Numbering);
         Db::DropSequence(m_session.connectionData(), OracleDialect::kSequence);
-        for (const QString& statement : dialect().numberRows(copy))
+        for (const QString& statement : m_dialect.numberRows(copy))
             m_session.execute(statement);
-        m_session.execute(dialect().indexNumbers(copy));
+        m_session.execute(m_dialect.indexNumbers(copy));
         const QList<qint64> repeats =
             findRepeats(copy, Db::Dialect::quoted(OracleDialect::kMarkerColumn), false, result);
         deleteRows(copy, repeats);
         m_context.report(Phase::Finishing);
-        m_session.execute(dialect().dropNumbers(copy));
+        m_session.execute(m_dialect.dropNumbers(copy));
     } catch (...) {
         m_remains = takeBack(copy, replacing);
         throw;
     }
     if (replacing) {
         try {
-            m_session.execute(dialect().dropTable(inputs.newTable));
+            m_session.execute(m_dialect.dropTable(inputs.newTable));
         } catch (...) {
             m_remains = takeBack(copy, replacing);
             throw;
@@ -135,7 +130,7 @@ RunResult CopyNumberDelete::run() {
                                    "name %2. Rename it to %1.")
                         .arg(inputs.newTable, copy);
         m_leftBehind = true;
-        m_session.execute(dialect().renameTable(copy, inputs.newTable));
+        m_session.execute(m_dialect.renameTable(copy, inputs.newTable));
         m_leftBehind = false;
     }
     result.status = RunResult::Status::Done;
@@ -146,7 +141,7 @@ QList<qint64> CopyNumberDelete::findRepeats(const QString& table, const QString&
                                             bool collectGroups, RunResult& result) {
     m_context.report(Phase::Reading);
     StopCheck stop(m_context.keepGoingIn(Phase::Reading, result.rowsRead));
-    RecordSet rows(m_session, dialect().readKeys(table, number, m_keyValues, collectGroups));
+    RecordSet rows(m_session, m_dialect.readKeys(table, number, m_keyValues, collectGroups));
     const int fields = static_cast<int>(m_keyValues.size());
     RepeatFinder finder({.order = RepeatFinder::Order::Any, .pulse = [&] { stop.check(); }});
     FirstGroups groups;
@@ -181,7 +176,7 @@ QList<qint64> CopyNumberDelete::findRepeats(const QString& table, const QString&
 void CopyNumberDelete::deleteRows(const QString& table, QList<qint64> numbers) {
     std::sort(numbers.begin(), numbers.end());
     const int batch = OracleDialect::kDeleteBatch;
-    const QString full = dialect().deleteRows(table, batch);
+    const QString full = m_dialect.deleteRows(table, batch);
     qint64 done = 0;
     const qint64 total = numbers.size();
     m_context.report(Phase::Removing, done, total);
@@ -192,7 +187,7 @@ void CopyNumberDelete::deleteRows(const QString& table, QList<qint64> numbers) {
         QVariantMap values;
         for (int i = 0; i < count; ++i)
             values.insert(QStringLiteral("n%1").arg(i), numbers.at(start + i));
-        m_session.execute(count == batch ? full : dialect().deleteRows(table, count), values);
+        m_session.execute(count == batch ? full : m_dialect.deleteRows(table, count), values);
         done += count;
     }
 }
@@ -204,7 +199,7 @@ QString CopyNumberDelete::takeBack(const QString& copy, bool replacing) {
     if (!m_copyMade)
         return QStringLiteral("The new table was not made.") + old;
     try {
-        m_session.execute(dialect().dropTable(copy));
+        m_session.execute(m_dialect.dropTable(copy));
         return (replacing ? QStringLiteral("The unfinished copy was removed.")
                           : QStringLiteral("The unfinished table %1 was removed.").arg(name)) +
                old;

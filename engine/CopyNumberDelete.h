@@ -1,23 +1,21 @@
 #pragma once
 
-#include "RunContext.h"
-#include "db/Session.h"
+#include "RunPlan.h"
+#include "db/OracleDialect.h"
 
 // The run where every statement commits on its own (Oracle): the copy is made,
 // its rows numbered and indexed by number, every row's key read with its
 // number from the copy, the repeats deleted by number in batches. Replacing a
 // table builds the copy under a temporary name and swaps it in only at the
 // end, so a stop or a failure never costs the user's table.
-class CopyNumberDelete {
+class CopyNumberDelete final : public RunPlan {
 public:
     CopyNumberDelete(const RunContext& context, Db::Session& session);
-    // Throws DatabaseError or Stopped, having taken back what it made.
-    RunResult run();
-    // After a run that did not finish: what it left in the database.
-    const QString& remains() const { return m_remains; }
-    // Whether that is something the user must see to: a copy that could not
-    // be dropped, or a new table waiting under the temporary name.
-    bool leftBehind() const { return m_leftBehind; }
+    RunResult run() override;
+    QString remains() const override { return m_remains; }
+    // A copy that could not be dropped, or a new table waiting under the
+    // temporary name.
+    bool leftBehind() const override { return m_leftBehind; }
 
 private:
     QList<qint64> findRepeats(const QString& table, const QString& number, bool collectGroups,
@@ -28,6 +26,7 @@ private:
 
     const RunContext& m_context;
     Db::Session& m_session;
+    const Db::OracleDialect& m_dialect;
     QStringList m_keyValues;
     bool m_copyMade = false;
     bool m_leftBehind = false;

@@ -1,8 +1,6 @@
 #include "DuplicateRemoval.h"
 
-#include "CopyNumberDelete.h"
-#include "RunContext.h"
-#include "WriteSurvivors.h"
+#include "RunPlan.h"
 #include "db/DatabaseError.h"
 
 #include <new>
@@ -11,9 +9,9 @@ namespace {
 
 // Runs one plan, turning a failure or a stop into a result that says what
 // remains in the database.
-template <typename Plan>
-RunResult attempt(Plan& plan, const QString& source, const std::function<QString()>& remains) {
+RunResult attempt(RunPlan& plan, const QString& source) {
     RunResult result;
+    const auto remains = [&] { return plan.remains(); };
     try {
         return plan.run();
     } catch (const Db::DatabaseError& error) {
@@ -52,18 +50,8 @@ RunResult DuplicateRemoval::run() {
         refused.status = RunResult::Status::Refused;
         return refused;
     }
-    switch (session.dialect().runPlan()) {
-    case Db::Dialect::RunPlan::WriteSurvivors: {
-        WriteSurvivors plan(context, session.file());
-        return attempt(plan, m_inputs.sourceTable,
-                       [] { return QStringLiteral("Nothing was changed in the database."); });
-    }
-    case Db::Dialect::RunPlan::CopyNumberDelete: {
-        CopyNumberDelete plan(context, session);
-        RunResult result = attempt(plan, m_inputs.sourceTable, [&] { return plan.remains(); });
-        result.leftBehind = plan.leftBehind();
-        return result;
-    }
-    }
-    return refused;
+    const std::unique_ptr<RunPlan> plan = PlanFor(context, session);
+    RunResult result = attempt(*plan, m_inputs.sourceTable);
+    result.leftBehind = plan->leftBehind();
+    return result;
 }

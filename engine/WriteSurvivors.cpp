@@ -291,8 +291,8 @@ void readRepeats(SqliteFile& file, const SqliteDialect& sql, const RunContext& c
 
 } // namespace
 
-WriteSurvivors::WriteSurvivors(const RunContext& context, QString file)
-    : m_context(context), m_file(std::move(file)) {}
+WriteSurvivors::WriteSurvivors(const RunContext& context, Db::Session& session)
+    : m_context(context), m_file(session.file()) {}
 
 RunResult WriteSurvivors::run() {
     const RunInputs& inputs = m_context.inputs;

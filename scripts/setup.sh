@@ -3,7 +3,8 @@
 # those that are missing, so running it again costs nothing.
 set -euo pipefail
 
-packages=(cmake g++ make qt6-base-dev libqt6sql6-sqlite libsqlite3-dev sqlite3 bc fonts-liberation2 xvfb xauth)
+packages=(cmake g++ make pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-dev sqlite3 libqt6sql6-psql libpq-dev
+          postgresql bc fonts-liberation2 xvfb xauth)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds and runs every test: once as shipped, then
-# once more built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# Installs what is missing, starts a private PostgreSQL server, builds and runs
+# every test: once as shipped, then once more built with AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 #   scripts/test.sh [--quick]     (--quick leaves out the sanitizer pass)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
+
+# A PostgreSQL server of the tests' own, stopped however the script ends.
+pg_dir=$(mktemp -d "${TMPDIR:-/tmp}/varnolt-pg.XXXXXX")
+trap '"$root/scripts/pg-server.sh" stop "$pg_dir"' EXIT
+eval "$("$root/scripts/pg-server.sh" start "$pg_dir")"
 
 "$root/scripts/build.sh"
 (cd "$root/build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2)

@@ -1,0 +1,114 @@
+#include "PostgresDialect.h"
+
+namespace Db {
+
+QString PostgresDialect::tableList() const {
+    return QStringLiteral("SELECT c.relname FROM pg_class c JOIN pg_namespace n ON n.oid = "
+                          "c.relnamespace WHERE n.nspname = current_schema() AND c.relkind IN "
+                          "('r', 'p') AND NOT c.relispartition ORDER BY c.relname");
+}
+
+QString PostgresDialect::columnList() const {
+    return QStringLiteral("SELECT column_name FROM information_schema.columns WHERE "
+                          "table_schema = current_schema() AND table_name = :table_name "
+                          "ORDER BY ordinal_position");
+}
+
+QString PostgresDialect::columnTypes() const {
+    return QStringLiteral("SELECT column_name, data_type FROM information_schema.columns WHERE "
+                          "table_schema = current_schema() AND table_name = :table_name "
+                          "ORDER BY ordinal_position");
+}
+
+// A page is the rows after a row address; every value is read as its text
+// and cut to what a grid shows.
+QString PostgresDialect::gridPage(const QString& table, const QStringList& columns, const QString&,
+                                  bool first) const {
+    QStringList values;
+    for (const QString& column : columns)
+        values << QStringLiteral("left(CAST(%1 AS text), %2)")
+                      .arg(quoted(column))
+                      .arg(kGridTextLength + 1);
+    return QStringLiteral("SELECT CAST(ctid AS text), ") + values.join(QStringLiteral(", ")) +
+           QStringLiteral(" FROM ") + quoted(table) +
+           (first ? QString() : QStringLiteral(" WHERE ctid > CAST(:after AS tid)")) +
+           QStringLiteral(" ORDER BY ctid LIMIT %1").arg(kGridPageRows);
+}
+
+QString PostgresDialect::gridKey() const {
+    return QStringLiteral("SELECT 'ctid'");
+}
+
+QString PostgresDialect::beginSnapshot() const {
+    return QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ");
+}
+
+QString PostgresDialect::relationKind() const {
+    return QStringLiteral("SELECT c.relkind FROM pg_class c JOIN pg_namespace n ON n.oid = "
+                          "c.relnamespace WHERE n.nspname = current_schema() AND c.relname = "
+                          ":table_name");
+}
+
+QString PostgresDialect::primaryKey() const {
+    return QStringLiteral(
+        "SELECT a.attname FROM pg_index i JOIN pg_class c ON c.oid = i.indrelid JOIN "
+        "pg_namespace n ON n.oid = c.relnamespace CROSS JOIN LATERAL unnest(i.indkey) WITH "
+        "ORDINALITY AS k(attnum, position) JOIN pg_attribute a ON a.attrelid = c.oid AND "
+        "a.attnum = k.attnum WHERE i.indisprimary AND n.nspname = current_schema() AND "
+        "c.relname = :table_name ORDER BY k.position");
+}
+
+QString PostgresDialect::writableColumns() const {
+    return QStringLiteral("SELECT column_name FROM information_schema.columns WHERE "
+                          "table_schema = current_schema() AND table_name = :table_name AND "
+                          "is_generated = 'NEVER' ORDER BY ordinal_position");
+}
+
+QString PostgresDialect::rowCount(const QString& table) const {
+    return QStringLiteral("SELECT count(*) FROM ") + quoted(table);
+}
+
+QString PostgresDialect::createCopy(const QString& newTable, const QString& source) const {
+    return QStringLiteral("CREATE TABLE ") + quoted(newTable) + QStringLiteral(" (LIKE ") +
+           quoted(source) +
+           QStringLiteral(" INCLUDING DEFAULTS INCLUDING CONSTRAINTS INCLUDING INDEXES INCLUDING "
+                          "IDENTITY INCLUDING GENERATED)");
+}
+
+// One row of each group: the lowest row by `order` (a single column keeps
+// the form of the best hand-written statement, a hashed GROUP BY; a key of
+// several columns picks its first row with DISTINCT ON).
+QString PostgresDialect::insertFirstRows(const QString& newTable, const QString& source,
+                                         const QStringList& columns, const QStringList& keys,
+                                         const QStringList& order) const {
+    const QString list = quotedList(columns);
+    const QString from = QStringLiteral(" FROM ") + quoted(source);
+    const QString groups = keys.join(QStringLiteral(", "));
+    const QString orderBy = order.join(QStringLiteral(", "));
+    QString first;
+    if (order.size() == 1)
+        first = QStringLiteral(" WHERE %1 IN (SELECT min(%1)%2 GROUP BY %3)")
+                    .arg(orderBy, from, groups);
+    else
+        first = QStringLiteral(" WHERE (%1) IN (SELECT DISTINCT ON (%3) %1%2 ORDER BY %3, %1)")
+                    .arg(orderBy, from, groups);
+    return QStringLiteral("INSERT INTO ") + quoted(newTable) + QStringLiteral(" (") + list +
+           QStringLiteral(") OVERRIDING SYSTEM VALUE SELECT ") + list + from + first +
+           QStringLiteral(" ORDER BY ") + orderBy;
+}
+
+QString PostgresDialect::groupCount(const QString& source, const QStringList& keys) const {
+    return QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM ") + quoted(source) +
+           QStringLiteral(" GROUP BY ") + keys.join(QStringLiteral(", ")) +
+           QStringLiteral(") AS groups");
+}
+
+QString PostgresDialect::groupKey(const QString& column, const QString& type) {
+    static const QStringList texts{QStringLiteral("text"), QStringLiteral("character varying"),
+                                   QStringLiteral("character"), QStringLiteral("name")};
+    if (texts.contains(type))
+        return QStringLiteral("coalesce(%1, '')").arg(quoted(column));
+    return quoted(column);
+}
+
+} // namespace Db

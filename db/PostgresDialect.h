@@ -1,0 +1,45 @@
+#pragma once
+
+#include "Dialect.h"
+
+namespace Db {
+
+// PostgreSQL's statements: the tables of the session's current schema, and
+// the copy made on the server in one transaction that sees one snapshot.
+class PostgresDialect final : public Dialect {
+public:
+    QString tableList() const override;
+    QString columnList() const override;
+    QString columnTypes() const override;
+    bool sameName(const QString& a, const QString& b) const override { return a == b; }
+    QString gridPage(const QString& table, const QStringList& columns, const QString& key,
+                     bool first) const override;
+    QString gridKey() const override;
+
+    // Everything the run reads in its snapshot sees one moment of the table.
+    QString beginSnapshot() const;
+    // "r" for a table, "p" for a partitioned one, "v" for a view... of the
+    // current schema; the name is bound to ":table_name".
+    QString relationKind() const;
+    // The columns of the source's primary key, in key order; the name is
+    // bound to ":table_name".
+    QString primaryKey() const;
+    // The columns a row's values can be written into: all but generated
+    // ones, in column order; the name is bound to ":table_name".
+    QString writableColumns() const;
+    QString rowCount(const QString& table) const;
+    // An empty table with the source's columns, types, defaults, NOT NULL,
+    // CHECK, keys and identity.
+    QString createCopy(const QString& newTable, const QString& source) const;
+    // Writes into `newTable` the first row of each group of `keys`, the first
+    // being the lowest by `order`, in that order.
+    QString insertFirstRows(const QString& newTable, const QString& source,
+                            const QStringList& columns, const QStringList& keys,
+                            const QStringList& order) const;
+    // The number of groups of `keys`.
+    QString groupCount(const QString& source, const QStringList& keys) const;
+    // A value as the run groups it: a text's NULL is its empty text.
+    static QString groupKey(const QString& column, const QString& type);
+};
+
+} // namespace Db

@@ -1,0 +1,222 @@
+#include "PostgresCopy.h"
+
+#include "db/Catalogue.h"
+#include "db/DatabaseError.h"
+#include "db/PostgresDialect.h"
+#include "db/ServerCancel.h"
+
+#include <atomic>
+#include <chrono>
+#include <exception>
+#include <thread>
+
+using Db::DatabaseError;
+using Db::PostgresDialect;
+using Db::RecordSet;
+
+namespace {
+
+QString firstText(Db::Session& session, const QString& sql, const QString& table) {
+    RecordSet rows(session, sql, {{QStringLiteral("table_name"), table}});
+    return rows.next() ? rows.value(0).toString() : QString();
+}
+
+QStringList texts(Db::Session& session, const QString& sql, const QString& table) {
+    QStringList values;
+    RecordSet rows(session, sql, {{QStringLiteral("table_name"), table}});
+    while (rows.next())
+        values << rows.value(0).toString();
+    return values;
+}
+
+qint64 number(Db::Session& session, const QString& sql) {
+    RecordSet rows(session, sql);
+    return rows.next() ? rows.value(0).toLongLong() : 0;
+}
+
+// Everything that decides a run, read before the question and again inside
+// the transaction, which must find it unchanged.
+struct Shape {
+    QString sourceKind;
+    QString targetKind;
+    QList<Db::Column> columns;
+    QStringList writable;
+    QStringList primaryKey;
+
+    bool operator==(const Shape&) const = default;
+};
+
+Shape shapeOf(Db::Session& session, const PostgresDialect& sql, const RunInputs& inputs) {
+    Shape shape;
+    shape.sourceKind = firstText(session, sql.relationKind(), inputs.sourceTable);
+    if (shape.sourceKind.isEmpty())
+        throw DatabaseError(
+            QString(), QStringLiteral("The table %1 no longer exists.").arg(inputs.sourceTable));
+    shape.targetKind = firstText(session, sql.relationKind(), inputs.newTable);
+    shape.columns = Db::ColumnTypes(session, inputs.sourceTable);
+    shape.writable = texts(session, sql.writableColumns(), inputs.sourceTable);
+    shape.primaryKey = texts(session, sql.primaryKey(), inputs.sourceTable);
+    return shape;
+}
+
+bool isTable(const QString& kind) {
+    return kind == QStringLiteral("r") || kind == QStringLiteral("p");
+}
+
+QString kindName(const QString& kind) {
+    if (kind == QStringLiteral("v") || kind == QStringLiteral("m"))
+        return QStringLiteral("a view");
+    if (kind == QStringLiteral("i") || kind == QStringLiteral("I"))
+        return QStringLiteral("an index");
+    if (kind == QStringLiteral("S"))
+        return QStringLiteral("a sequence");
+    return QStringLiteral("a foreign or other object");
+}
+
+// Work on a session of its own in a second thread, waited for here while the
+// run's receiver is asked how it goes; a stop cancels the statement running.
+class Aside {
+public:
+    Aside(const RunContext& context, const Db::ConnectionData& data)
+        : m_context(context), m_data(data) {}
+
+    // `work` is given its session and a check to make between statements,
+    // which throws Stopped once a stop was asked for.
+    template <typename Work> void run(Phase phase, qint64 total, Work work) {
+        std::exception_ptr failure;
+        std::atomic<bool> done{false};
+        std::atomic<bool> stopping{false};
+        const auto check = [&] {
+            if (stopping)
+                throw Stopped{};
+        };
+        std::atomic<Db::ServerCancel*> cancel{nullptr};
+        std::thread worker([&] {
+            try {
+                Db::Session session(m_data);
+                session.open();
+                Db::ServerCancel canceller(session);
+                cancel = &canceller;
+                try {
+                    work(session, check);
+                } catch (...) {
+                    cancel = nullptr;
+                    throw;
+                }
+                cancel = nullptr;
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            done = true;
+        });
+        try {
+            while (!done) {
+                m_context.report(phase, 0, total);
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        } catch (const Stopped&) {
+            // The statement ends as soon as the server hears; what it did is
+            // rolled back with its transaction. Work that was over before
+            // the server heard stands: a stop after the commit is too late.
+            stopping = true;
+            while (!done) {
+                if (Db::ServerCancel* running = cancel)
+                    running->cancel();
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            worker.join();
+            if (failure)
+                throw;
+            return;
+        }
+        worker.join();
+        if (failure)
+            std::rethrow_exception(failure);
+    }
+
+private:
+    const RunContext& m_context;
+    const Db::ConnectionData& m_data;
+};
+
+} // namespace
+
+PostgresCopy::PostgresCopy(const RunContext& context, Db::Session& session)
+    : m_context(context), m_session(session) {}
+
+RunResult PostgresCopy::run() {
+    const RunInputs& inputs = m_context.inputs;
+    const PostgresDialect& sql = m_session.dialectAs<PostgresDialect>();
+    RunResult result;
+    m_context.report(Phase::Checking);
+    m_session.open();
+    const Shape shape = shapeOf(m_session, sql, inputs);
+    result.status = RunResult::Status::Refused;
+    if (!isTable(shape.sourceKind)) {
+        result.message = QStringLiteral("%1 is %2, not a table. Only tables can be copied.")
+                             .arg(inputs.sourceTable, kindName(shape.sourceKind));
+        return result;
+    }
+    if (!inputs.dryRun && !shape.targetKind.isEmpty() && !isTable(shape.targetKind)) {
+        result.message = QStringLiteral("%1 is the name of %2. Please choose another name.")
+                             .arg(inputs.newTable, kindName(shape.targetKind));
+        return result;
+    }
+    QStringList keys;
+    for (const int column : m_context.chosenColumns(sql, [&] {
+             QStringList names;
+             for (const Db::Column& column : shape.columns)
+                 names << column.name;
+             return names;
+         }()))
+        keys << PostgresDialect::groupKey(shape.columns.at(column).name,
+                                          shape.columns.at(column).type);
+    // The first row is the first by primary key, or by its place in the
+    // table where there is none.
+    const QStringList order =
+        shape.primaryKey.isEmpty()
+            ? QStringList{QStringLiteral("ctid")}
+            : QStringList(Db::Dialect::quotedList(shape.primaryKey).split(QStringLiteral(", ")));
+    Aside aside(m_context, m_session.connectionData());
+    if (inputs.dryRun) {
+        aside.run(Phase::Reading, -1, [&](Db::Session& session, const auto& check) {
+            session.execute(sql.beginSnapshot());
+            result.rowsRead = number(session, sql.rowCount(inputs.sourceTable));
+            check();
+            result.rowsKept = number(session, sql.groupCount(inputs.sourceTable, keys));
+            session.execute(QStringLiteral("ROLLBACK"));
+        });
+        result.rowsRemoved = result.rowsRead - result.rowsKept;
+        result.status = RunResult::Status::Done;
+        return result;
+    }
+    if (!shape.targetKind.isEmpty() && !m_context.mayReplace()) {
+        result.status = RunResult::Status::Declined;
+        return result;
+    }
+    aside.run(Phase::Writing, -1, [&](Db::Session& session, const auto& check) {
+        session.execute(sql.beginSnapshot());
+        if (!(shapeOf(session, sql, inputs) == shape))
+            throw DatabaseError(QString(),
+                                QStringLiteral("The table %1 or %2 was changed by someone else "
+                                               "while the run was being prepared.")
+                                    .arg(inputs.sourceTable, inputs.newTable));
+        check();
+        result.rowsRead = number(session, sql.rowCount(inputs.sourceTable));
+        check();
+        if (!shape.targetKind.isEmpty())
+            session.execute(sql.dropTable(inputs.newTable));
+        session.execute(sql.createCopy(inputs.newTable, inputs.sourceTable));
+        check();
+        QSqlQuery insert(session.database());
+        if (!insert.exec(sql.insertFirstRows(inputs.newTable, inputs.sourceTable, shape.writable,
+                                             keys, order)))
+            throw DatabaseError(insert.lastError());
+        result.rowsKept = insert.numRowsAffected();
+        check();
+        session.execute(QStringLiteral("COMMIT"));
+    });
+    result.rowsRemoved = result.rowsRead - result.rowsKept;
+    result.status = RunResult::Status::Done;
+    return result;
+}

@@ -1,0 +1,279 @@
+// The run on a real PostgreSQL server, which the test script starts: lists,
+// runs compared with the server's own grouping, one snapshot under a
+// concurrent writer, stops and cancels that leave everything as it was.
+#include "Fixture.h"
+
+#include "db/Catalogue.h"
+#include "db/DatabaseError.h"
+#include "db/DatabaseKind.h"
+#include "db/Session.h"
+#include "engine/DuplicateRemoval.h"
+
+#include <QCoreApplication>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+
+namespace {
+
+// A database of its own on the server, made for this test program and
+// dropped at its end, and a connection of the test's own to it.
+class ServerDatabase {
+public:
+    ServerDatabase() {
+        const QString uri = qEnvironmentVariable("VARNOLT_TEST_PG");
+        if (uri.isEmpty())
+            return;
+        m_name = QStringLiteral("varnolt_test_%1").arg(QCoreApplication::applicationPid());
+        admin(QStringLiteral("CREATE DATABASE %1").arg(m_name));
+        QUrl own(uri);
+        own.setPath(QLatin1Char('/') + m_name);
+        m_data = {own.toString(), qEnvironmentVariable("VARNOLT_TEST_PG_USER"),
+                  qEnvironmentVariable("VARNOLT_TEST_PG_PASSWORD")};
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), kOwn);
+        Db::SupportFor(m_data.kind()).configure(db, m_data);
+        if (!db.open())
+            qFatal("cannot open the test database: %s", qPrintable(db.lastError().text()));
+    }
+    ~ServerDatabase() {
+        if (m_name.isEmpty())
+            return;
+        QSqlDatabase::database(kOwn, false).close();
+        QSqlDatabase::removeDatabase(kOwn);
+        admin(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(m_name));
+    }
+
+    bool available() const { return !m_name.isEmpty(); }
+    const Db::ConnectionData& connection() const { return m_data; }
+    void exec(const QString& sql) const {
+        QSqlQuery query(QSqlDatabase::database(kOwn, false));
+        if (!query.exec(sql))
+            qFatal("%s: %s", qPrintable(sql), qPrintable(query.lastError().text()));
+    }
+    QStringList column(const QString& sql) const {
+        QSqlQuery query(QSqlDatabase::database(kOwn, false));
+        if (!query.exec(sql))
+            qFatal("%s: %s", qPrintable(sql), qPrintable(query.lastError().text()));
+        QStringList values;
+        while (query.next())
+            values << query.value(0).toString();
+        return values;
+    }
+
+private:
+    static inline const QString kOwn = QStringLiteral("test-server-own");
+
+    static void admin(const QString& sql) {
+        const QString name = QStringLiteral("test-server-admin");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+            const Db::ConnectionData data{qEnvironmentVariable("VARNOLT_TEST_PG"),
+                                          qEnvironmentVariable("VARNOLT_TEST_PG_USER"),
+                                          qEnvironmentVariable("VARNOLT_TEST_PG_PASSWORD")};
+            Db::SupportFor(data.kind()).configure(db, data);
+            if (!db.open() || !QSqlQuery(db).exec(sql))
+                qFatal("%s failed", qPrintable(sql));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+
+    QString m_name;
+    Db::ConnectionData m_data;
+};
+
+RunResult runOn(const ServerDatabase& db, const QString& source, const QStringList& columns,
+                const QString& newTable, RunCallbacks callbacks = {}) {
+    return DuplicateRemoval({db.connection(), source, columns, newTable}, std::move(callbacks))
+        .run();
+}
+
+RunCallbacks replacing(std::function<bool(const Progress&)> progress = {}) {
+    return {std::move(progress), [](const QString&) { return true; }};
+}
+
+} // namespace
+
+class PostgresTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        if (!m_db.available())
+            QSKIP("No PostgreSQL server is set (VARNOLT_TEST_PG): scripts/test.sh starts one.");
+    }
+
+    void listsTheSchemasOwnTablesOnly();
+    void runsMatchTheServersOwnGrouping_data();
+    void runsMatchTheServersOwnGrouping();
+    void theCopyHoldsOneMomentOfTheSource();
+    void aStopAtAnyPointLeavesTheOldTable();
+    void aWrongPasswordSaysSo();
+
+private:
+    ServerDatabase m_db;
+};
+
+void PostgresTest::listsTheSchemasOwnTablesOnly() {
+    m_db.exec(QStringLiteral("CREATE SCHEMA other; CREATE TABLE other.elsewhere (x int);"
+                             "CREATE TABLE \"Mixed Case\" (b text, a int, \"it's\" date);"
+                             "CREATE VIEW mixed_view AS SELECT * FROM \"Mixed Case\""));
+    Db::Session session(m_db.connection());
+    session.open();
+    QCOMPARE(Db::TableList(session), QStringList{"Mixed Case"});
+    QCOMPARE(Db::ColumnList(session, QStringLiteral("Mixed Case")),
+             (QStringList{"b", "a", "it's"}));
+    const RunResult view = runOn(m_db, "mixed_view", {"a"}, "copy_of_view");
+    QCOMPARE(view.status, RunResult::Status::Refused);
+    QVERIFY2(view.message.contains("mixed_view is a view"), qPrintable(view.message));
+    m_db.exec(QStringLiteral("DROP SCHEMA other CASCADE; DROP TABLE \"Mixed Case\" CASCADE"));
+}
+
+// Tables with and without a primary key (one of two columns too), holding
+// values the server groups by value rather than by text: NULL and '' in
+// texts, 1.0 and 1.00, -0 and 0, timestamps a microsecond apart.
+void PostgresTest::runsMatchTheServersOwnGrouping_data() {
+    QTest::addColumn<QString>("definition");
+    QTest::addColumn<QString>("order");
+    QTest::newRow("primary key") << "id int PRIMARY KEY,"
+                                 << "id";
+    QTest::newRow("primary key of two columns") << "id int, part int, PRIMARY KEY (part, id),"
+                                                << "part, id";
+    QTest::newRow("no key") << ""
+                            << "ctid";
+}
+
+void PostgresTest::runsMatchTheServersOwnGrouping() {
+    QFETCH(QString, definition);
+    QFETCH(QString, order);
+    m_db.exec(
+        QStringLiteral(
+            "DROP TABLE IF EXISTS t, t2; CREATE TABLE t (%1 n int NOT NULL, name text DEFAULT 'x', "
+            "amount numeric CHECK (amount > -100), ratio float8, at timestamp)")
+            .arg(definition.isEmpty() ? QString() : definition));
+    const QStringList names{"NULL", "''", "'Ann'", "'ann'", "'Ann '"};
+    const QStringList amounts{"NULL", "1.0", "1.00", "1", "2.5"};
+    const QStringList ratios{"0", "-0", "'NaN'", "1e-300"};
+    const QStringList times{"'2024-01-01 10:00:00'", "'2024-01-01 10:00:00.000001'", "NULL"};
+    QStringList rows;
+    for (int n = 0; n < 240; ++n) {
+        const int id = (n * 7919) % 240;
+        rows << QStringLiteral("(%1%2, %3, %4, %5, %6)")
+                    .arg(definition.isEmpty() ? QString()
+                         : definition.contains("part")
+                             ? QStringLiteral("%1, %2, ").arg(id).arg(id % 3)
+                             : QStringLiteral("%1, ").arg(id))
+                    .arg(n)
+                    .arg(names.at((n / 2) % names.size()), amounts.at((n / 3) % amounts.size()),
+                         ratios.at(n % ratios.size()), times.at((n / 5) % times.size()));
+    }
+    m_db.exec(QStringLiteral("INSERT INTO t VALUES ") + rows.join(QStringLiteral(", ")));
+    for (const QStringList& columns :
+         {QStringList{"name"}, QStringList{"amount", "ratio"}, QStringList{"at", "name"},
+          QStringList{"name", "amount", "ratio", "at"}}) {
+        m_db.exec(QStringLiteral("DROP TABLE IF EXISTS t2"));
+        const RunResult result = runOn(m_db, "t", columns, "t2");
+        QVERIFY2(result.status == RunResult::Status::Done, qPrintable(result.message));
+        // The reference: the server's own GROUP BY, a text's NULL taken for
+        // its empty text, the first row of each group by the table's order.
+        QStringList groups;
+        for (const QString& column : columns)
+            groups << (column == "name" ? QStringLiteral("coalesce(name, '')") : column);
+        const QStringList expected = m_db.column(
+            QStringLiteral("SELECT n FROM (SELECT n, row_number() OVER (PARTITION BY %1 ORDER BY "
+                           "%2) AS r FROM t) AS numbered WHERE r = 1 ORDER BY n")
+                .arg(groups.join(", "), order));
+        QCOMPARE(m_db.column("SELECT n FROM t2 ORDER BY n"), expected);
+        QCOMPARE(result.rowsKept, qint64(expected.size()));
+        QCOMPARE(result.rowsRead, qint64(240));
+    }
+    // The copy has the source's columns, types, defaults, NOT NULL and keys.
+    const QString shape = QStringLiteral(
+        "SELECT string_agg(column_name || ' ' || data_type || ' ' || is_nullable || ' ' || "
+        "coalesce(column_default, '-'), ', ' ORDER BY ordinal_position) FROM "
+        "information_schema.columns WHERE table_name = '%1'");
+    QCOMPARE(m_db.column(shape.arg("t2")), m_db.column(shape.arg("t")));
+    const QString constraints = QStringLiteral(
+        "SELECT string_agg(contype::text, '' ORDER BY contype) FROM pg_constraint WHERE "
+        "conrelid = '%1'::regclass");
+    QCOMPARE(m_db.column(constraints.arg("t2")), m_db.column(constraints.arg("t")));
+}
+
+// Another session writes while the run goes on: the copy holds the rows of
+// one committed state, and the writer is never kept waiting.
+void PostgresTest::theCopyHoldsOneMomentOfTheSource() {
+    m_db.exec(QStringLiteral("DROP TABLE IF EXISTS big, big2; CREATE TABLE big (id int PRIMARY "
+                             "KEY, k int); INSERT INTO big SELECT i, i % 1000 FROM "
+                             "generate_series(1, 300000) AS i"));
+    QSqlDatabase writer = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), "writer");
+    Db::SupportFor(m_db.connection().kind()).configure(writer, m_db.connection());
+    QVERIFY(writer.open());
+    int writes = 0;
+    bool written = true;
+    const RunResult result =
+        runOn(m_db, "big", {"k"}, "big2",
+              {[&](const Progress& progress) {
+                   if (progress.phase != Phase::Writing || writes == 3)
+                       return true;
+                   QSqlQuery query(writer);
+                   written = written && query.exec("SET statement_timeout = 5000") &&
+                             query.exec(QStringLiteral("INSERT INTO big SELECT i, 5000 + i "
+                                                       "FROM generate_series(%1, %1 + 99) AS i")
+                                            .arg(400000 + writes * 100));
+                   ++writes;
+                   return true;
+               },
+               {}});
+    QVERIFY(written);
+    writer.close();
+    writer = {};
+    QSqlDatabase::removeDatabase("writer");
+    QVERIFY2(result.status == RunResult::Status::Done, qPrintable(result.message));
+    QCOMPARE(writes, 3);
+    // Each write added 100 new keys: the copy holds 1000 and all or none of
+    // the keys of each write, in the order they were committed.
+    const qint64 kept = m_db.column("SELECT count(*) FROM big2").value(0).toLongLong();
+    QVERIFY2(kept == 1000 || kept == 1100 || kept == 1200 || kept == 1300,
+             qPrintable(QString::number(kept)));
+    QCOMPARE(result.rowsKept, kept);
+    QCOMPARE(result.rowsRead, 300000 + (kept - 1000));
+}
+
+// A stop at each point of a replacing run, the long statement on the server
+// cancelled in the middle, leaves the old table as it was and no new one.
+void PostgresTest::aStopAtAnyPointLeavesTheOldTable() {
+    m_db.exec(QStringLiteral("DROP TABLE IF EXISTS big2; CREATE TABLE big2 (x int);"
+                             "INSERT INTO big2 VALUES (7)"));
+    int stoppedWhileWriting = 0;
+    for (int stopAt = 1;; stopAt = stopAt < 4 ? stopAt + 1 : stopAt * 2) {
+        int asked = 0;
+        Phase last = Phase::Checking;
+        const RunResult result =
+            runOn(m_db, "big", {"k"}, "big2", replacing([&](const Progress& p) {
+                      last = p.phase;
+                      return ++asked < stopAt;
+                  }));
+        if (result.status == RunResult::Status::Done)
+            break;
+        QCOMPARE(result.status, RunResult::Status::Stopped);
+        stoppedWhileWriting += last == Phase::Writing ? 1 : 0;
+        QCOMPARE(m_db.column("SELECT x FROM big2"), QStringList{"7"});
+        QCOMPARE(m_db.column("SELECT count(*) FROM pg_stat_activity WHERE state = 'active' AND "
+                             "application_name = 'Varnolt' AND pid <> pg_backend_pid()"),
+                 QStringList{"0"});
+    }
+    QVERIFY(stoppedWhileWriting > 0);
+    QCOMPARE(m_db.column("SELECT count(*) FROM big2"),
+             m_db.column("SELECT count(DISTINCT k) FROM big"));
+}
+
+void PostgresTest::aWrongPasswordSaysSo() {
+    Db::ConnectionData wrong = m_db.connection();
+    wrong.password += QStringLiteral("x");
+    const std::optional<Db::DatabaseError> error = Db::ConnectError(wrong);
+    QVERIFY(error.has_value());
+    QVERIFY2(error->text().contains("password authentication failed"), qPrintable(error->text()));
+}
+
+VARNOLT_GUILESS_TEST_MAIN(PostgresTest)
+#include "test_postgres.moc"
