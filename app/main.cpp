@@ -1,6 +1,8 @@
 #include "pages/Wizard.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <cstdio>
 
@@ -15,9 +17,30 @@ bool displayAvailable() {
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
+// --version and --help answer without a window, so they work without a
+// display too.
+void answerWithoutWindow(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument != "--version" && argument != "-v" && argument != "--help" && argument != "-h")
+            continue;
+        QCoreApplication application(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("varnolt"));
+        QCoreApplication::setApplicationVersion(QStringLiteral(VARNOLT_VERSION));
+        QCommandLineParser options;
+        options.setApplicationDescription(
+            QStringLiteral("A wizard that copies one table of a database without its duplicate "
+                           "rows. It starts on the connection stored from the last time."));
+        options.addHelpOption();
+        options.addVersionOption();
+        options.process(application);
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    answerWithoutWindow(argc, argv);
     if (!displayAvailable()) {
         std::fprintf(stderr,
                      "Varnolt needs a display: none is set here. Run it as "

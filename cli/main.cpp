@@ -2,6 +2,7 @@
 #include "Terminal.h"
 #include "db/Catalogue.h"
 #include "db/DatabaseError.h"
+#include "db/DatabaseKind.h"
 #include "engine/DuplicateRemoval.h"
 
 #include <QCommandLineParser>
@@ -11,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <QSqlDatabase>
 #include <QTextStream>
 #include <cstdio>
 
@@ -18,42 +20,29 @@ namespace {
 
 enum Exit { kDone = 0, kFailed = 1, kUsage = 2, kRefused = 3, kInterrupted = 130 };
 
-const char* const kHelp = R"(Usage:
-  varnolt-cli tables DB [--user U]
-  varnolt-cli columns DB TABLE [--user U]
-  varnolt-cli run DB TABLE --column C [--column C ...] [--new-name N] [--replace]
-                  [--dry-run] [--json] [--user U]
-
-Makes a copy of TABLE without the rows whose chosen columns repeat those of an
+const char* const kDescription =
+    R"(Makes a copy of TABLE without the rows whose chosen columns repeat those of an
 earlier row; the first row of each group stays, and TABLE is only read.
 
-DB is a SQLite database file, given as a path that starts with "/", "./",
-"../" or "~/" (e.g. ./demo.sqlite), or else an Oracle net service name or
-EZConnect string (dbhost/XEPDB1, //dbhost:1521/ORCL), with --user. The password
-is taken from the environment variable VARNOLT_PASSWORD, or asked for on the
-terminal.
+Commands:
+  tables DB            lists the tables, one name a line (--json: an array)
+  columns DB TABLE     lists the columns of TABLE (--json: an array)
+  run DB TABLE --column C [--column C ...]
+                       makes the copy
 
-  tables             lists the tables, one name a line
-  columns            lists the columns of TABLE, one name a line
-  run                makes the copy
-    --column C       a column whose values, with the other chosen ones, make a
-                     row a repeat; give it once for each column, in order
-    --new-name N     the copy's name (default: TABLE followed by "2", or by
-                     "Two" when TABLE ends in "2")
-    --replace        replace an existing table of the new name
-    --dry-run        change nothing: tell how many rows would be kept and
-                     removed, and show the first ten groups of repeats
-    --json           print the summary as one JSON object
-  --user U           the Oracle user name
-  --help             this text
+DB is a SQLite database file, given as a path that starts with "/", "./",
+"../" or "~/" (e.g. ./demo.sqlite); a PostgreSQL URI
+(postgresql://host:port/dbname, a socket folder as ?host=/path); or else an
+Oracle net service name or EZConnect string (dbhost/XEPDB1,
+//dbhost:1521/ORCL). On a server give --user; the password is taken from the
+environment variable VARNOLT_PASSWORD, or asked for on the terminal.
 
 While a run goes on and standard error is a terminal, its phase and the rows
 done are shown there. Ctrl+C stops a run; what it made is taken back.
 
 Exit codes: 0 done, 1 failed (the database's error number and text on
 standard error), 2 bad usage, 3 refused (an existing table without --replace,
-a bad new name, a source that is no table), 130 stopped by Ctrl+C.
-)";
+a bad new name, a source that is no table), 130 stopped by Ctrl+C.)";
 
 QTextStream& out() {
     static QTextStream stream(stdout);
@@ -70,12 +59,12 @@ int usage(const QString& problem) {
     return kUsage;
 }
 
-// The connection data for DB: a file needs none; Oracle takes the password
+// The connection data for DB: a file needs none; a server takes the password
 // from the environment or from the terminal, never from the command line,
 // where every user of the machine could read it.
 std::optional<Db::ConnectionData> connectionFor(const QString& db, const QString& user) {
     Db::ConnectionData data{db, user, {}};
-    if (user.isEmpty())
+    if (user.isEmpty() || data.kind() == Db::DatabaseKind::Sqlite)
         return data;
     if (qEnvironmentVariableIsSet("VARNOLT_PASSWORD")) {
         data.password = qEnvironmentVariable("VARNOLT_PASSWORD");
@@ -167,11 +156,11 @@ void printSummary(const RunInputs& inputs, const RunResult& result, double secon
     if (result.status != RunResult::Status::Done)
         return;
     if (inputs.dryRun) {
+        const QLocale locale;
         out() << QStringLiteral(
                      "%1 rows read: %2 would be kept, %3 would be left out as repeats.\n")
-                     .arg(result.rowsRead)
-                     .arg(result.rowsKept)
-                     .arg(result.rowsRemoved);
+                     .arg(locale.toString(result.rowsRead), locale.toString(result.rowsKept),
+                          locale.toString(result.rowsRemoved));
         for (const RepeatGroup& group : result.groups) {
             QStringList repeats, values;
             for (const qint64 repeat : group.repeats)
@@ -233,7 +222,7 @@ int runCommand(const Db::ConnectionData& connection, const QString& table,
     return exitFor(result);
 }
 
-int listCommand(const Db::ConnectionData& connection, const QStringList& arguments) {
+int listCommand(const Db::ConnectionData& connection, const QStringList& arguments, bool json) {
     const KeepGoing keepGoing = [] { return !Terminal::interrupted(); };
     try {
         Db::Session session(connection);
@@ -241,6 +230,11 @@ int listCommand(const Db::ConnectionData& connection, const QStringList& argumen
         const QStringList names = arguments.size() == 2
                                       ? Db::TableList(session, keepGoing)
                                       : Db::ColumnList(session, arguments.at(2), keepGoing);
+        if (json) {
+            out() << QJsonDocument(QJsonArray::fromStringList(names)).toJson(QJsonDocument::Compact)
+                  << Qt::endl;
+            return kDone;
+        }
         for (const QString& name : names)
             out() << name << "\n";
         return kDone;
@@ -256,20 +250,39 @@ int listCommand(const Db::ConnectionData& connection, const QStringList& argumen
 
 int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("varnolt-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VARNOLT_VERSION));
     QCommandLineParser options;
-    options.addOptions({{"column", "", "C"},
-                        {"new-name", "", "N"},
-                        {"replace", ""},
-                        {"dry-run", ""},
-                        {"json", ""},
-                        {"user", "", "U"},
-                        {"help", ""}});
+    options.setApplicationDescription(QString::fromUtf8(kDescription));
+    options.addPositionalArgument(QStringLiteral("command"),
+                                  QStringLiteral("tables, columns or run"));
+    options.addPositionalArgument(QStringLiteral("DB"), QStringLiteral("the database"));
+    options.addPositionalArgument(QStringLiteral("TABLE"),
+                                  QStringLiteral("the table (columns, run)"),
+                                  QStringLiteral("[TABLE]"));
+    options.addOptions(
+        {{"column",
+          "a column whose values, with the other chosen ones, make a row a repeat; give it once "
+          "for each column, in order",
+          "C"},
+         {"new-name",
+          "the copy's name (default: TABLE followed by \"2\", or by \"Two\" when TABLE ends in "
+          "\"2\")",
+          "N"},
+         {"replace", "replace an existing table of the new name"},
+         {"dry-run",
+          "change nothing: tell how many rows would be kept and removed, and show the first ten "
+          "groups of repeats"},
+         {"json", "print the summary, or the list, as JSON"},
+         {"user", "the user name on a server", "U"}});
+    const QCommandLineOption help = options.addHelpOption();
+    const QCommandLineOption version = options.addVersionOption();
     if (!options.parse(QCoreApplication::arguments()))
         return usage(options.errorText());
-    if (options.isSet("help")) {
-        out() << kHelp;
-        return kDone;
-    }
+    if (options.isSet(help))
+        options.showHelp(kDone);
+    if (options.isSet(version))
+        options.showVersion();
     const QStringList arguments = options.positionalArguments();
     const QString command = arguments.value(0);
     const int expected = command == QStringLiteral("tables") ? 2 : 3;
@@ -278,6 +291,12 @@ int main(int argc, char* argv[]) {
         return usage(QStringLiteral("expected 'tables DB', 'columns DB TABLE' or 'run DB TABLE'"));
     if (command == "run" && !options.isSet("column"))
         return usage(QStringLiteral("'run' needs at least one --column"));
+    // A missing driver is said before a password is asked for in vain.
+    const Db::KindSupport support = Db::SupportFor(Db::KindOf(arguments.at(1)));
+    if (!support.driver.isEmpty() && !QSqlDatabase::isDriverAvailable(support.driver)) {
+        err() << support.missingDriver << Qt::endl;
+        return kFailed;
+    }
     const std::optional<Db::ConnectionData> connection =
         connectionFor(arguments.at(1), options.value("user"));
     if (!connection)
@@ -285,5 +304,5 @@ int main(int argc, char* argv[]) {
     Terminal::catchInterrupt();
     if (command == "run")
         return runCommand(*connection, arguments.at(2), options);
-    return listCommand(*connection, arguments);
+    return listCommand(*connection, arguments, options.isSet("json"));
 }

@@ -9,8 +9,9 @@ namespace {
 
 // Runs one plan, turning a failure or a stop into a result that says what
 // remains in the database.
-RunResult attempt(RunPlan& plan, const QString& source) {
+RunResult attempt(RunPlan& plan, const RunContext& context, const QString& source) {
     RunResult result;
+    result.rowsRead = context.rowsSeen();
     const auto remains = [&] { return plan.remains(); };
     try {
         return plan.run();
@@ -51,7 +52,7 @@ RunResult DuplicateRemoval::run() {
         return refused;
     }
     const std::unique_ptr<RunPlan> plan = PlanFor(context, session);
-    RunResult result = attempt(*plan, m_inputs.sourceTable);
+    RunResult result = attempt(*plan, context, m_inputs.sourceTable);
     result.leftBehind = plan->leftBehind();
     return result;
 }

@@ -9,15 +9,18 @@ namespace {
 constexpr std::size_t kShownGroups = 10;
 } // namespace
 
+bool RunContext::tell(const Progress& progress) const {
+    m_rowsSeen = std::max(m_rowsSeen, progress.done);
+    return !m_callbacks.progress || m_callbacks.progress(progress);
+}
+
 void RunContext::report(Phase phase, qint64 done, qint64 total) const {
-    if (m_callbacks.progress && !m_callbacks.progress({phase, done, total}))
+    if (!tell({phase, done, total}))
         throw Stopped{};
 }
 
 KeepGoing RunContext::keepGoingIn(Phase phase, const qint64& done, const qint64& total) const {
-    if (!m_callbacks.progress)
-        return {};
-    return [this, phase, &done, &total] { return m_callbacks.progress({phase, done, total}); };
+    return [this, phase, &done, &total] { return tell({phase, done, total}); };
 }
 
 KeepGoing RunContext::keepGoingIn(Phase phase, const qint64& done) const {

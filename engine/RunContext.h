@@ -24,13 +24,18 @@ public:
     KeepGoing keepGoingIn(Phase phase, const qint64& done) const;
     // Asks whether an existing table of the new name may be replaced.
     bool mayReplace() const;
+    // The most rows the run has told of, for a run that ends early.
+    qint64 rowsSeen() const { return m_rowsSeen; }
     // The position in `columns` of each chosen column; throws DatabaseError
     // when the source has no such column, since SQLite would read an unknown
     // double-quoted name as a text, the same in every row.
     QList<int> chosenColumns(const Db::Dialect& dialect, const QStringList& columns) const;
 
 private:
+    bool tell(const Progress& progress) const;
+
     const RunCallbacks& m_callbacks;
+    mutable qint64 m_rowsSeen = 0;
 };
 
 // The first groups of repeats by the number of the row that stays, kept small
