@@ -27,6 +27,11 @@ void SettingsStore::write(const QString& key, const QString& value) {
     restrictToOwner();
 }
 
+void SettingsStore::remove(const QString& key) {
+    m_settings.remove(kSection + QLatin1Char('/') + key);
+    m_settings.sync();
+}
+
 // Creating the file ourselves, owner-only, before the first write means the
 // password never sits in a file that others can read, not even for a moment.
 void SettingsStore::restrictToOwner() {

@@ -20,6 +20,8 @@ public:
     // Stores `value` under `key`; a store that cannot be written is left as it
     // is and the program goes on.
     void write(const QString& key, const QString& value);
+    // Takes `key` out of the file.
+    void remove(const QString& key);
     QString fileName() const { return m_settings.fileName(); }
 
 private:

@@ -45,7 +45,7 @@ Form1::Form1(PageContext& context) : WizardPage(5880, 3060), m_context(context) 
     Label1 = addLabel(QStringLiteral("Username:"), 240, 1005, 1095, 255);
     Text2 = addTextBox(1300, 960, 4455, 330, SettingsStore::kUser, QStringLiteral("Username"));
     Label4 = addLabel(QStringLiteral("Password:"), 240, 1485, 1095, 255);
-    Text3 = addTextBox(1300, 1440, 4455, 330, SettingsStore::kPassword, QStringLiteral("Password"));
+    Text3 = addTextBox(1300, 1440, 4455, 330, {}, QStringLiteral("Password"));
     Text3->setEchoMode(QLineEdit::Password);
     Text3->setStyle(new AsteriskPasswordStyle(Text3));
     Check5 = addButton(QStringLiteral("Test Connection"), 120, 1920, 4215, 400);
@@ -78,8 +78,14 @@ QLineEdit* Form1::addTextBox(int left, int top, int width, int height, const QSt
     box->setGeometry(twips(left, top, width, height));
     box->setAccessibleName(name);
     new SelectAllOnFocus(box);
-    connect(box, &QLineEdit::textChanged, this,
-            [this, key](const QString& text) { m_context.settings().write(key, text); });
+    // The password has a store of its own; the other boxes are written to the
+    // settings file as they are typed.
+    connect(box, &QLineEdit::textChanged, this, [this, key](const QString& text) {
+        if (key.isEmpty())
+            m_context.passwords().store(text);
+        else
+            m_context.settings().write(key, text);
+    });
     return box;
 }
 
@@ -89,7 +95,7 @@ void Form1::Form_Load() {
     SettingsStore& store = m_context.settings();
     Text1->setText(store.read(SettingsStore::kSid));
     Text2->setText(store.read(SettingsStore::kUser));
-    Text3->setText(store.read(SettingsStore::kPassword));
+    Text3->setText(m_context.passwords().load());
 }
 
 void Form1::Check5_Click() {

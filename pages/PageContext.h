@@ -4,6 +4,7 @@
 #include "core/SettingsStore.h"
 #include "core/Stop.h"
 #include "db/ConnectionData.h"
+#include "ui/PasswordStore.h"
 
 #include <QStringList>
 
@@ -20,6 +21,7 @@ public:
     virtual KeepGoing keepGoing() = 0;
     virtual bool isEnding() const = 0;
     virtual SettingsStore& settings() = 0;
+    virtual PasswordStore& passwords() = 0;
     virtual const StartupServices& services() const = 0;
 
     // The source table chosen on the table page, exactly as listed.

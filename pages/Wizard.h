@@ -37,6 +37,7 @@ public:
     KeepGoing keepGoing() override;
     bool isEnding() const override { return m_ending; }
     SettingsStore& settings() override { return m_settings; }
+    PasswordStore& passwords() override { return m_passwords; }
     const StartupServices& services() const override { return m_services; }
 
     // Shows `next`, then hides `current`.
@@ -59,6 +60,7 @@ private:
 
     StartupServices m_services;
     SettingsStore m_settings;
+    PasswordStore m_passwords{m_settings};
     bool m_ending = false;
     std::unique_ptr<Form1> m_form1;
     std::unique_ptr<Form2> m_form2;

@@ -39,11 +39,14 @@ void MakeVisitors(const TempDatabase& db);
 void ClearSettings();
 
 // A test main that points the settings store at a temporary folder before
-// anything reads it.
+// anything reads it, and keeps the test away from the user's keyring: only a
+// test started in a session bus of its own (VARNOLT_OWN_KEYRING) reaches one.
 #define VARNOLT_TEST_MAIN_OF(Application, TestClass)                                               \
     int main(int argc, char** argv) {                                                              \
         QTemporaryDir config;                                                                      \
         qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());                                   \
+        if (!qEnvironmentVariableIsSet("VARNOLT_OWN_KEYRING"))                                     \
+            qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/varnolt-test-bus");        \
         Application app(argc, argv);                                                               \
         TestClass test;                                                                            \
         return QTest::qExec(&test, argc, argv);                                                    \
