@@ -103,6 +103,24 @@ QString PostgresDialect::groupCount(const QString& source, const QStringList& ke
            QStringLiteral(") AS groups");
 }
 
+QString PostgresDialect::firstGroups(const QString& source, const QStringList& keys,
+                                     const QStringList& order, int limit) const {
+    QStringList named, names;
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        named << QStringLiteral("%1 AS k%2").arg(keys.at(i)).arg(i);
+        names << QStringLiteral("k%1").arg(i);
+    }
+    const QString key = names.join(QStringLiteral(", "));
+    return QStringLiteral(
+               "WITH numbered AS (SELECT row_number() OVER (ORDER BY %1) AS n, %2 FROM %3), "
+               "grouped AS (SELECT n, min(n) OVER (PARTITION BY %4) AS kept, %4 FROM numbered) "
+               "SELECT kept, CAST(array_agg(n ORDER BY n) FILTER (WHERE n <> kept) AS text), %4 "
+               "FROM grouped GROUP BY kept, %4 HAVING count(*) > 1 ORDER BY kept LIMIT %5")
+        .arg(order.join(QStringLiteral(", ")), named.join(QStringLiteral(", ")), quoted(source),
+             key)
+        .arg(limit);
+}
+
 QString PostgresDialect::groupKey(const QString& column, const QString& type) {
     static const QStringList texts{QStringLiteral("text"), QStringLiteral("character varying"),
                                    QStringLiteral("character"), QStringLiteral("name")};

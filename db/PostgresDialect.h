@@ -38,6 +38,12 @@ public:
                             const QStringList& order) const;
     // The number of groups of `keys`.
     QString groupCount(const QString& source, const QStringList& keys) const;
+    // The first `limit` groups that have repeats, by the number of the row
+    // that stays: that number, the numbers of the rows that repeat it (as an
+    // array's text), then the key values. A row's number is its place in
+    // `order`, counted from 1.
+    QString firstGroups(const QString& source, const QStringList& keys, const QStringList& order,
+                        int limit) const;
     // A value as the run groups it: a text's NULL is its empty text.
     static QString groupKey(const QString& column, const QString& type);
 };

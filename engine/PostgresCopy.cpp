@@ -59,6 +59,26 @@ Shape shapeOf(Db::Session& session, const PostgresDialect& sql, const RunInputs&
     return shape;
 }
 
+// A dry run's first groups of repeats, as the SQLite run shows them.
+QList<RepeatGroup> firstGroups(Db::Session& session, const PostgresDialect& sql,
+                               const QString& source, const QStringList& keys,
+                               const QStringList& order) {
+    QList<RepeatGroup> groups;
+    RecordSet rows(session, sql.firstGroups(source, keys, order, kShownGroups));
+    while (rows.next()) {
+        RepeatGroup group;
+        group.kept = rows.value(0).toLongLong();
+        const QString repeats = rows.value(1).toString();
+        for (const QString& repeat :
+             repeats.mid(1, repeats.size() - 2).split(QLatin1Char(','), Qt::SkipEmptyParts))
+            group.repeats << repeat.toLongLong();
+        for (int key = 0; key < keys.size(); ++key)
+            group.values << rows.value(2 + key);
+        groups << group;
+    }
+    return groups;
+}
+
 bool isTable(const QString& kind) {
     return kind == QStringLiteral("r") || kind == QStringLiteral("p");
 }
@@ -184,6 +204,8 @@ RunResult PostgresCopy::run() {
             result.rowsRead = number(session, sql.rowCount(inputs.sourceTable));
             check();
             result.rowsKept = number(session, sql.groupCount(inputs.sourceTable, keys));
+            check();
+            result.groups = firstGroups(session, sql, inputs.sourceTable, keys, order);
             session.execute(QStringLiteral("ROLLBACK"));
         });
         result.rowsRemoved = result.rowsRead - result.rowsKept;

@@ -4,11 +4,6 @@
 
 #include <algorithm>
 
-namespace {
-// How many groups of repeats a dry run shows.
-constexpr std::size_t kShownGroups = 10;
-} // namespace
-
 bool RunContext::tell(const Progress& progress) const {
     m_rowsSeen = std::max(m_rowsSeen, progress.done);
     return !m_callbacks.progress || m_callbacks.progress(progress);
@@ -53,7 +48,7 @@ QList<int> RunContext::chosenColumns(const Db::Dialect& dialect, const QStringLi
 void FirstGroups::add(qint64 kept, qint64 repeat, const std::function<QVariantList()>& values) {
     auto group = m_groups.find(kept);
     if (group == m_groups.end()) {
-        if (m_groups.size() == kShownGroups) {
+        if (m_groups.size() == std::size_t(kShownGroups)) {
             if (kept > m_groups.rbegin()->first)
                 return;
             m_groups.erase(std::prev(m_groups.end()));

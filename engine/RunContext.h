@@ -38,6 +38,9 @@ private:
     mutable qint64 m_rowsSeen = 0;
 };
 
+// How many groups of repeats a dry run shows.
+constexpr int kShownGroups = 10;
+
 // The first groups of repeats by the number of the row that stays, kept small
 // however many groups the table has.
 class FirstGroups {

@@ -186,6 +186,24 @@ void PostgresTest::runsMatchTheServersOwnGrouping() {
         QCOMPARE(m_db.column("SELECT n FROM t2 ORDER BY n"), expected);
         QCOMPARE(result.rowsKept, qint64(expected.size()));
         QCOMPARE(result.rowsRead, qint64(240));
+        // A dry run counts the same and shows the first groups with repeats,
+        // each row numbered by its place in the table's order.
+        const RunResult dry =
+            DuplicateRemoval({m_db.connection(), "t", columns, "t2", true}, {}).run();
+        QCOMPARE(dry.rowsKept, result.rowsKept);
+        const int repeated =
+            m_db.column(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM t GROUP BY %1 HAVING "
+                                       "count(*) > 1) AS g")
+                            .arg(groups.join(", ")))
+                .value(0)
+                .toInt();
+        QCOMPARE(dry.groups.size(), std::min(repeated, 10));
+        for (qsizetype i = 0; i < dry.groups.size(); ++i) {
+            QVERIFY(i == 0 || dry.groups.at(i - 1).kept < dry.groups.at(i).kept);
+            QVERIFY(!dry.groups.at(i).repeats.isEmpty() &&
+                    dry.groups.at(i).repeats.first() > dry.groups.at(i).kept);
+            QCOMPARE(dry.groups.at(i).values.size(), columns.size());
+        }
     }
     // The copy has the source's columns, types, defaults, NOT NULL and keys.
     const QString shape = QStringLiteral(
