@@ -121,11 +121,11 @@ double peakMegabytes() {
 }
 
 int run(const QCommandLineParser& options) {
-    const RunInputs inputs{{options.value("db"), options.value("user"),
-                            qEnvironmentVariable("VARNOLT_PASSWORD")},
-                           options.value("table"),
-                           options.values("column"),
-                           options.value("new-name")};
+    const RunInputs inputs{
+        {options.value("db"), options.value("user"), qEnvironmentVariable("VARNOLT_PASSWORD")},
+        options.value("table"),
+        Db::ColumnsNamed(options.values("column")),
+        options.value("new-name")};
     const bool replace = options.isSet("replace");
     // The longest the run went without asking its receiver, which is as long
     // as a window would wait for a repaint, from the start to the end.

@@ -166,7 +166,7 @@ void printSummary(const RunInputs& inputs, const RunResult& result, double secon
             for (const qint64 repeat : group.repeats)
                 repeats << QString::number(repeat);
             for (qsizetype i = 0; i < group.values.size(); ++i)
-                values << inputs.columns.value(i) + QStringLiteral(" = ") +
+                values << inputs.columns.value(i).name + QStringLiteral(" = ") +
                               shownValue(group.values.at(i));
             out() << QStringLiteral("row %1 stays, repeated by %2: %3\n")
                          .arg(group.kept)
@@ -195,7 +195,7 @@ int exitFor(const RunResult& result) {
 
 int runCommand(const Db::ConnectionData& connection, const QString& table,
                const QCommandLineParser& options) {
-    RunInputs inputs{connection, table, options.values("column"),
+    RunInputs inputs{connection, table, Db::ColumnsNamed(options.values("column")),
                      options.isSet("new-name") ? options.value("new-name") : ProposedName(table),
                      options.isSet("dry-run")};
     const bool replace = options.isSet("replace");

@@ -58,6 +58,20 @@ template <typename List> List requireColumns(List columns, const QString& table)
 }
 } // namespace
 
+QList<Column> ColumnsNamed(const QStringList& names) {
+    QList<Column> columns;
+    for (const QString& name : names)
+        columns.append({name, QString()});
+    return columns;
+}
+
+QStringList NamesOf(const QList<Column>& columns) {
+    QStringList names;
+    for (const Column& column : columns)
+        names << column.name;
+    return names;
+}
+
 QList<Column> ColumnTypes(Session& session, const QString& table) {
     QList<Column> columns;
     RecordSet rows(session, session.dialect().columnTypes(),

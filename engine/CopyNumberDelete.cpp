@@ -67,13 +67,12 @@ RunResult CopyNumberDelete::run() {
     m_context.report(Phase::Checking);
     m_session.open();
     const Shape shape = shapeOf(m_session, m_dialect, inputs);
-    QStringList names;
-    for (const Db::Column& column : shape.columns)
-        names << column.name;
-    for (const int column : m_context.chosenColumns(m_dialect, names))
-        m_keyValues << m_dialect.keyValue(shape.columns.at(column).name,
-                                          shape.columns.at(column).type);
-    { RecordSet probe(m_session, m_dialect.probeColumns(inputs.sourceTable, inputs.columns)); }
+    for (const Db::Column& column : m_context.chosenColumns(m_dialect, shape.columns))
+        m_keyValues << m_dialect.keyValue(column.name, column.type);
+    {
+        RecordSet probe(m_session,
+                        m_dialect.probeColumns(inputs.sourceTable, Db::NamesOf(inputs.columns)));
+    }
     if (inputs.dryRun) {
         findRepeats(inputs.sourceTable, QStringLiteral("ROWNUM"), true, result);
         result.status = RunResult::Status::Done;

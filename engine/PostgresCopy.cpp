@@ -183,14 +183,8 @@ RunResult PostgresCopy::run() {
         return result;
     }
     QStringList keys;
-    for (const int column : m_context.chosenColumns(sql, [&] {
-             QStringList names;
-             for (const Db::Column& column : shape.columns)
-                 names << column.name;
-             return names;
-         }()))
-        keys << PostgresDialect::groupKey(shape.columns.at(column).name,
-                                          shape.columns.at(column).type);
+    for (const Db::Column& column : m_context.chosenColumns(sql, shape.columns))
+        keys << PostgresDialect::groupKey(column.name, column.type);
     // The first row is the first by primary key, or by its place in the
     // table where there is none.
     const QStringList order =

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/Catalogue.h"
 #include "db/ConnectionData.h"
 
 #include <QList>
@@ -13,7 +14,7 @@ struct RunInputs {
     Db::ConnectionData connection;
     QString sourceTable;
     // The chosen columns, in the chosen order.
-    QStringList columns;
+    QList<Db::Column> columns;
     QString newTable;
     // Only find the repeats: nothing is made or changed.
     bool dryRun = false;

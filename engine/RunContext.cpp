@@ -30,19 +30,24 @@ bool RunContext::mayReplace() const {
     return m_callbacks.confirmReplace && m_callbacks.confirmReplace(question);
 }
 
-QList<int> RunContext::chosenColumns(const Db::Dialect& dialect, const QStringList& columns) const {
-    QList<int> positions;
-    for (const QString& chosen : inputs.columns) {
-        const auto found = std::find_if(columns.begin(), columns.end(), [&](const QString& column) {
-            return dialect.sameName(column, chosen);
+QList<Db::Column> RunContext::chosenColumns(const Db::Dialect& dialect,
+                                            const QList<Db::Column>& table) const {
+    QList<Db::Column> chosen;
+    for (const Db::Column& column : inputs.columns) {
+        const auto found = std::find_if(table.begin(), table.end(), [&](const Db::Column& own) {
+            return dialect.sameName(own.name, column.name);
         });
-        if (found == columns.end())
-            throw Db::DatabaseError(
-                QString(),
-                QStringLiteral("The table %1 has no column %2.").arg(inputs.sourceTable, chosen));
-        positions << static_cast<int>(found - columns.begin());
+        if (found == table.end())
+            throw Db::DatabaseError(QString(), QStringLiteral("The table %1 has no column %2.")
+                                                   .arg(inputs.sourceTable, column.name));
+        if (!column.type.isEmpty() && column.type != found->type)
+            throw Db::DatabaseError(QString(),
+                                    QStringLiteral("The column %1 of %2 is of another type than "
+                                                   "when it was chosen.")
+                                        .arg(column.name, inputs.sourceTable));
+        chosen << *found;
     }
-    return positions;
+    return chosen;
 }
 
 void FirstGroups::add(qint64 kept, qint64 repeat, const std::function<QVariantList()>& values) {

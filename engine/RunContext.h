@@ -26,10 +26,12 @@ public:
     bool mayReplace() const;
     // The most rows the run has told of, for a run that ends early.
     qint64 rowsSeen() const { return m_rowsSeen; }
-    // The position in `columns` of each chosen column; throws DatabaseError
-    // when the source has no such column, since SQLite would read an unknown
-    // double-quoted name as a text, the same in every row.
-    QList<int> chosenColumns(const Db::Dialect& dialect, const QStringList& columns) const;
+    // The chosen columns as the source has them (its names, its types);
+    // throws DatabaseError when it has no such column (SQLite would read an
+    // unknown double-quoted name as a text, the same in every row) or when a
+    // column's type is no longer the one it was chosen with.
+    QList<Db::Column> chosenColumns(const Db::Dialect& dialect,
+                                    const QList<Db::Column>& table) const;
 
 private:
     bool tell(const Progress& progress) const;

@@ -79,7 +79,7 @@ QString targetRefusal(const Object& target, const QString& name) {
 // the question and again inside the transaction, which must find it unchanged.
 struct Shape {
     Object source;
-    QStringList columns;
+    QList<Db::Column> columns;
     QList<int> hidden;
     // The name the rowid goes by (empty for a table without rowid), and the
     // table's own order: by rowid, or by the primary key.
@@ -101,7 +101,7 @@ Shape inspect(SqliteFile& file, const SqliteDialect& sql, const RunInputs& input
     SqliteFile::Statement details(file, sql.columnDetails());
     details.bind(1, inputs.sourceTable);
     while (details.step()) {
-        shape.columns << details.text(0);
+        shape.columns.append({details.text(0), details.text(1)});
         shape.hidden << static_cast<int>(details.integer(2));
     }
     if (shape.source.withoutRowid) {
@@ -112,7 +112,7 @@ Shape inspect(SqliteFile& file, const SqliteDialect& sql, const RunInputs& input
             order << sql.keyOrder(key.text(0), key.text(2), key.integer(1) != 0);
         shape.order = order.join(QStringLiteral(", "));
     } else {
-        shape.rowid = SqliteDialect::rowidName(shape.columns);
+        shape.rowid = SqliteDialect::rowidName(Db::NamesOf(shape.columns));
         if (shape.rowid.isEmpty())
             throw DatabaseError(QString(), QStringLiteral("The table has columns named rowid, "
                                                           "_rowid_ and oid, so its rows cannot "
@@ -242,10 +242,10 @@ private:
 
 constexpr qint64 kRowsPerLook = 4096;
 
-QStringList keyValuesOf(const Shape& shape, const QList<int>& chosen) {
+QStringList keyValuesOf(const QList<Db::Column>& chosen) {
     QStringList keyValues;
-    for (const int column : chosen)
-        keyValues << Db::Dialect::quoted(shape.columns.at(column));
+    for (const Db::Column& column : chosen)
+        keyValues << Db::Dialect::quoted(column.name);
     return keyValues;
 }
 
@@ -308,7 +308,7 @@ RunResult WriteSurvivors::run() {
         result.status = RunResult::Status::Refused;
         return result;
     }
-    const QStringList keyValues = keyValuesOf(shape, m_context.chosenColumns(sql, shape.columns));
+    const QStringList keyValues = keyValuesOf(m_context.chosenColumns(sql, shape.columns));
     if (inputs.dryRun) {
         readRepeats(file, sql, m_context, shape, keyValues, result);
         result.status = RunResult::Status::Done;
@@ -334,7 +334,7 @@ RunResult WriteSurvivors::run() {
         QStringList columns;
         for (qsizetype i = 0; i < shape.columns.size(); ++i) {
             if (shape.hidden.at(i) == 0)
-                columns << shape.columns.at(i);
+                columns << shape.columns.at(i).name;
         }
         createCopy(file, sql, shape, inputs, columns);
         // One pass: each row is judged as it is read, in the table's own

@@ -74,9 +74,12 @@ void Form3::PrepareFieldPage(const QString& table) {
     session->open();
     List1->clear();
     m_preview->unbind();
-    const QStringList columns = Db::ColumnList(*session, table, m_context.keepGoing());
-    m_preview->bind(std::move(session), table, columns);
-    List1->addItems(columns);
+    const QList<Db::Column> columns = Db::ColumnTypes(*session, table);
+    m_preview->bind(std::move(session), table, Db::NamesOf(columns));
+    for (const Db::Column& column : columns) {
+        auto* item = new QListWidgetItem(column.name, List1);
+        item->setData(Qt::UserRole, column.type);
+    }
     Ui::RemoveItemsListedIn(List1, List2);
     // The buttons and the selection follow the list as it is once the chosen
     // columns are out of it.
@@ -102,7 +105,7 @@ void Form3::moveSelected(QListWidget* from, QListWidget* to, bool complain) {
             Messages::show(QStringLiteral("Please select a field first."));
         return;
     }
-    to->addItem(from->item(row)->text());
+    to->addItem(from->item(row)->clone());
     Ui::RemoveListItem(from, row);
     // The next move needs no mouse: the item below, or the new last one, is
     // selected in its place.
@@ -113,14 +116,14 @@ void Form3::moveSelected(QListWidget* from, QListWidget* to, bool complain) {
 
 void Form3::moveAll(QListWidget* from, QListWidget* to) {
     for (int row = 0; row < from->count(); ++row)
-        to->addItem(from->item(row)->text());
+        to->addItem(from->item(row)->clone());
     from->clear();
     refreshButtons();
 }
 
-QStringList Form3::chosenFields() const {
-    QStringList chosen;
+QList<Db::Column> Form3::chosenFields() const {
+    QList<Db::Column> chosen;
     for (int row = 0; row < List2->count(); ++row)
-        chosen << List2->item(row)->text();
+        chosen.append({List2->item(row)->text(), List2->item(row)->data(Qt::UserRole).toString()});
     return chosen;
 }

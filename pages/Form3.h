@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PageContext.h"
+#include "db/Catalogue.h"
 #include "ui/WizardPage.h"
 
 #include <memory>
@@ -27,8 +28,8 @@ public:
     // and the list of available columns, less the columns already chosen.
     // Shows no page. Throws DatabaseError.
     void PrepareFieldPage(const QString& table);
-    // The chosen columns, in the chosen list's order.
-    QStringList chosenFields() const;
+    // The chosen columns with their types, in the chosen list's order.
+    QList<Db::Column> chosenFields() const;
 
     QLabel* Label1;
     QLabel* Label2;

@@ -3,6 +3,7 @@
 #include "MakerPage.h"
 #include "core/SettingsStore.h"
 #include "core/Stop.h"
+#include "db/Catalogue.h"
 #include "db/ConnectionData.h"
 #include "ui/PasswordStore.h"
 
@@ -26,7 +27,7 @@ public:
 
     // The source table chosen on the table page, exactly as listed.
     QString selectedTable;
-    // The chosen columns in the chosen list's order; a list rather than the
-    // names joined by ", ", since a name may itself hold ", ".
-    QStringList selectedFields;
+    // The chosen columns in the chosen list's order, with their types; a list
+    // rather than the names joined by ", ", since a name may itself hold ", ".
+    QList<Db::Column> selectedFields;
 };

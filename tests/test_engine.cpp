@@ -15,7 +15,8 @@ namespace {
 
 RunResult runOn(const TempDatabase& db, const QString& source, const QStringList& columns,
                 const QString& newTable, RunCallbacks callbacks = {}) {
-    return DuplicateRemoval({db.connection(), source, columns, newTable}, std::move(callbacks))
+    return DuplicateRemoval({db.connection(), source, Db::ColumnsNamed(columns), newTable},
+                            std::move(callbacks))
         .run();
 }
 
@@ -161,6 +162,12 @@ void EngineTest::workedExample() {
     QCOMPARE(db.column(source), before);
     QCOMPARE(runOn(db, QStringLiteral("E"), {"A"}, QStringLiteral("E2")).status,
              RunResult::Status::Done);
+    // A column travels with the type it was chosen with: a table changed
+    // since is not read as if it were the same.
+    const RunResult changed =
+        DuplicateRemoval({db.connection(), "VISITORS", {{"NAME", "INTEGER"}}, "V3"}, {}).run();
+    QCOMPARE(changed.status, RunResult::Status::Failed);
+    QVERIFY2(changed.message.contains("another type"), qPrintable(changed.message));
     QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM E2")), QStringList{"0"});
 }
 
@@ -501,7 +508,9 @@ void EngineTest::whatIsNoTableOfTheUsersIsRefusedWithNothingRead() {
           std::pair{"F_data", "internal table"}}) {
         for (const bool dryRun : {false, true}) {
             const RunResult result =
-                DuplicateRemoval({db.connection(), source, {"NAME"}, "NEW", dryRun}, yes).run();
+                DuplicateRemoval(
+                    {db.connection(), source, Db::ColumnsNamed({"NAME"}), "NEW", dryRun}, yes)
+                    .run();
             QCOMPARE(result.status, RunResult::Status::Refused);
             QVERIFY2(result.message.contains(QLatin1String(says)), qPrintable(result.message));
         }

@@ -172,7 +172,9 @@ void FaultsTest::awkwardNamesWork() {
                     .arg(Db::Dialect::quoted(table)));
         const QString target = QString(table).remove(QLatin1Char('"')).left(900) + " 2";
         const RunResult result =
-            DuplicateRemoval({db.connection(), table, {"Ünïcode col", "a\"b", "c, d"}, target}, {})
+            DuplicateRemoval(
+                {db.connection(), table, Db::ColumnsNamed({"Ünïcode col", "a\"b", "c, d"}), target},
+                {})
                 .run();
         QVERIFY2(result.status == RunResult::Status::Done, qPrintable(result.message));
         QCOMPARE(db.column(QStringLiteral("SELECT \"from\" FROM %1 ORDER BY rowid")

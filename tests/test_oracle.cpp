@@ -49,9 +49,9 @@ void workedExample(bool replacing) {
 }
 
 RunResult run(const QStringList& columns, RunCallbacks callbacks = {}) {
-    return DuplicateRemoval(
-               {oracle(), QStringLiteral("VISITORS"), columns, QStringLiteral("VISITORS2")},
-               std::move(callbacks))
+    return DuplicateRemoval({oracle(), QStringLiteral("VISITORS"), Db::ColumnsNamed(columns),
+                             QStringLiteral("VISITORS2")},
+                            std::move(callbacks))
         .run();
 }
 
@@ -193,12 +193,11 @@ void OracleTest::theTemporaryNameNeverCostsTheUserATable() {
     for (const bool asSource : {true, false}) {
         workedExample(true);
         FakeOracle::schema().tables.insert(kTemporary, {{"X", "NUMBER"}});
-        const RunResult result = DuplicateRemoval({oracle(),
-                                                   asSource ? kTemporary : "VISITORS",
-                                                   {"X"},
-                                                   asSource ? "VISITORS3" : kTemporary},
-                                                  replaceWithout())
-                                     .run();
+        const RunResult result =
+            DuplicateRemoval({oracle(), asSource ? kTemporary : "VISITORS", Db::ColumnsNamed({"X"}),
+                              asSource ? "VISITORS3" : kTemporary},
+                             replaceWithout())
+                .run();
         QCOMPARE(result.status, RunResult::Status::Refused);
         QVERIFY(FakeOracle::log().isEmpty());
     }

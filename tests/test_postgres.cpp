@@ -85,7 +85,8 @@ private:
 
 RunResult runOn(const ServerDatabase& db, const QString& source, const QStringList& columns,
                 const QString& newTable, RunCallbacks callbacks = {}) {
-    return DuplicateRemoval({db.connection(), source, columns, newTable}, std::move(callbacks))
+    return DuplicateRemoval({db.connection(), source, Db::ColumnsNamed(columns), newTable},
+                            std::move(callbacks))
         .run();
 }
 
@@ -189,7 +190,8 @@ void PostgresTest::runsMatchTheServersOwnGrouping() {
         // A dry run counts the same and shows the first groups with repeats,
         // each row numbered by its place in the table's order.
         const RunResult dry =
-            DuplicateRemoval({m_db.connection(), "t", columns, "t2", true}, {}).run();
+            DuplicateRemoval({m_db.connection(), "t", Db::ColumnsNamed(columns), "t2", true}, {})
+                .run();
         QCOMPARE(dry.rowsKept, result.rowsKept);
         const int repeated =
             m_db.column(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM t GROUP BY %1 HAVING "
