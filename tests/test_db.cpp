@@ -55,38 +55,40 @@ void DbTest::sqliteIsToldByItsHeader() {
 void DbTest::sidNamesAFileOnlyWhenItReadsAsAPath_data() {
     QTest::addColumn<QString>("sid");
     QTest::addColumn<QString>("file");
+    QTest::addColumn<DatabaseKind>("kind");
     const QString home = QDir::homePath();
+    const auto oracle = [](const char* tag, const char* sid) {
+        QTest::newRow(tag) << sid << QString() << DatabaseKind::Oracle;
+    };
     QTest::newRow("absolute path") << "/data/orders.sqlite"
-                                   << "/data/orders.sqlite";
+                                   << "/data/orders.sqlite" << DatabaseKind::Sqlite;
     QTest::newRow("relative path") << "./orders.sqlite"
-                                   << "./orders.sqlite";
+                                   << "./orders.sqlite" << DatabaseKind::Sqlite;
     QTest::newRow("parent folder") << "../db/orders.sqlite"
-                                   << "../db/orders.sqlite";
-    QTest::newRow("home folder") << "~/orders.sqlite" << home + "/orders.sqlite";
-    QTest::newRow("a bare name") << "orders.sqlite"
-                                 << "";
-    QTest::newRow("alias") << "KTNA"
-                           << "";
-    QTest::newRow("alias with a dot") << "HR.DB"
-                                      << "";
-    QTest::newRow("EZConnect") << "dbhost/XEPDB1"
-                               << "";
-    QTest::newRow("EZConnect with port") << "dbhost:1521/ORCLPDB1"
-                                         << "";
-    QTest::newRow("EZConnect with //") << "//dbhost:1521/ORCLPDB1"
-                                       << "";
-    QTest::newRow("EZConnect, // without port") << "//dbhost/XEPDB1"
-                                                << "";
-    QTest::newRow("descriptor") << "(DESCRIPTION=(ADDRESS=(HOST=h)))"
-                                << "";
-    QTest::newRow("another user's home") << "~scott/orders.sqlite"
-                                         << "";
+                                   << "../db/orders.sqlite" << DatabaseKind::Sqlite;
+    QTest::newRow("home folder") << "~/orders.sqlite" << home + "/orders.sqlite"
+                                 << DatabaseKind::Sqlite;
+    QTest::newRow("PostgreSQL URI")
+        << "postgresql://db/sales" << QString() << DatabaseKind::PostgreSql;
+    QTest::newRow("short PostgreSQL URI")
+        << "postgres:///sales?host=/run/pg" << QString() << DatabaseKind::PostgreSql;
+    oracle("a bare name", "orders.sqlite");
+    oracle("alias", "KTNA");
+    oracle("alias with a dot", "HR.DB");
+    oracle("EZConnect", "dbhost/XEPDB1");
+    oracle("EZConnect with port", "dbhost:1521/ORCLPDB1");
+    oracle("EZConnect with //", "//dbhost:1521/ORCLPDB1");
+    oracle("EZConnect, // without port", "//dbhost/XEPDB1");
+    oracle("descriptor", "(DESCRIPTION=(ADDRESS=(HOST=h)))");
+    oracle("another user's home", "~scott/orders.sqlite");
 }
 
 void DbTest::sidNamesAFileOnlyWhenItReadsAsAPath() {
     QFETCH(QString, sid);
     QFETCH(QString, file);
+    QFETCH(DatabaseKind, kind);
     QCOMPARE(DatabaseFile(sid), file);
+    QCOMPARE(KindOf(sid), kind);
 }
 
 void DbTest::aFilePathTravelsAsAValue() {
