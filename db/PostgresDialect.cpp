@@ -21,7 +21,8 @@ QString PostgresDialect::columnTypes() const {
 }
 
 // A page is the rows after a row address; every value is read as its text
-// and cut to what a grid shows.
+// and cut to what a grid shows. The address's text has a name of its own: as
+// "ctid", ORDER BY would sort by that text, (0,10) before (0,2).
 QString PostgresDialect::gridPage(const QString& table, const QStringList& columns, const QString&,
                                   bool first) const {
     QStringList values;
@@ -29,8 +30,8 @@ QString PostgresDialect::gridPage(const QString& table, const QStringList& colum
         values << QStringLiteral("left(CAST(%1 AS text), %2)")
                       .arg(quoted(column))
                       .arg(kGridTextLength + 1);
-    return QStringLiteral("SELECT CAST(ctid AS text), ") + values.join(QStringLiteral(", ")) +
-           QStringLiteral(" FROM ") + quoted(table) +
+    return QStringLiteral("SELECT CAST(ctid AS text) AS row_address, ") +
+           values.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + quoted(table) +
            (first ? QString() : QStringLiteral(" WHERE ctid > CAST(:after AS tid)")) +
            QStringLiteral(" ORDER BY ctid LIMIT %1").arg(kGridPageRows);
 }

@@ -8,6 +8,7 @@
 #include "db/DatabaseKind.h"
 #include "db/Session.h"
 #include "engine/DuplicateRemoval.h"
+#include "ui/TablePages.h"
 
 #include <QCoreApplication>
 #include <QSqlDatabase>
@@ -110,6 +111,7 @@ private slots:
     void theCopyHoldsOneMomentOfTheSource();
     void aStopAtAnyPointLeavesTheOldTable();
     void aWrongPasswordSaysSo();
+    void theGridReadsEveryRowOnce();
 
 private:
     ServerDatabase m_db;
@@ -293,6 +295,22 @@ void PostgresTest::aWrongPasswordSaysSo() {
     const std::optional<Db::DatabaseError> error = Db::ConnectError(wrong);
     QVERIFY(error.has_value());
     QVERIFY2(error->text().contains("password authentication failed"), qPrintable(error->text()));
+}
+
+// The preview reads a page at a time by row address: every row once, in order.
+void PostgresTest::theGridReadsEveryRowOnce() {
+    m_db.exec(
+        QStringLiteral("DROP TABLE IF EXISTS paged; CREATE TABLE paged (id int, note text);"
+                       "INSERT INTO paged SELECT i, NULL FROM generate_series(1, 1000) AS i"));
+    auto session = std::make_shared<Db::Session>(m_db.connection());
+    session->open();
+    Ui::TablePages grid(session, QStringLiteral("paged"), {"id", "note"});
+    while (grid.canFetchMore({}))
+        grid.fetchMore({});
+    QCOMPARE(grid.rowCount(), 1000);
+    for (int row = 0; row < grid.rowCount(); ++row)
+        QCOMPARE(grid.index(row, 0).data().toInt(), row + 1);
+    QCOMPARE(grid.index(0, 1).data().toString(), QStringLiteral("NULL"));
 }
 
 VARNOLT_GUILESS_TEST_MAIN(PostgresTest)
