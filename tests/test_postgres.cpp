@@ -112,6 +112,7 @@ private slots:
     void aStopAtAnyPointLeavesTheOldTable();
     void aWrongPasswordSaysSo();
     void theGridReadsEveryRowOnce();
+    void identityAndGeneratedColumnsAreCopiedAsDeclared();
 
 private:
     ServerDatabase m_db;
@@ -311,6 +312,20 @@ void PostgresTest::theGridReadsEveryRowOnce() {
     for (int row = 0; row < grid.rowCount(); ++row)
         QCOMPARE(grid.index(row, 0).data().toInt(), row + 1);
     QCOMPARE(grid.index(0, 1).data().toString(), QStringLiteral("NULL"));
+}
+
+void PostgresTest::identityAndGeneratedColumnsAreCopiedAsDeclared() {
+    m_db.exec(QStringLiteral(
+        "CREATE TABLE \"Gen\" (id int GENERATED ALWAYS AS IDENTITY PRIMARY KEY, n int, "
+        "g int GENERATED ALWAYS AS (n * 2) STORED); INSERT INTO \"Gen\" (n) VALUES (1), (1), (2)"));
+    const RunResult result = runOn(m_db, "Gen", {"n"}, "Gen 2");
+    QVERIFY2(result.status == RunResult::Status::Done, qPrintable(result.message));
+    QCOMPARE(m_db.column("SELECT id || ':' || g FROM \"Gen 2\" ORDER BY id"),
+             (QStringList{"1:2", "3:4"}));
+    const QString kinds = QStringLiteral(
+        "SELECT string_agg(column_name || is_identity || is_generated, ',' ORDER BY "
+        "ordinal_position) FROM information_schema.columns WHERE table_name = '%1'");
+    QCOMPARE(m_db.column(kinds.arg("Gen 2")), m_db.column(kinds.arg("Gen")));
 }
 
 VARNOLT_GUILESS_TEST_MAIN(PostgresTest)
