@@ -13,6 +13,19 @@ constexpr int kKeyringWaitMilliseconds = 5000;
 
 PasswordStore::PasswordStore(SettingsStore& settings) : m_settings(settings) {}
 
+PasswordStore::Where PasswordStore::whereAfter(int keyringError) {
+    switch (keyringError) {
+    case QKeychain::NoError:
+    case QKeychain::EntryNotFound:
+        return Where::Keyring;
+    case QKeychain::AccessDenied:
+    case QKeychain::AccessDeniedByUser:
+        return Where::Nowhere;
+    default:
+        return Where::File;
+    }
+}
+
 QString PasswordStore::load() {
     const QString inFile = m_settings.read(SettingsStore::kPassword);
     auto* job = new QKeychain::ReadPasswordJob(kService);
@@ -28,8 +41,8 @@ QString PasswordStore::load() {
     QTimer::singleShot(kKeyringWaitMilliseconds, &waiting, &QEventLoop::quit);
     job->start();
     waiting.exec();
-    m_keyring = error == QKeychain::NoError || error == QKeychain::EntryNotFound;
-    if (!m_keyring)
+    m_where = whereAfter(error);
+    if (m_where != Where::Keyring)
         return inFile;
     // A password in the file was written where no keyring answered, or by an
     // older version, and so is the newer one: it moves into the keyring.
@@ -41,7 +54,9 @@ QString PasswordStore::load() {
 }
 
 void PasswordStore::store(const QString& password) {
-    if (!m_keyring) {
+    if (m_where == Where::Nowhere)
+        return;
+    if (m_where == Where::File) {
         keepInFile(password);
         return;
     }
@@ -66,8 +81,8 @@ void PasswordStore::writeNext() {
             if (!m_settings.read(SettingsStore::kPassword).isEmpty())
                 m_settings.remove(SettingsStore::kPassword);
         } else {
-            m_keyring = false;
-            keepInFile(m_pending.value_or(password));
+            m_where = whereAfter(job->error());
+            store(m_pending.value_or(password));
             m_pending.reset();
         }
         writeNext();

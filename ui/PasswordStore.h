@@ -25,14 +25,19 @@ public:
     // in the background, the latest password winning, so typing stays fluid.
     void store(const QString& password);
     // Whether the keyring answered the last time it was asked.
-    bool usesKeyring() const { return m_keyring; }
+    bool usesKeyring() const { return m_where == Where::Keyring; }
 
 private:
+    // The keyring; the settings file, where no keyring answers; or nowhere,
+    // where the user refused the keyring access: a refusal is no reason to
+    // put the password in a file instead.
+    enum class Where { Keyring, File, Nowhere };
+    static Where whereAfter(int keyringError);
     void writeNext();
     void keepInFile(const QString& password);
 
     SettingsStore& m_settings;
-    bool m_keyring = false;
+    Where m_where = Where::File;
     bool m_writing = false;
     std::optional<QString> m_pending;
 };
