@@ -22,8 +22,10 @@ constexpr int kStepsPerLook = 1000;
 // How often a long write hands the pages it wrote so far to the disk.
 constexpr qint64 kWritebackMilliseconds = 50;
 
-RawValue rawValue(sqlite3_value* value, QStringConverter::Encoding encoding) {
-    RawValue raw;
+// Fills `raw` in place: a function of ours is called for every row, and a
+// value built on the stack and copied over costs it more than its work.
+void readRawValue(RawValue& raw, sqlite3_value* value, QStringConverter::Encoding encoding) {
+    raw = RawValue();
     raw.encoding = encoding;
     switch (sqlite3_value_type(value)) {
     case SQLITE_INTEGER:
@@ -50,7 +52,6 @@ RawValue rawValue(sqlite3_value* value, QStringConverter::Encoding encoding) {
     default:
         break;
     }
-    return raw;
 }
 
 // The encoding the database stores its texts in ("UTF-8", "UTF-16le" or
@@ -75,7 +76,7 @@ extern "C" void callPredicate(sqlite3_context* context, int count, sqlite3_value
     if (call.values.size() < std::size_t(count))
         call.values.resize(std::size_t(count));
     for (int i = 0; i < count; ++i)
-        call.values[std::size_t(i)] = rawValue(arguments[i], call.encoding);
+        readRawValue(call.values[std::size_t(i)], arguments[i], call.encoding);
     try {
         sqlite3_result_int(context, call.predicate(call.values.data(), count) ? 1 : 0);
     } catch (...) {
@@ -255,7 +256,9 @@ int SqliteFile::Statement::columnCount() const {
 }
 
 RawValue SqliteFile::Statement::value(int column) const {
-    return rawValue(sqlite3_column_value(m_statement, column), m_file.m_encoding);
+    RawValue raw;
+    readRawValue(raw, sqlite3_column_value(m_statement, column), m_file.m_encoding);
+    return raw;
 }
 
 QString SqliteFile::Statement::text(int column) const {
