@@ -48,12 +48,16 @@ QStringList firstColumn(Session& session, const QString& sql, const QVariantMap&
 }
 } // namespace
 
+DatabaseError TableGone(const QString& table) {
+    return DatabaseError(QString(), QStringLiteral("The table %1 no longer exists.").arg(table));
+}
+
 namespace {
 // Every table has a column, so a table without any is one that someone else
 // dropped since it was listed.
 template <typename List> List requireColumns(List columns, const QString& table) {
     if (columns.isEmpty())
-        throw DatabaseError(QString(), QStringLiteral("The table %1 no longer exists.").arg(table));
+        throw TableGone(table);
     return columns;
 }
 } // namespace

@@ -36,6 +36,9 @@ struct Column {
 QList<Column> ColumnsNamed(const QStringList& names);
 QStringList NamesOf(const QList<Column>& columns);
 
+// What is said of a table that someone else dropped since it was listed.
+DatabaseError TableGone(const QString& table);
+
 // The columns of one of the user's own tables with their declared types.
 // Throws DatabaseError, saying so, when the table no longer exists.
 QList<Column> ColumnTypes(Session& session, const QString& table);

@@ -50,8 +50,7 @@ Shape shapeOf(Db::Session& session, const PostgresDialect& sql, const RunInputs&
     Shape shape;
     shape.sourceKind = firstText(session, sql.relationKind(), inputs.sourceTable);
     if (shape.sourceKind.isEmpty())
-        throw DatabaseError(
-            QString(), QStringLiteral("The table %1 no longer exists.").arg(inputs.sourceTable));
+        throw Db::TableGone(inputs.sourceTable);
     shape.targetKind = firstText(session, sql.relationKind(), inputs.newTable);
     shape.columns = Db::ColumnTypes(session, inputs.sourceTable);
     shape.writable = texts(session, sql.writableColumns(), inputs.sourceTable);
@@ -173,13 +172,11 @@ RunResult PostgresCopy::run() {
     const Shape shape = shapeOf(m_session, sql, inputs);
     result.status = RunResult::Status::Refused;
     if (!isTable(shape.sourceKind)) {
-        result.message = QStringLiteral("%1 is %2, not a table. Only tables can be copied.")
-                             .arg(inputs.sourceTable, kindName(shape.sourceKind));
+        result.message = NoTableSource(inputs.sourceTable, kindName(shape.sourceKind));
         return result;
     }
     if (!inputs.dryRun && !shape.targetKind.isEmpty() && !isTable(shape.targetKind)) {
-        result.message = QStringLiteral("%1 is the name of %2. Please choose another name.")
-                             .arg(inputs.newTable, kindName(shape.targetKind));
+        result.message = NoTableTarget(inputs.newTable, kindName(shape.targetKind));
         return result;
     }
     QStringList keys;

@@ -70,6 +70,14 @@ QList<RepeatGroup> FirstGroups::groups() const {
     return all;
 }
 
+QString NoTableSource(const QString& name, const QString& what) {
+    return QStringLiteral("%1 is %2, not a table. Only tables can be copied.").arg(name, what);
+}
+
+QString NoTableTarget(const QString& name, const QString& what) {
+    return QStringLiteral("%1 is the name of %2. Please choose another name.").arg(name, what);
+}
+
 QString NameRefusal(const RunInputs& inputs, const Db::Dialect& dialect) {
     const QString& name = inputs.newTable;
     if (name.trimmed().isEmpty())

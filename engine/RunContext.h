@@ -54,5 +54,10 @@ private:
     std::map<qint64, RepeatGroup> m_groups;
 };
 
+// What a source, or a new name, that belongs to something other than a table
+// is refused with; `what` says what it is ("a view", "an index").
+QString NoTableSource(const QString& name, const QString& what);
+QString NoTableTarget(const QString& name, const QString& what);
+
 // Why a new name cannot be used, or the empty text when it can.
 QString NameRefusal(const RunInputs& inputs, const Db::Dialect& dialect);

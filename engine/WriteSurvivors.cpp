@@ -58,8 +58,7 @@ QString sourceRefusal(const Object& source, const QString& name) {
                               "be copied.")
             .arg(name);
     if (!source.kind.isEmpty() && !source.isTable())
-        return QStringLiteral("%1 is %2, not a table. Only tables can be copied.")
-            .arg(name, kindWithArticle(source.kind));
+        return NoTableSource(name, kindWithArticle(source.kind));
     return {};
 }
 
@@ -70,8 +69,7 @@ QString targetRefusal(const Object& target, const QString& name) {
                               "name.")
             .arg(name);
     if (!target.kind.isEmpty() && !target.isTable())
-        return QStringLiteral("%1 is the name of %2. Please choose another name.")
-            .arg(name, kindWithArticle(target.kind));
+        return NoTableTarget(name, kindWithArticle(target.kind));
     return {};
 }
 
@@ -94,8 +92,7 @@ Shape inspect(SqliteFile& file, const SqliteDialect& sql, const RunInputs& input
     Shape shape;
     shape.source = lookUp(file, sql, inputs.sourceTable);
     if (shape.source.kind.isEmpty())
-        throw DatabaseError(
-            QString(), QStringLiteral("The table %1 no longer exists.").arg(inputs.sourceTable));
+        throw Db::TableGone(inputs.sourceTable);
     if (!shape.source.isTable())
         return shape;
     SqliteFile::Statement details(file, sql.columnDetails());
@@ -348,8 +345,7 @@ RunResult WriteSurvivors::run() {
             const QString first = QStringLiteral("varnolt_first");
             SqliteFile::Registration function(
                 file, first, [&](const Db::RawValue* arguments, int count) {
-                    if (++result.rowsRead % kRowsPerLook == 1)
-                        total.look(firstRows);
+                    ++result.rowsRead;
                     if (!firstRows.firstOf(arguments[0], arguments + 1, count - 1))
                         return true;
                     ++result.rowsRemoved;
