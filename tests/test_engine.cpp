@@ -2,23 +2,16 @@
 // that the source is never changed.
 #include "Fixture.h"
 
+#include "Runs.h"
 #include "core/Values.h"
 #include "db/Session.h"
 #include "engine/DuplicatePositions.h"
-#include "engine/DuplicateRemoval.h"
 #include "engine/RepeatFinder.h"
 
 #include <QRandomGenerator>
 #include <numeric>
 
 namespace {
-
-RunResult runOn(const TempDatabase& db, const QString& source, const QStringList& columns,
-                const QString& newTable, RunCallbacks callbacks = {}) {
-    return DuplicateRemoval({db.connection(), source, Db::ColumnsNamed(columns), newTable},
-                            std::move(callbacks))
-        .run();
-}
 
 QStringList ids(const TempDatabase& db, const QString& table, const QString& order = "rowid") {
     return db.column(QStringLiteral("SELECT ID FROM \"%1\" ORDER BY %2").arg(table, order));
@@ -276,9 +269,7 @@ void EngineTest::randomTablesMatchAnIndependentReference() {
             if (group.value() > 1)
                 groups << group.key();
         }
-        const RunResult dry =
-            DuplicateRemoval({db.connection(), "T", Db::ColumnsNamed({"A", "B"}), "T3", true}, {})
-                .run();
+        const RunResult dry = runOn(db, "T", {"A", "B"}, "T3", {}, true);
         QCOMPARE(dry.rowsKept, qint64(expected.size()));
         QList<qint64> shown;
         for (const RepeatGroup& group : dry.groups)
@@ -549,10 +540,7 @@ void EngineTest::whatIsNoTableOfTheUsersIsRefusedWithNothingRead() {
           std::pair{"TR", "TR is a trigger, not a"}, std::pair{"sqlite_master", "internal table"},
           std::pair{"F_data", "internal table"}}) {
         for (const bool dryRun : {false, true}) {
-            const RunResult result =
-                DuplicateRemoval(
-                    {db.connection(), source, Db::ColumnsNamed({"NAME"}), "NEW", dryRun}, yes)
-                    .run();
+            const RunResult result = runOn(db, source, {"NAME"}, "NEW", yes, dryRun);
             QCOMPARE(result.status, RunResult::Status::Refused);
             QVERIFY2(result.message.contains(QLatin1String(says)), qPrintable(result.message));
         }

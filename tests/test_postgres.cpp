@@ -3,11 +3,11 @@
 // concurrent writer, stops and cancels that leave everything as it was.
 #include "Fixture.h"
 
+#include "Runs.h"
 #include "db/Catalogue.h"
 #include "db/DatabaseError.h"
 #include "db/DatabaseKind.h"
 #include "db/Session.h"
-#include "engine/DuplicateRemoval.h"
 #include "ui/TablePages.h"
 
 #include <QCoreApplication>
@@ -83,13 +83,6 @@ private:
     QString m_name;
     Db::ConnectionData m_data;
 };
-
-RunResult runOn(const ServerDatabase& db, const QString& source, const QStringList& columns,
-                const QString& newTable, RunCallbacks callbacks = {}) {
-    return DuplicateRemoval({db.connection(), source, Db::ColumnsNamed(columns), newTable},
-                            std::move(callbacks))
-        .run();
-}
 
 RunCallbacks replacing(std::function<bool(const Progress&)> progress = {}) {
     return {std::move(progress), [](const QString&) { return true; }};
@@ -192,9 +185,7 @@ void PostgresTest::runsMatchTheServersOwnGrouping() {
         QCOMPARE(result.rowsRead, qint64(240));
         // A dry run counts the same and shows the first groups with repeats,
         // each row numbered by its place in the table's order.
-        const RunResult dry =
-            DuplicateRemoval({m_db.connection(), "t", Db::ColumnsNamed(columns), "t2", true}, {})
-                .run();
+        const RunResult dry = runOn(m_db, "t", columns, "t2", {}, true);
         QCOMPARE(dry.rowsKept, result.rowsKept);
         const int repeated =
             m_db.column(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM t GROUP BY %1 HAVING "
@@ -322,9 +313,9 @@ void PostgresTest::identityAndGeneratedColumnsAreCopiedAsDeclared() {
     QVERIFY2(result.status == RunResult::Status::Done, qPrintable(result.message));
     QCOMPARE(m_db.column("SELECT id || ':' || g FROM \"Gen 2\" ORDER BY id"),
              (QStringList{"1:2", "3:4"}));
-    const QString kinds = QStringLiteral(
-        "SELECT string_agg(column_name || is_identity || is_generated, ',' ORDER BY "
-        "ordinal_position) FROM information_schema.columns WHERE table_name = '%1'");
+    const QString kinds =
+        QStringLiteral("SELECT string_agg(column_name || is_identity || is_generated, ',' ORDER BY "
+                       "ordinal_position) FROM information_schema.columns WHERE table_name = '%1'");
     QCOMPARE(m_db.column(kinds.arg("Gen 2")), m_db.column(kinds.arg("Gen")));
 }
 

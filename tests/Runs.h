@@ -1,0 +1,13 @@
+#pragma once
+
+#include "engine/DuplicateRemoval.h"
+
+// One run of the engine on any database the test has: `db` is anything with
+// connection(), the columns are named as a user names them.
+template <typename Database>
+RunResult runOn(const Database& db, const QString& source, const QStringList& columns,
+                const QString& newTable, RunCallbacks callbacks = {}, bool dryRun = false) {
+    return DuplicateRemoval({db.connection(), source, Db::ColumnsNamed(columns), newTable, dryRun},
+                            std::move(callbacks))
+        .run();
+}
