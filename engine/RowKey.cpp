@@ -1,6 +1,7 @@
 #include "RowKey.h"
 
 #include <QDateTime>
+#include <QStringDecoder>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -82,6 +83,20 @@ void AppendKeyValue(std::string& key, const Db::RawValue& value) {
         appendBytes(key, 'B', value.data, static_cast<std::size_t>(value.size));
         return;
     }
+}
+
+void AppendKeyValue(std::string& key, const Db::RawValue& value, const KeyFolding& folding) {
+    if (value.kind != Db::RawValue::Kind::Text || (!folding.ignoreCase && !folding.trim)) {
+        AppendKeyValue(key, value);
+        return;
+    }
+    QStringDecoder decode(value.encoding);
+    QString text = decode(QByteArrayView(value.data, value.size));
+    if (folding.trim)
+        text = text.trimmed();
+    if (folding.ignoreCase)
+        text = text.toCaseFolded();
+    appendText(key, text.toUtf8());
 }
 
 void AppendKeyValue(std::string& key, const QVariant& value) {

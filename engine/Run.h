@@ -9,6 +9,38 @@
 #include <QVariantList>
 #include <functional>
 
+// One column of the order in which the rows of a group are judged.
+struct OrderTerm {
+    QString column;
+    bool descending = false;
+};
+
+// Which row of each group stays, what counts as the same, and where the
+// removed rows go. The default is the first row in the table's own order,
+// values compared exactly, and nothing kept of the removed rows.
+struct RunOptions {
+    enum class Keep { First, Last };
+    Keep keep = Keep::First;
+    // First and last are judged in this order; the table's own order breaks
+    // ties, and is the order when it is empty.
+    QList<OrderTerm> orderBy;
+    // Texts that differ only in letter case, or in white space at either
+    // end, are the same.
+    bool ignoreCase = false;
+    bool trim = false;
+    // A table to make of the removed rows, each with its number and the
+    // number of the row that stayed in its place.
+    QString removedInto;
+    // A file to write every group that had repeats into, one JSON line each.
+    QString reportFile;
+
+    // Whether a run needs the rows judged other than first come, first kept.
+    bool judged() const {
+        return keep == Keep::Last || !orderBy.isEmpty() || ignoreCase || trim ||
+               !removedInto.isEmpty() || !reportFile.isEmpty();
+    }
+};
+
 // What one run needs, collected by the front end when it starts.
 struct RunInputs {
     Db::ConnectionData connection;
@@ -18,6 +50,7 @@ struct RunInputs {
     QString newTable;
     // Only find the repeats: nothing is made or changed.
     bool dryRun = false;
+    RunOptions options = {};
 };
 
 // What the run is doing; a front end shows it in these words.

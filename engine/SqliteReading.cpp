@@ -1,0 +1,80 @@
+#include "SqliteReading.h"
+
+#include "db/DatabaseError.h"
+
+#include <chrono>
+#include <thread>
+
+using Db::DatabaseError;
+
+qint64 RowOrder::next(const Db::RawValue& rowid) {
+    ++m_rows;
+    if (rowid.kind != Db::RawValue::Kind::Integer)
+        return m_number = m_rows;
+    if (m_rows > 1 && rowid.integer <= m_number)
+        throw DatabaseError(
+            QString(),
+            QStringLiteral("The rows of %1 were not read in their own order.").arg(m_source));
+    return m_number = rowid.integer;
+}
+
+FirstRows::FirstRows(Db::SqliteFile& file, const Db::SqliteDialect& sql,
+                     const SqliteTable::Shape& shape, const QString& source,
+                     const QStringList& keyValues, bool keptNumbers, const KeyFolding& folding,
+                     std::function<void()> pulse)
+    : m_folding(folding),
+      m_finder({.order = RepeatFinder::Order::Rising,
+                .keptNumbers = keptNumbers,
+                .readBack = shape.rowid.isEmpty()
+                                ? RepeatFinder::ReadBack()
+                                : [this](qint64 rowid, std::string& key) { readBack(rowid, key); },
+                .pulse = std::move(pulse)}),
+      m_source(source) {
+    if (!shape.rowid.isEmpty())
+        m_back = std::make_unique<Db::SqliteFile::Statement>(
+            file, sql.readRow(source, shape.rowid, keyValues));
+}
+
+void FirstRows::appendKey(std::string& key, const Db::RawValue* values, int count) const {
+    for (int i = 0; i < count; ++i)
+        AppendKeyValue(key, values[i], m_folding);
+}
+
+std::optional<qint64> FirstRows::firstOf(qint64 number, const Db::RawValue* values, int count) {
+    m_key.clear();
+    appendKey(m_key, values, count);
+    qint64 kept = 0;
+    if (!m_finder.offer(QByteArrayView(m_key.data(), qsizetype(m_key.size())), number, &kept))
+        return std::nullopt;
+    return kept;
+}
+
+void FirstRows::reserve(qint64 rows) {
+    if (rows > 0)
+        m_finder.reserve(std::size_t(rows));
+}
+
+void FirstRows::readBack(qint64 rowid, std::string& key) {
+    m_back->reset();
+    m_back->bind(1, rowid);
+    if (!m_back->step())
+        throw DatabaseError(QString(),
+                            QStringLiteral("A row of %1 could not be read again.").arg(m_source));
+    for (int i = 0; i < m_back->columnCount(); ++i) {
+        const Db::RawValue value = m_back->value(i);
+        appendKey(key, &value, 1);
+    }
+}
+
+void RowTotal::look(FirstRows& rows) {
+    if (m_total < 0 && m_count.ready() && (m_total = m_count.rows()) >= 0)
+        rows.reserve(m_total);
+}
+
+void RowTotal::wait(FirstRows& rows, StopCheck& stop) {
+    while (!m_count.ready()) {
+        stop.check();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    look(rows);
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "RepeatFinder.h"
+#include "RowKey.h"
+#include "SqliteTable.h"
+#include "core/Stop.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+// Numbers the rows as they are read in the table's own order: a row's number
+// is its rowid, or for a table without rowid its place in that order. Every
+// decision rests on the rows coming in that order, so rowids must rise.
+class RowOrder {
+public:
+    explicit RowOrder(const QString& source) : m_source(source) {}
+    qint64 next(const Db::RawValue& rowid);
+    qint64 number() const { return m_number; }
+
+private:
+    QString m_source;
+    qint64 m_rows = 0;
+    qint64 m_number = 0;
+};
+
+// Tells, for the rows in the order they are offered, which are the first of
+// their key. A key too long to keep whole is confirmed by reading its first
+// row back by rowid; a table without rowid keeps its keys whole.
+class FirstRows {
+public:
+    FirstRows(Db::SqliteFile& file, const Db::SqliteDialect& sql, const SqliteTable::Shape& shape,
+              const QString& source, const QStringList& keyValues, bool keptNumbers,
+              const KeyFolding& folding, std::function<void()> pulse);
+
+    // Takes the row numbered `number` with the given key values. Nothing when
+    // it is the first of its key; else the number of the row that was, where
+    // numbers are kept.
+    std::optional<qint64> firstOf(qint64 number, const Db::RawValue* values, int count);
+    // Makes room for about `rows` keys at once.
+    void reserve(qint64 rows);
+
+private:
+    void appendKey(std::string& key, const Db::RawValue* values, int count) const;
+    void readBack(qint64 rowid, std::string& key);
+
+    KeyFolding m_folding;
+    RepeatFinder m_finder;
+    QString m_source;
+    std::unique_ptr<Db::SqliteFile::Statement> m_back;
+    std::string m_key;
+};
+
+// How many rows the source has, counted aside while the work goes on; the
+// first rows are made room for all of them once the number is known.
+class RowTotal {
+public:
+    RowTotal(Db::SqliteFile& file, const Db::SqliteDialect& sql, const QString& source)
+        : m_count(file, sql.rowCount(source)) {}
+    // Asked every kRowsPerLook rows.
+    void look(FirstRows& rows);
+    // Waits for the number, asking `stop` meanwhile. A run that writes waits
+    // before its first write: once it has written, it holds the file alone,
+    // and the count would keep it waiting for the lock without a word.
+    void wait(FirstRows& rows, StopCheck& stop);
+    const qint64& total() const { return m_total; }
+
+    static constexpr qint64 kRowsPerLook = 4096;
+
+private:
+    Db::SqliteFile::CountAside m_count;
+    qint64 m_total = -1;
+};

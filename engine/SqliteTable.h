@@ -1,0 +1,62 @@
+#pragma once
+
+#include "RunContext.h"
+#include "db/SqliteDialect.h"
+#include "db/SqliteFile.h"
+
+// What the runs on a SQLite file share: what the names denote, the checks on
+// them, and the copy made empty.
+namespace SqliteTable {
+
+// What a name denotes in the file: its kind ("table", "virtual", "view",
+// "index", "trigger", "internal" for the database's own tables and a virtual
+// table's shadows; empty when nothing has the name) and, for a table, whether
+// it has no rowid and its own CREATE TABLE statement.
+struct Object {
+    QString kind;
+    bool withoutRowid = false;
+    QString definition;
+
+    bool isTable() const {
+        return kind == QStringLiteral("table") || kind == QStringLiteral("virtual");
+    }
+    bool operator==(const Object&) const = default;
+};
+
+Object LookUp(Db::SqliteFile& file, const Db::SqliteDialect& sql, const QString& name);
+// Why a source cannot be copied, or the empty text when it can.
+QString SourceRefusal(const Object& source, const QString& name);
+// Why a new name cannot be used, or the empty text when it can.
+QString TargetRefusal(const Object& target, const QString& name);
+
+// Everything about the two tables that decides what a run does; read before
+// the question and again inside the transaction, which must find it unchanged.
+struct Shape {
+    Object source;
+    QList<Db::Column> columns;
+    QList<int> hidden;
+    // The name the rowid goes by (empty for a table without rowid), and the
+    // table's own order: by rowid, or by the primary key.
+    QString rowid;
+    QString order;
+    Object target;
+    // The table of the removed rows, when one is asked for.
+    Object removed;
+
+    bool operator==(const Shape&) const = default;
+};
+
+Shape Inspect(Db::SqliteFile& file, const Db::SqliteDialect& sql, const RunInputs& inputs);
+
+// The table `newTable`, made empty: the source's own definition under the
+// new name, or for a virtual table, a plain table of its columns.
+void CreateCopy(Db::SqliteFile& file, const Db::SqliteDialect& sql, const Shape& shape,
+                const QString& source, const QString& newTable, const QStringList& columns);
+// The columns a copy is written with.
+QStringList WrittenColumns(const Shape& shape);
+// The chosen columns as they are read.
+QStringList KeyValues(const QList<Db::Column>& chosen);
+// What a row's number is read as: the rowid, or NULL for a table without one.
+QString NumberOf(const Shape& shape);
+
+} // namespace SqliteTable
