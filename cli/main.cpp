@@ -122,6 +122,43 @@ QString shownValue(const QVariant& value) {
     return value.isNull() ? QStringLiteral("NULL") : value.toString();
 }
 
+// The options that say which row stays and what becomes of the others, or
+// nothing when one of them is malformed.
+std::optional<RunOptions> runOptions(const QCommandLineParser& options) {
+    RunOptions run;
+    const QString keep = options.value("keep");
+    if (keep == QStringLiteral("last"))
+        run.keep = RunOptions::Keep::Last;
+    else if (keep != QStringLiteral("first"))
+        return std::nullopt;
+    for (const QString& term : options.values("order-by")) {
+        // A colon ends the name only before a direction: a column may hold one.
+        const qsizetype colon = term.lastIndexOf(QLatin1Char(':'));
+        const QString direction = colon < 0 ? QString() : term.mid(colon + 1).toLower();
+        if (direction == QStringLiteral("desc") || direction == QStringLiteral("asc"))
+            run.orderBy << OrderTerm{term.left(colon), direction == QStringLiteral("desc")};
+        else
+            run.orderBy << OrderTerm{term, false};
+    }
+    run.ignoreCase = options.isSet("ignore-case");
+    run.trim = options.isSet("trim");
+    run.removedInto = options.value("removed-into");
+    run.reportFile = options.value("report");
+    return run;
+}
+
+QJsonObject jsonOf(const RunOptions& options) {
+    QJsonArray order;
+    for (const OrderTerm& term : options.orderBy)
+        order.append(term.column + (term.descending ? QStringLiteral(":desc") : QString()));
+    return {{"keep", options.keep == RunOptions::Keep::Last ? "last" : "first"},
+            {"order_by", order},
+            {"ignore_case", options.ignoreCase},
+            {"trim", options.trim},
+            {"removed_into", options.removedInto.isEmpty() ? QJsonValue() : options.removedInto},
+            {"report", options.reportFile.isEmpty() ? QJsonValue() : options.reportFile}};
+}
+
 void printSummary(const RunInputs& inputs, const RunResult& result, double seconds, bool json) {
     const char* status = result.status == RunResult::Status::Done      ? "done"
                          : result.status == RunResult::Status::Stopped ? "stopped"
@@ -134,7 +171,8 @@ void printSummary(const RunInputs& inputs, const RunResult& result, double secon
                             {"rows_removed", result.rowsRemoved},
                             {"seconds", seconds},
                             {"new_table", inputs.dryRun ? QJsonValue() : inputs.newTable},
-                            {"dry_run", inputs.dryRun}};
+                            {"dry_run", inputs.dryRun},
+                            {"options", jsonOf(inputs.options)}};
         if (!result.message.isEmpty())
             summary.insert("message", result.message);
         if (inputs.dryRun) {
@@ -175,7 +213,7 @@ void printSummary(const RunInputs& inputs, const RunResult& result, double secon
         }
         return;
     }
-    out() << RunSummary(inputs.newTable, result, QLocale()) << Qt::endl;
+    out() << RunSummary(inputs, result, QLocale()) << Qt::endl;
 }
 
 int exitFor(const RunResult& result) {
@@ -195,9 +233,15 @@ int exitFor(const RunResult& result) {
 
 int runCommand(const Db::ConnectionData& connection, const QString& table,
                const QCommandLineParser& options) {
-    RunInputs inputs{connection, table, Db::ColumnsNamed(options.values("column")),
+    const std::optional<RunOptions> chosen = runOptions(options);
+    if (!chosen)
+        return usage(QStringLiteral("--keep takes 'first' or 'last'"));
+    RunInputs inputs{connection,
+                     table,
+                     Db::ColumnsNamed(options.values("column")),
                      options.isSet("new-name") ? options.value("new-name") : ProposedName(table),
-                     options.isSet("dry-run")};
+                     options.isSet("dry-run"),
+                     *chosen};
     const bool replace = options.isSet("replace");
     ProgressLine line(Terminal::errorIsTerminal());
     RunCallbacks callbacks{[&line](const Progress& progress) {
@@ -269,7 +313,30 @@ int main(int argc, char* argv[]) {
           "the copy's name (default: TABLE followed by \"2\", or by \"Two\" when TABLE ends in "
           "\"2\")",
           "N"},
-         {"replace", "replace an existing table of the new name"},
+         {"replace", "replace an existing table of the new name (or of --removed-into)"},
+         {"keep",
+          "which row of each group stays: 'first' (the default) or 'last' in the judging order "
+          "(e.g. --keep last)",
+          "first|last", "first"},
+         {"order-by",
+          "judge first and last in the order of column C, rising, or falling with ':desc'; "
+          "repeatable; ties and the default go by the table's own order (e.g. --order-by "
+          "UPDATED:desc)",
+          "C[:desc]"},
+         {"ignore-case",
+          "texts that differ only in letter case are the same (e.g. 'Anna Berg' and 'anna "
+          "berg')"},
+         {"trim", "texts that differ only in white space at either end are the same; blanks alone "
+                  "equal '' and NULL (e.g. 'Oslo ' and 'Oslo')"},
+         {"removed-into",
+          "also make table N of the removed rows, with VARNOLT_ROW (the row's number) and "
+          "VARNOLT_KEPT_ROW (the number of the row kept in its place) (e.g. --removed-into "
+          "ORDERS_REMOVED)",
+          "N"},
+         {"report",
+          "write each group that had repeats to FILE as a JSON line {\"key\": [...], \"kept\": "
+          "ROW, \"removed\": [ROW, ...]}, also with --dry-run (e.g. --report groups.jsonl)",
+          "FILE"},
          {"dry-run",
           "change nothing: tell how many rows would be kept and removed, and show the first ten "
           "groups of repeats"},

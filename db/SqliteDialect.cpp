@@ -186,4 +186,73 @@ QString SqliteDialect::insertFirstRows(const QString& newTable, const QString& s
            QStringLiteral(") ORDER BY ") + order;
 }
 
+QString SqliteDialect::numberedRows(const QString& source, const QString& rowid,
+                                    const QString& order) const {
+    const QString number =
+        rowid.isEmpty() ? QStringLiteral("row_number() OVER (ORDER BY ") + order + QLatin1Char(')')
+                        : rowid;
+    return QStringLiteral("SELECT ") + number + QStringLiteral(" AS varnolt_row, * FROM ") +
+           quoted(source) + QStringLiteral(" NOT INDEXED");
+}
+
+QString SqliteDialect::readJudgedKeys(const QString& numbered, const QStringList& keyValues,
+                                      const QStringList& terms, bool falling) const {
+    return QStringLiteral("SELECT varnolt_row, ") + keyValues.join(QStringLiteral(", ")) +
+           QStringLiteral(" FROM (") + numbered + QStringLiteral(") ORDER BY ") +
+           (terms + QStringList{falling ? QStringLiteral("varnolt_row DESC")
+                                        : QStringLiteral("varnolt_row")})
+               .join(QStringLiteral(", "));
+}
+
+QString SqliteDialect::createRemovedList() const {
+    return QStringLiteral(
+        "CREATE TEMP TABLE varnolt_removed (n INTEGER NOT NULL, kept INTEGER NOT NULL)");
+}
+
+QString SqliteDialect::addToRemovedList() const {
+    return QStringLiteral("INSERT INTO temp.varnolt_removed VALUES (?1, ?2)");
+}
+
+QString SqliteDialect::readRemovedList() const {
+    return QStringLiteral("SELECT n FROM temp.varnolt_removed ORDER BY n");
+}
+
+QString SqliteDialect::insertUnremovedRows(const QString& newTable, const QString& numbered,
+                                           const QStringList& columns,
+                                           const QString& unremoved) const {
+    const QString list = quotedList(columns);
+    return QStringLiteral("INSERT INTO ") + quoted(newTable) + QStringLiteral(" (") + list +
+           QStringLiteral(") SELECT ") + list + QStringLiteral(" FROM (") + numbered +
+           QStringLiteral(") WHERE ") + unremoved +
+           QStringLiteral("(varnolt_row) ORDER BY varnolt_row");
+}
+
+QString SqliteDialect::insertRemovedRows(const QString& table, const QString& numbered,
+                                         const QStringList& columns,
+                                         const QStringList& numberColumns) const {
+    QStringList read;
+    for (const QString& column : columns)
+        read << QStringLiteral("s.") + quoted(column);
+    return QStringLiteral("INSERT INTO ") + quoted(table) + QStringLiteral(" (") +
+           quotedList(columns + numberColumns) + QStringLiteral(") SELECT ") +
+           read.join(QStringLiteral(", ")) +
+           QStringLiteral(", r.n, r.kept FROM temp.varnolt_removed AS r JOIN (") + numbered +
+           QStringLiteral(") AS s ON s.varnolt_row = r.n ORDER BY r.n");
+}
+
+QString SqliteDialect::readRemovedGroups(const QString& numbered,
+                                         const QStringList& keyValues) const {
+    QStringList read;
+    for (const QString& key : keyValues)
+        read << QStringLiteral("s.") + key;
+    return QStringLiteral("SELECT r.kept, r.n, ") + read.join(QStringLiteral(", ")) +
+           QStringLiteral(" FROM temp.varnolt_removed AS r JOIN (") + numbered +
+           QStringLiteral(") AS s ON s.varnolt_row = r.kept ORDER BY r.kept, r.n");
+}
+
+QString SqliteDialect::addColumn(const QString& table, const QString& column) const {
+    return QStringLiteral("ALTER TABLE ") + quoted(table) + QStringLiteral(" ADD COLUMN ") +
+           quoted(column) + QStringLiteral(" INTEGER");
+}
+
 } // namespace Db

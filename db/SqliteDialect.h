@@ -62,6 +62,34 @@ public:
     QString insertFirstRows(const QString& newTable, const QString& source,
                             const QStringList& columns, const QString& first, const QString& number,
                             const QStringList& keyValues, const QString& order) const;
+
+    // Judging the rows by other rules than first come, first kept. The rows
+    // are read through the numbered source: every column, after the row's
+    // number as varnolt_row (its rowid, or its place in the table's order).
+    QString numberedRows(const QString& source, const QString& rowid, const QString& order) const;
+    // Every row's number and key values, in the order of `terms` (each a
+    // quoted column and its direction), ties by number, rising or falling.
+    QString readJudgedKeys(const QString& numbered, const QStringList& keyValues,
+                           const QStringList& terms, bool falling) const;
+    // The removed rows, by number, each with the number of the row kept in
+    // its place; a temporary table, which no other connection sees.
+    QString createRemovedList() const;
+    QString addToRemovedList() const;
+    // The removed rows' numbers, rising.
+    QString readRemovedList() const;
+    // Copies the rows, in the table's own order, for which the function
+    // `unremoved`, called with the row's number, is true.
+    QString insertUnremovedRows(const QString& newTable, const QString& numbered,
+                                const QStringList& columns, const QString& unremoved) const;
+    // Copies the removed rows with their number and the kept row's number.
+    QString insertRemovedRows(const QString& table, const QString& numbered,
+                              const QStringList& columns, const QStringList& numberColumns) const;
+    // The kept row, the removed row and the kept row's key values, by kept
+    // row and then removed row.
+    QString readRemovedGroups(const QString& numbered, const QStringList& keyValues) const;
+    QString addColumn(const QString& table, const QString& column) const;
+    // Lets SQLite sort with a helper thread.
+    QString sortInBackground() const { return QStringLiteral("PRAGMA threads = 2"); }
 };
 
 } // namespace Db

@@ -47,10 +47,15 @@ RunResult DuplicateRemoval::run() {
     const RunContext context(m_inputs, m_callbacks);
     RunResult refused;
     refused.message = NameRefusal(m_inputs, session.dialect());
-    if (!refused.message.isEmpty() && !m_inputs.dryRun) {
-        refused.status = RunResult::Status::Refused;
+    refused.status = RunResult::Status::Refused;
+    if (m_inputs.options.judged() && m_inputs.connection.kind() != Db::DatabaseKind::Sqlite) {
+        refused.message = QStringLiteral("Choosing the row that stays, comparing texts loosely, "
+                                         "keeping the removed rows and the report work on SQLite "
+                                         "files only so far.");
         return refused;
     }
+    if (!refused.message.isEmpty() && !m_inputs.dryRun)
+        return refused;
     const std::unique_ptr<RunPlan> plan = PlanFor(context, session);
     RunResult result = attempt(*plan, context, m_inputs.sourceTable);
     result.leftBehind = plan->leftBehind();

@@ -189,7 +189,32 @@ void RepeatFinder::reserve(std::size_t keys) {
 std::optional<qint64> RepeatFinder::offer(QByteArrayView key, qint64 number, qint64* kept) {
     if ((m_keys + 1) * 8 > m_size * 5)
         grow(m_size == 0 ? 1024 : m_size * 2);
-    const std::uint64_t hash = m_options.fingerprint(key);
+    return offerHashed(key, m_options.fingerprint(key), number, kept);
+}
+
+void RepeatFinder::offer(std::span<Offer> batch) {
+    // Grown first: the places loaded must be the ones the offers use.
+    while ((m_keys + batch.size()) * 8 > m_size * 5)
+        grow(m_size == 0 ? 1024 : m_size * 2);
+    m_hashes.resize(batch.size());
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        m_hashes[i] = m_options.fingerprint(batch[i].key);
+        __builtin_prefetch(&m_slots[home(m_hashes[i])]);
+    }
+    // The record of a slot whose tag matches is what a lookup reads next.
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        const std::uint64_t entry = m_slots[home(m_hashes[i])];
+        if (entry != 0 && (entry & kTagMask) == ((m_hashes[i] << kOffsetBits) & kTagMask)) {
+            const std::uint64_t offset = (entry & kOffsetMask) - 1;
+            __builtin_prefetch(m_blocks[offset / kBlockBytes].get() + offset % kBlockBytes);
+        }
+    }
+    for (std::size_t i = 0; i < batch.size(); ++i)
+        batch[i].repeat = offerHashed(batch[i].key, m_hashes[i], batch[i].number, &batch[i].kept);
+}
+
+std::optional<qint64> RepeatFinder::offerHashed(QByteArrayView key, std::uint64_t hash,
+                                                qint64 number, qint64* kept) {
     const Found found = find(key, hash);
     if (!found.present) {
         m_slots[found.slot] = ((hash << kOffsetBits) & kTagMask) | (store(key, hash, number) + 1);

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,18 @@ public:
     // receives the number of the row that stays for a repeated key, where the
     // numbers are kept.
     std::optional<qint64> offer(QByteArrayView key, qint64 number, qint64* kept = nullptr);
+    // One row of a batch: its key and number, and what offer() says of it.
+    struct Offer {
+        QByteArrayView key;
+        qint64 number = 0;
+        std::optional<qint64> repeat = {};
+        qint64 kept = 0;
+    };
+    // Takes the rows of `batch` in turn, as offer() would one by one, but
+    // starts loading all their places from memory first: on millions of keys
+    // nearly every lookup misses the cache, and a batch waits for its misses
+    // together rather than one after another.
+    void offer(std::span<Offer> batch);
     // Makes room for about `keys` keys at once, so the table need not be
     // rebuilt while they come.
     void reserve(std::size_t keys);
@@ -85,6 +98,8 @@ private:
     bool matches(const Record& record, QByteArrayView key, std::uint64_t hash);
     std::uint64_t store(QByteArrayView key, std::uint64_t hash, qint64 number);
     std::size_t home(std::uint64_t hash) const;
+    std::optional<qint64> offerHashed(QByteArrayView key, std::uint64_t hash, qint64 number,
+                                      qint64* kept);
     void grow(std::size_t size);
 
     Options m_options;
@@ -93,6 +108,7 @@ private:
     std::vector<std::size_t> m_used; // bytes used in each block
     std::size_t m_keys = 0;
     std::string m_readBack;
+    std::vector<std::uint64_t> m_hashes;
     // 0 empty, else fingerprint part << 40 | offset + 1. Allocated zeroed by
     // the system, so a large table costs nothing until its slots are used.
     struct FreeSlots {

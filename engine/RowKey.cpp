@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QStringDecoder>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -88,6 +89,23 @@ void AppendKeyValue(std::string& key, const Db::RawValue& value) {
 void AppendKeyValue(std::string& key, const Db::RawValue& value, const KeyFolding& folding) {
     if (value.kind != Db::RawValue::Kind::Text || (!folding.ignoreCase && !folding.trim)) {
         AppendKeyValue(key, value);
+        return;
+    }
+    const char* begin = value.data;
+    const char* end = value.data + value.size;
+    // Most texts are ASCII in UTF-8, where folding is a byte's business; it
+    // gives the bytes Unicode folding would.
+    if (value.encoding == QStringConverter::Utf8 &&
+        std::all_of(begin, end, [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+        while (folding.trim && begin != end && blank(*begin))
+            ++begin;
+        while (folding.trim && begin != end && blank(end[-1]))
+            --end;
+        appendBytes(key, 'T', begin, std::size_t(end - begin));
+        if (folding.ignoreCase)
+            std::transform(key.end() - (end - begin), key.end(), key.end() - (end - begin),
+                           [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; });
         return;
     }
     QStringDecoder decode(value.encoding);

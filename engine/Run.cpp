@@ -20,14 +20,22 @@ QString PhaseText(Phase phase) {
     return {};
 }
 
-QString RunSummary(const QString& newTable, const RunResult& result, const QLocale& locale) {
+QString RunSummary(const RunInputs& inputs, const RunResult& result, const QLocale& locale) {
     const QString held = result.rowsKept == 1 ? QStringLiteral("%1 holds %2 row.")
                                               : QStringLiteral("%1 holds %2 rows.");
     const QString count = locale.toString(result.rowsRemoved);
+    // Judged in another order, a removed row may come before the one kept.
+    const QString other =
+        inputs.options.keep == RunOptions::Keep::Last || !inputs.options.orderBy.isEmpty()
+            ? QStringLiteral("another")
+            : QStringLiteral("an earlier");
     QString removed = QStringLiteral("No row repeated another.");
     if (result.rowsRemoved == 1)
-        removed = QStringLiteral("%1 row that repeated an earlier row was left out.").arg(count);
+        removed = QStringLiteral("%1 row that repeated %2 row was left out.").arg(count, other);
     else if (result.rowsRemoved > 1)
-        removed = QStringLiteral("%1 rows that repeated an earlier row were left out.").arg(count);
-    return held.arg(newTable, locale.toString(result.rowsKept)) + QLatin1Char('\n') + removed;
+        removed = QStringLiteral("%1 rows that repeated %2 row were left out.").arg(count, other);
+    if (result.rowsRemoved > 0 && !inputs.options.removedInto.isEmpty())
+        removed += QStringLiteral(" %1 holds them.").arg(inputs.options.removedInto);
+    return held.arg(inputs.newTable, locale.toString(result.rowsKept)) + QLatin1Char('\n') +
+           removed;
 }

@@ -97,4 +97,4 @@ struct RunResult {
 };
 
 // What a finished run did, in the words the user is told after "Done.".
-QString RunSummary(const QString& newTable, const RunResult& result, const QLocale& locale);
+QString RunSummary(const RunInputs& inputs, const RunResult& result, const QLocale& locale);

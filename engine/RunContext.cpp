@@ -23,10 +23,9 @@ KeepGoing RunContext::keepGoingIn(Phase phase, const qint64& done) const {
     return keepGoingIn(phase, done, unknown);
 }
 
-bool RunContext::mayReplace() const {
+bool RunContext::mayReplace(const QString& table) const {
     const QString question =
-        QStringLiteral("A table named %1 already exists. Do you want to replace it?")
-            .arg(inputs.newTable);
+        QStringLiteral("A table named %1 already exists. Do you want to replace it?").arg(table);
     return m_callbacks.confirmReplace && m_callbacks.confirmReplace(question);
 }
 
@@ -78,8 +77,10 @@ QString NoTableTarget(const QString& name, const QString& what) {
     return QStringLiteral("%1 is the name of %2. Please choose another name.").arg(name, what);
 }
 
-QString NameRefusal(const RunInputs& inputs, const Db::Dialect& dialect) {
-    const QString& name = inputs.newTable;
+namespace {
+
+// Why `name` cannot be given to a table the run makes, or the empty text.
+QString madeNameRefusal(const QString& name, const RunInputs& inputs, const Db::Dialect& dialect) {
     if (name.trimmed().isEmpty())
         return QStringLiteral("Please enter a name for the new table.");
     if (name.contains(QLatin1Char('"')))
@@ -92,7 +93,21 @@ QString NameRefusal(const RunInputs& inputs, const Db::Dialect& dialect) {
     if (dialect.sameName(name, inputs.sourceTable))
         return QStringLiteral("The new table cannot have the name of the table it is copied "
                               "from. Please choose another name.");
-    if (inputs.columns.isEmpty())
-        return QStringLiteral("Please choose at least one field.");
     return {};
+}
+
+} // namespace
+
+QString NameRefusal(const RunInputs& inputs, const Db::Dialect& dialect) {
+    QString refusal = madeNameRefusal(inputs.newTable, inputs, dialect);
+    const QString& removed = inputs.options.removedInto;
+    if (refusal.isEmpty() && !removed.isEmpty()) {
+        refusal = madeNameRefusal(removed, inputs, dialect);
+        if (refusal.isEmpty() && dialect.sameName(removed, inputs.newTable))
+            refusal = QStringLiteral("The removed rows need a table of their own, not the new "
+                                     "table. Please choose another name.");
+    }
+    if (refusal.isEmpty() && inputs.columns.isEmpty())
+        return QStringLiteral("Please choose at least one field.");
+    return refusal;
 }

@@ -22,8 +22,10 @@ public:
     // `total`, both read each time it asks.
     KeepGoing keepGoingIn(Phase phase, const qint64& done, const qint64& total) const;
     KeepGoing keepGoingIn(Phase phase, const qint64& done) const;
-    // Asks whether an existing table of the new name may be replaced.
-    bool mayReplace() const;
+    // Asks whether an existing table of the new name, or of `table`, may be
+    // replaced.
+    bool mayReplace() const { return mayReplace(inputs.newTable); }
+    bool mayReplace(const QString& table) const;
     // The most rows the run has told of, for a run that ends early.
     qint64 rowsSeen() const { return m_rowsSeen; }
     // The chosen columns as the source has them (its names, its types);

@@ -38,11 +38,14 @@ public:
     // it is the first of its key; else the number of the row that was, where
     // numbers are kept.
     std::optional<qint64> firstOf(qint64 number, const Db::RawValue* values, int count);
+    // The same for a batch of rows whose keys were made by appendKey, in
+    // their order.
+    void judge(std::span<RepeatFinder::Offer> rows) { m_finder.offer(rows); }
+    void appendKey(std::string& key, const Db::RawValue* values, int count) const;
     // Makes room for about `rows` keys at once.
     void reserve(qint64 rows);
 
 private:
-    void appendKey(std::string& key, const Db::RawValue* values, int count) const;
     void readBack(qint64 rowid, std::string& key);
 
     KeyFolding m_folding;

@@ -1,5 +1,7 @@
 #include "SqliteTable.h"
 
+#include "SqlitePlan.h"
+
 #include "db/DatabaseError.h"
 
 using Db::DatabaseError;
@@ -101,6 +103,55 @@ void CreateCopy(SqliteFile& file, const SqliteDialect& sql, const Shape& shape,
     }
 }
 
+namespace {
+
+// Why the options cannot be used on this source, or the empty text.
+QString optionRefusal(const Shape& shape, const RunInputs& inputs, const SqliteDialect& sql) {
+    for (const Db::Column& column : shape.columns) {
+        for (const QString& ours :
+             {kRowNumberColumn, kKeptNumberColumn, QStringLiteral("varnolt_row")}) {
+            if (sql.sameName(column.name, ours))
+                return QStringLiteral("The table %1 has a column named %2, which the run needs "
+                                      "for its own numbers.")
+                    .arg(inputs.sourceTable, column.name);
+        }
+    }
+    for (const OrderTerm& term : inputs.options.orderBy) {
+        const bool known =
+            std::any_of(shape.columns.begin(), shape.columns.end(),
+                        [&](const Db::Column& own) { return sql.sameName(own.name, term.column); });
+        if (!known)
+            return QStringLiteral("The table %1 has no column %2 to order the rows by.")
+                .arg(inputs.sourceTable, term.column);
+    }
+    return {};
+}
+
+} // namespace
+
+bool Refused(const Shape& shape, const RunInputs& inputs, const SqliteDialect& sql,
+             RunResult& result) {
+    result.message = SourceRefusal(shape.source, inputs.sourceTable);
+    if (result.message.isEmpty() && inputs.options.judged())
+        result.message = optionRefusal(shape, inputs, sql);
+    if (result.message.isEmpty() && !inputs.dryRun)
+        result.message = TargetRefusal(shape.target, inputs.newTable);
+    if (result.message.isEmpty() && !inputs.dryRun && !inputs.options.removedInto.isEmpty())
+        result.message = TargetRefusal(shape.removed, inputs.options.removedInto);
+    if (!result.message.isEmpty())
+        result.status = RunResult::Status::Refused;
+    return !result.message.isEmpty();
+}
+
+void RequireUnchanged(SqliteFile& file, const SqliteDialect& sql, const RunInputs& inputs,
+                      const Shape& shape) {
+    if (!(Inspect(file, sql, inputs) == shape))
+        throw DatabaseError(QString(),
+                            QStringLiteral("The table %1 or %2 was changed by someone else while "
+                                           "the run was being prepared.")
+                                .arg(inputs.sourceTable, inputs.newTable));
+}
+
 QStringList WrittenColumns(const Shape& shape) {
     // The copy computes its generated columns itself; a virtual table's
     // hidden columns are no part of its rows.
@@ -124,3 +175,14 @@ QString NumberOf(const Shape& shape) {
 }
 
 } // namespace SqliteTable
+
+RunResult SqlitePlan::run() {
+    using namespace SqliteTable;
+    m_context.report(Phase::Checking);
+    Db::SqliteFile file(m_file);
+    const Shape shape = Inspect(file, m_sql, m_context.inputs);
+    RunResult refused;
+    if (Refused(shape, m_context.inputs, m_sql, refused))
+        return refused;
+    return runOn(file, shape, KeyValues(m_context.chosenColumns(m_sql, shape.columns)));
+}

@@ -52,24 +52,11 @@ void readRepeats(SqliteFile& file, const SqliteDialect& sql, const RunContext& c
 
 } // namespace
 
-WriteSurvivors::WriteSurvivors(const RunContext& context, Db::Session& session)
-    : m_context(context), m_file(session.file()) {}
-
-RunResult WriteSurvivors::run() {
+RunResult WriteSurvivors::runOn(SqliteFile& file, const Shape& shape,
+                                const QStringList& keyValues) {
     const RunInputs& inputs = m_context.inputs;
-    const SqliteDialect sql;
+    const SqliteDialect& sql = m_sql;
     RunResult result;
-    m_context.report(Phase::Checking);
-    SqliteFile file(m_file);
-    const Shape shape = Inspect(file, sql, inputs);
-    result.message = SourceRefusal(shape.source, inputs.sourceTable);
-    if (result.message.isEmpty() && !inputs.dryRun)
-        result.message = TargetRefusal(shape.target, inputs.newTable);
-    if (!result.message.isEmpty()) {
-        result.status = RunResult::Status::Refused;
-        return result;
-    }
-    const QStringList keyValues = KeyValues(m_context.chosenColumns(sql, shape.columns));
     if (inputs.dryRun) {
         readRepeats(file, sql, m_context, shape, keyValues, result);
         result.status = RunResult::Status::Done;
@@ -83,11 +70,7 @@ RunResult WriteSurvivors::run() {
     }
     file.execute(sql.beginChange());
     try {
-        if (!(Inspect(file, sql, inputs) == shape))
-            throw DatabaseError(QString(),
-                                QStringLiteral("The table %1 or %2 was changed by someone else "
-                                               "while the run was being prepared.")
-                                    .arg(inputs.sourceTable, inputs.newTable));
+        RequireUnchanged(file, sql, inputs, shape);
         if (!shape.target.kind.isEmpty())
             file.execute(sql.dropTable(inputs.newTable));
         const QStringList columns = WrittenColumns(shape);

@@ -1,18 +1,16 @@
 #pragma once
 
-#include "RunPlan.h"
+#include "SqlitePlan.h"
 
 // The run on a SQLite file, as one transaction: the source is read once
 // through SQLite's own interface, and only the first row of each group is
 // written into an empty copy that has every column of the source with its
 // exact name and declared type.
-class WriteSurvivors final : public RunPlan {
+class WriteSurvivors final : public SqlitePlan {
 public:
-    WriteSurvivors(const RunContext& context, Db::Session& session);
-    // Changes nothing when it throws.
-    RunResult run() override;
+    using SqlitePlan::SqlitePlan;
 
 private:
-    const RunContext& m_context;
-    QString m_file;
+    RunResult runOn(Db::SqliteFile& file, const SqliteTable::Shape& shape,
+                    const QStringList& keyValues) override;
 };

@@ -113,8 +113,7 @@ void Form4::finishRun(const RunInputs& inputs, const RunResult& result) {
     if (m_context.isEnding() && !result.leftBehind)
         return;
     if (result.status == RunResult::Status::Done)
-        Messages::show(QStringLiteral("Done.\n\n") +
-                       RunSummary(inputs.newTable, result, QLocale()));
+        Messages::show(QStringLiteral("Done.\n\n") + RunSummary(inputs, result, QLocale()));
     else if (!result.message.isEmpty())
         Messages::show(result.message);
 }

@@ -68,6 +68,20 @@ void CliTest::listsAndRunsWithItsExitCodes() {
 
     QCOMPARE(cli({"run", file, "VISITORS", "--column", "NAME", "--new-name", "a\"b"}).code, 3);
     QCOMPARE(cli({"run", file, "VISITORS", "--column", "NAME", "--new-name", "VISITORS"}).code, 3);
+    // Which row stays, and where the others go; the summary names the options.
+    const Outcome judged = cli({"run", file, "VISITORS", "--column", "NAME", "--column", "CITY",
+                                "--new-name", "EARLIEST", "--keep", "last", "--order-by", "ID:desc",
+                                "--ignore-case", "--removed-into", "LATER", "--json"});
+    QCOMPARE(judged.code, 0);
+    QCOMPARE(QJsonDocument::fromJson(judged.out.toUtf8())["options"]["order_by"][0].toString(),
+             QStringLiteral("ID:desc"));
+    QCOMPARE(db.column("SELECT ID || '<' || VARNOLT_KEPT_ROW FROM LATER ORDER BY ID"),
+             (QStringList{"3<1", "4<2", "5<1"}));
+    QCOMPARE(cli({"run", file, "VISITORS", "--column", "NAME", "--keep", "middle"}).code, 2);
+    QCOMPARE(
+        cli({"run", file, "VISITORS", "--column", "NAME", "--new-name", "X", "--removed-into", "x"})
+            .code,
+        3);
     // Only tables are copied, and only into a name no other kind of object has.
     db.exec(QStringLiteral("CREATE VIEW V AS SELECT * FROM VISITORS"));
     const Outcome view = cli({"run", file, "V", "--column", "NAME", "--new-name", "V2"});

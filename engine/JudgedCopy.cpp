@@ -1,0 +1,247 @@
+#include "JudgedCopy.h"
+
+#include "SqliteReading.h"
+#include "db/DatabaseError.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSaveFile>
+
+using Db::DatabaseError;
+using Db::SqliteDialect;
+using Db::SqliteFile;
+using namespace SqliteTable;
+
+namespace {
+
+// The order the rows are judged in: the chosen columns, turned round when the
+// last row is to stay.
+QStringList judgingTerms(const RunOptions& options) {
+    const bool last = options.keep == RunOptions::Keep::Last;
+    QStringList terms;
+    for (const OrderTerm& term : options.orderBy)
+        terms << Db::Dialect::quoted(term.column) +
+                     (term.descending != last ? QStringLiteral(" DESC") : QString());
+    return terms;
+}
+
+QJsonValue jsonOf(const QVariant& value) {
+    if (value.isNull())
+        return QJsonValue::Null;
+    if (value.typeId() == QMetaType::QByteArray)
+        return QString::fromLatin1(value.toByteArray().toHex());
+    return QJsonValue::fromVariant(value);
+}
+
+// The removed list read back one group at a time, by the kept row's number.
+class RemovedGroups {
+public:
+    RemovedGroups(SqliteFile& file, const SqliteDialect& sql, const QString& numbered,
+                  const QStringList& keyValues)
+        : m_rows(file, sql.readRemovedGroups(numbered, keyValues)) {}
+    // Moves to the next group; false past the last.
+    bool next() {
+        if (!m_started)
+            m_more = m_rows.step();
+        m_started = true;
+        if (!m_more)
+            return false;
+        m_group = RepeatGroup{m_rows.integer(0), {}, {}};
+        for (int i = 2; i < m_rows.columnCount(); ++i)
+            m_group.values << m_rows.value(i).toVariant();
+        do {
+            m_group.repeats << m_rows.integer(1);
+            m_more = m_rows.step();
+        } while (m_more && m_rows.integer(0) == m_group.kept);
+        return true;
+    }
+    const RepeatGroup& group() const { return m_group; }
+
+private:
+    SqliteFile::Statement m_rows;
+    bool m_started = false;
+    bool m_more = false;
+    RepeatGroup m_group;
+};
+
+// Writes every group that had repeats as one JSON line; the file appears
+// only once it is whole.
+void writeReport(RemovedGroups groups, QSaveFile& report) {
+    if (!report.open(QIODevice::WriteOnly))
+        throw DatabaseError(QString(), QStringLiteral("The report %1 could not be written: %2")
+                                           .arg(report.fileName(), report.errorString()));
+    // Written by hand to keep the fields in the order people read them in.
+    const auto array = [](const QJsonArray& values) {
+        return QJsonDocument(values).toJson(QJsonDocument::Compact);
+    };
+    while (groups.next()) {
+        QJsonArray key, removed;
+        for (const QVariant& value : groups.group().values)
+            key.append(jsonOf(value));
+        for (const qint64 row : groups.group().repeats)
+            removed.append(row);
+        report.write("{\"key\":" + array(key) +
+                     ",\"kept\":" + QByteArray::number(groups.group().kept) +
+                     ",\"removed\":" + array(removed) + "}\n");
+    }
+}
+
+constexpr std::size_t kRowsPerBatch = 64;
+
+// Reads every row's key in the judging order and puts each row that repeats
+// an earlier one into the removed list. The rows are judged a batch at a
+// time, so that the batch's lookups wait for memory together.
+void judgeRows(SqliteFile& file, SqliteFile::Statement& rows, int fields, FirstRows& firstRows,
+               RowTotal& total, StopCheck& stop, const SqliteDialect& sql, RunResult& result) {
+    SqliteFile::Statement removed(file, sql.addToRemovedList());
+    std::vector<Db::RawValue> values(static_cast<std::size_t>(fields));
+    std::string keys;
+    std::vector<std::size_t> ends;
+    std::vector<RepeatFinder::Offer> batch;
+    const auto judge = [&] {
+        // Views into the keys only now: the text moves while it grows.
+        std::size_t start = 0;
+        for (std::size_t row = 0; row < batch.size(); ++row) {
+            batch[row].key = QByteArrayView(keys.data() + start, qsizetype(ends[row] - start));
+            start = ends[row];
+        }
+        firstRows.judge(batch);
+        for (const RepeatFinder::Offer& row : batch) {
+            if (!row.repeat)
+                continue;
+            ++result.rowsRemoved;
+            removed.reset();
+            removed.bind(1, row.number);
+            removed.bind(2, row.kept);
+            removed.step();
+        }
+        keys.clear();
+        ends.clear();
+        batch.clear();
+    };
+    while (rows.step()) {
+        stop.poke();
+        if (++result.rowsRead % RowTotal::kRowsPerLook == 1)
+            total.look(firstRows);
+        for (int field = 0; field < fields; ++field)
+            values[std::size_t(field)] = rows.value(field + 1);
+        firstRows.appendKey(keys, values.data(), fields);
+        ends.push_back(keys.size());
+        batch.push_back({.key = {}, .number = rows.integer(0)});
+        if (batch.size() == kRowsPerBatch)
+            judge();
+    }
+    judge();
+}
+
+// Copies the rows not in the removed list. Both come in the order of their
+// numbers, so the list is walked alongside rather than searched for each row.
+void writeUnremoved(SqliteFile& file, const SqliteDialect& sql, const QString& numbered,
+                    const QString& newTable, const QStringList& columns) {
+    SqliteFile::Statement removed(file, sql.readRemovedList());
+    bool more = removed.step();
+    const QString unremoved = QStringLiteral("varnolt_unremoved");
+    SqliteFile::Registration function(file, unremoved, [&](const Db::RawValue* number, int) {
+        while (more && removed.integer(0) < number->integer)
+            more = removed.step();
+        return !more || removed.integer(0) != number->integer;
+    });
+    file.execute(sql.insertUnremovedRows(newTable, numbered, columns, unremoved));
+}
+
+} // namespace
+
+RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringList& keyValues) {
+    const RunInputs& inputs = m_context.inputs;
+    const RunOptions& options = inputs.options;
+    const SqliteDialect& sql = m_sql;
+    RunResult result;
+    if (!inputs.dryRun &&
+        ((!shape.target.kind.isEmpty() && !m_context.mayReplace()) ||
+         (!shape.removed.kind.isEmpty() && !m_context.mayReplace(options.removedInto)))) {
+        result.status = RunResult::Status::Declined;
+        return result;
+    }
+    QSaveFile report(options.reportFile);
+    file.execute(inputs.dryRun ? QStringLiteral("BEGIN") : sql.beginChange());
+    try {
+        RequireUnchanged(file, sql, inputs, shape);
+        const QString numbered = sql.numberedRows(inputs.sourceTable, shape.rowid, shape.order);
+        file.execute(sql.createRemovedList());
+        RowTotal total(file, sql, inputs.sourceTable);
+        {
+            StopCheck stop(m_context.keepGoingIn(Phase::Reading, result.rowsRead, total.total()));
+            m_context.report(Phase::Reading);
+            FirstRows firstRows(file, sql, shape, inputs.sourceTable, keyValues, true,
+                                {options.ignoreCase, options.trim}, [&] { stop.check(); });
+            file.execute(sql.sortInBackground());
+            SqliteFile::Statement rows(
+                file, sql.readJudgedKeys(numbered, keyValues, judgingTerms(options),
+                                         options.keep == RunOptions::Keep::Last));
+            file.watch(&stop);
+            judgeRows(file, rows, static_cast<int>(keyValues.size()), firstRows, total, stop, sql,
+                      result);
+            total.wait(firstRows, stop);
+            file.watch(nullptr);
+        }
+        result.rowsKept = result.rowsRead - result.rowsRemoved;
+        if (total.total() >= 0 && total.total() != result.rowsRead)
+            throw DatabaseError(QString(), QStringLiteral("%1 rows of %2 were read instead of %3.")
+                                               .arg(result.rowsRead)
+                                               .arg(inputs.sourceTable)
+                                               .arg(total.total()));
+        if (inputs.dryRun) {
+            RemovedGroups groups(file, sql, numbered, keyValues);
+            while (result.groups.size() < kShownGroups && groups.next())
+                result.groups << groups.group();
+        } else {
+            StopCheck stop(m_context.keepGoingIn(Phase::Writing, result.rowsKept));
+            m_context.report(Phase::Writing);
+            file.watch(&stop, true);
+            const QStringList columns = WrittenColumns(shape);
+            const auto make = [&](const QString& name, const Object& existing) {
+                if (!existing.kind.isEmpty())
+                    file.execute(sql.dropTable(name));
+                CreateCopy(file, sql, shape, inputs.sourceTable, name, columns);
+            };
+            make(inputs.newTable, shape.target);
+            writeUnremoved(file, sql, numbered, inputs.newTable, columns);
+            qint64 written = file.changes();
+            if (!options.removedInto.isEmpty()) {
+                make(options.removedInto, shape.removed);
+                file.execute(sql.addColumn(options.removedInto, kRowNumberColumn));
+                file.execute(sql.addColumn(options.removedInto, kKeptNumberColumn));
+                file.execute(sql.insertRemovedRows(options.removedInto, numbered, columns,
+                                                   {kRowNumberColumn, kKeptNumberColumn}));
+                if (file.changes() != result.rowsRemoved)
+                    written = -1;
+            }
+            file.watch(nullptr);
+            if (written != result.rowsKept)
+                throw DatabaseError(QString(),
+                                    QStringLiteral("The new tables would not hold the %1 rows "
+                                                   "kept and the %2 removed.")
+                                        .arg(result.rowsKept)
+                                        .arg(result.rowsRemoved));
+        }
+        if (!options.reportFile.isEmpty())
+            writeReport(RemovedGroups(file, sql, numbered, keyValues), report);
+        m_context.report(Phase::Finishing);
+        file.execute(inputs.dryRun ? QStringLiteral("ROLLBACK") : sql.commitChange());
+    } catch (...) {
+        file.watch(nullptr);
+        report.cancelWriting();
+        try {
+            file.execute(sql.rollbackChange());
+        } catch (const DatabaseError&) {
+            // A failed statement may have ended the transaction already.
+        }
+        throw;
+    }
+    if (!options.reportFile.isEmpty() && !report.commit())
+        result.message = QStringLiteral("The tables were made, but the report %1 could not be "
+                                        "written: %2")
+                             .arg(options.reportFile, report.errorString());
+    result.status = RunResult::Status::Done;
+    return result;
+}

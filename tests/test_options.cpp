@@ -1,0 +1,196 @@
+// Which row stays, what counts as the same, and where the removed rows go:
+// every option alone and together, against a reference worked out here.
+#include "Fixture.h"
+
+#include "engine/DuplicateRemoval.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <algorithm>
+
+namespace {
+
+struct Row {
+    qint64 number = 0;
+    QVariantList values; // ID, NAME, CITY, RANK
+};
+
+// The reference: for each row that goes, the number of the row that stays in
+// its place, judged as a user would by hand.
+QMap<qint64, qint64> referenceRemovals(QList<Row> rows, const RunOptions& options) {
+    const auto fold = [&](const QVariant& value) {
+        QString text = value.toString(); // NULL reads as ''
+        if (options.trim)
+            text = text.trimmed();
+        return options.ignoreCase ? text.toCaseFolded() : text;
+    };
+    // RANK with NULLs first, rising or falling, ties by the table's order.
+    const bool falling = !options.orderBy.isEmpty() && options.orderBy.first().descending;
+    std::stable_sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) {
+        if (options.orderBy.isEmpty())
+            return false;
+        const QVariant x = a.values.at(3), y = b.values.at(3);
+        const bool before = x.isNull() ? !y.isNull() : !y.isNull() && x.toInt() < y.toInt();
+        const bool after = y.isNull() ? !x.isNull() : !x.isNull() && y.toInt() < x.toInt();
+        return falling ? after : before;
+    });
+    if (options.keep == RunOptions::Keep::Last)
+        std::reverse(rows.begin(), rows.end());
+    QMap<QStringList, qint64> first;
+    QMap<qint64, qint64> removed;
+    for (const Row& row : rows) {
+        const QStringList key{fold(row.values.at(1)), fold(row.values.at(2))};
+        if (first.contains(key))
+            removed.insert(row.number, first.value(key));
+        else
+            first.insert(key, row.number);
+    }
+    return removed;
+}
+
+// Values as the test compares them, whatever type a reader gives them.
+QStringList shown(const QVariantList& values) {
+    QStringList texts;
+    for (const QVariant& value : values)
+        texts << (value.isNull() ? QStringLiteral("NULL") : value.toString());
+    return texts;
+}
+
+QList<QStringList> shown(const QList<QVariantList>& rows) {
+    QList<QStringList> texts;
+    for (const QVariantList& row : rows)
+        texts << shown(row);
+    return texts;
+}
+
+RunOptions optionsFrom(const QString& text) {
+    RunOptions options;
+    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (word == QStringLiteral("last"))
+            options.keep = RunOptions::Keep::Last;
+        else if (word == QStringLiteral("rank") || word == QStringLiteral("rank:desc"))
+            options.orderBy << OrderTerm{QStringLiteral("RANK"), word.endsWith("desc")};
+        else if (word == QStringLiteral("case"))
+            options.ignoreCase = true;
+        else if (word == QStringLiteral("trim"))
+            options.trim = true;
+    }
+    return options;
+}
+
+} // namespace
+
+class OptionsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void judgedRunsMatchTheReference_data();
+    void judgedRunsMatchTheReference();
+};
+
+void OptionsTest::judgedRunsMatchTheReference_data() {
+    QTest::addColumn<QString>("options");
+    QTest::addColumn<bool>("withoutRowid");
+    for (const bool withoutRowid : {false, true}) {
+        for (const char* options : {"", "last", "rank", "rank:desc last", "case", "trim",
+                                    "case trim", "case trim rank:desc last", "trim rank"})
+            QTest::addRow("%s%s", options, withoutRowid ? " without rowid" : "")
+                << QString::fromLatin1(options) << withoutRowid;
+    }
+}
+
+void OptionsTest::judgedRunsMatchTheReference() {
+    QFETCH(QString, options);
+    QFETCH(bool, withoutRowid);
+    TempDatabase db;
+    db.exec(QStringLiteral("CREATE TABLE T (ID INTEGER PRIMARY KEY, NAME TEXT, CITY TEXT, RANK "
+                           "INT)") +
+            (withoutRowid ? QStringLiteral(" WITHOUT ROWID") : QString()));
+    // Rowids with gaps, and values equal only once folded: case, blanks at
+    // either end, blanks alone against '' and NULL, letters beyond ASCII.
+    const QVariantList names{"Anna Berg", "anna berg", " Anna Berg ", "ANNA BERG", "  ",   "",
+                             QVariant(),  "Åse",       "ÅSE ",        "Per",       "per\t"};
+    const QVariantList cities{"Oslo", "oslo", "Oslo ", QVariant(), ""};
+    QRandomGenerator random(7);
+    QList<Row> rows;
+    QStringList inserts;
+    qint64 id = -5;
+    for (int i = 0; i < 300; ++i) {
+        id += 1 + random.bounded(4);
+        const QVariant rank = random.bounded(5) == 0 ? QVariant() : QVariant(random.bounded(4));
+        Row row{withoutRowid ? i + 1 : id,
+                {id, names.at(random.bounded(names.size())),
+                 cities.at(random.bounded(cities.size())), rank}};
+        inserts << QStringLiteral("INSERT INTO T VALUES (%1, %2, %3, %4)")
+                       .arg(id)
+                       .arg(row.values.at(1).isNull() ? QStringLiteral("NULL")
+                                                      : "'" + row.values.at(1).toString() + "'",
+                            row.values.at(2).isNull() ? QStringLiteral("NULL")
+                                                      : "'" + row.values.at(2).toString() + "'",
+                            rank.isNull() ? QStringLiteral("NULL") : rank.toString());
+        rows << row;
+    }
+    db.exec(QStringLiteral("BEGIN;") + inserts.join(QLatin1Char(';')) + QStringLiteral(";COMMIT"));
+    RunOptions chosen = optionsFrom(options);
+    const QMap<qint64, qint64> removed = referenceRemovals(rows, chosen);
+    QTemporaryDir folder;
+    chosen.reportFile = folder.filePath(QStringLiteral("dry.jsonl"));
+    const auto run = [&](bool dryRun) {
+        return DuplicateRemoval({db.connection(), QStringLiteral("T"),
+                                 Db::ColumnsNamed({"NAME", "CITY"}), QStringLiteral("T2"), dryRun,
+                                 chosen},
+                                {})
+            .run();
+    };
+    // A dry run with a report changes not a byte of the file.
+    const QByteArray before = db.fileHash();
+    QCOMPARE(run(true).rowsRemoved, removed.size());
+    QCOMPARE(db.fileHash(), before);
+    QVERIFY(!db.rows("SELECT name FROM sqlite_master WHERE name = 'T2'").size());
+
+    chosen.reportFile = folder.filePath(QStringLiteral("run.jsonl"));
+    chosen.removedInto = QStringLiteral("T_REMOVED");
+    const RunResult result = run(false);
+    QCOMPARE(result.status, RunResult::Status::Done);
+    QCOMPARE(result.rowsRemoved, removed.size());
+
+    // The copy holds the rows that stay, whole, in the table's own order; the
+    // removed rows' table the others, each with its number and its kept row.
+    QList<QVariantList> kept, gone;
+    for (const Row& row : rows) {
+        if (removed.contains(row.number))
+            gone << row.values + QVariantList{row.number, removed.value(row.number)};
+        else
+            kept << row.values;
+    }
+    QCOMPARE(shown(db.rows("SELECT * FROM T2 ORDER BY ID")), shown(kept));
+    QCOMPARE(shown(db.rows("SELECT * FROM T_REMOVED ORDER BY ID")), shown(gone));
+
+    // The reports of both runs: every group once, with its kept row's key.
+    QMap<qint64, QList<qint64>> groups;
+    for (auto entry = removed.begin(); entry != removed.end(); ++entry)
+        groups[entry.value()] << entry.key();
+    for (const QString& name : {QStringLiteral("dry.jsonl"), QStringLiteral("run.jsonl")}) {
+        QFile report(folder.filePath(name));
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        QMap<qint64, QList<qint64>> reported;
+        for (const QByteArray& line : report.readAll().split('\n')) {
+            if (line.isEmpty())
+                continue;
+            const QJsonObject group = QJsonDocument::fromJson(line).object();
+            const qint64 keptRow = group.value("kept").toInteger();
+            for (const QJsonValue row : group.value("removed").toArray())
+                reported[keptRow] << row.toInteger();
+            const auto own = std::find_if(rows.begin(), rows.end(),
+                                          [&](const Row& row) { return row.number == keptRow; });
+            QCOMPARE(shown(group.value("key").toArray().toVariantList()),
+                     shown(QVariantList{own->values.at(1), own->values.at(2)}));
+        }
+        QCOMPARE(reported, groups);
+    }
+}
+
+VARNOLT_GUILESS_TEST_MAIN(OptionsTest)
+#include "test_options.moc"
