@@ -7,6 +7,7 @@
 const QString SettingsStore::kSid = QStringLiteral("OracleSID");
 const QString SettingsStore::kUser = QStringLiteral("OracleUser");
 const QString SettingsStore::kPassword = QStringLiteral("OraclePassword");
+const QString SettingsStore::kKeepRemoved = QStringLiteral("KeepRemovedRows");
 
 namespace {
 const QString kSection = QStringLiteral("Varnolt");

@@ -11,6 +11,8 @@ public:
     static const QString kSid;
     static const QString kUser;
     static const QString kPassword;
+    // "1" when the removed rows are kept in a table of their own.
+    static const QString kKeepRemoved;
 
     SettingsStore();
 

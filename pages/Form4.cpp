@@ -6,10 +6,12 @@
 #include "ui/PageButton.h"
 #include "ui/RunProgress.h"
 
+#include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QStyle>
 #include <QTableView>
 
 namespace {
@@ -26,6 +28,11 @@ Form4::Form4(PageContext& context) : WizardPage(5880, 4350), m_context(context) 
     Label1->setBuddy(Text1);
     Text1->setAccessibleName(QStringLiteral("New table name"));
     Text1->setAccessibleDescription(Label1->text().trimmed());
+    Check5 = new QCheckBox(this);
+    Check5->setGeometry(twips(120, 1300, 5640, 225));
+    Check5->setAccessibleName(QStringLiteral("Keep the removed rows"));
+    Check5->setChecked(m_context.settings().read(SettingsStore::kKeepRemoved) ==
+                       QStringLiteral("1"));
     addLine(1560);
     const ButtonRow row = addButtonRow(1680);
     Check1 = row.cancel;
@@ -41,11 +48,32 @@ Form4::Form4(PageContext& context) : WizardPage(5880, 4350), m_context(context) 
     m_progress = new Ui::RunProgress(this);
     m_progress->setGeometry(DataGrid1->geometry());
     m_progress->hide();
-    chainTabOrder({Text1, Check1, Check4, Check2, DataGrid1, Check3});
+    chainTabOrder({Text1, Check5, Check1, Check4, Check2, DataGrid1, Check3});
     setHoverRule(DataGrid1, HoverRule::None);
     armHover();
 
     connect(Check4, &QPushButton::clicked, this, [this] { Check4_Click(); });
+    connect(Text1, &QLineEdit::textChanged, this, [this] {
+        // A long name is shortened in its middle to fit the page; the whole
+        // sentence is the tooltip and what a screen reader says.
+        const QString caption = QStringLiteral("Keep the removed rows in a table named %1");
+        const QString whole = caption.arg(removedTable());
+        const int room = Check5->width() - Check5->style()->pixelMetric(QStyle::PM_IndicatorWidth) -
+                         Check5->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing) -
+                         Check5->fontMetrics().horizontalAdvance(caption.arg(QString()));
+        Check5->setText(
+            caption.arg(Check5->fontMetrics().elidedText(removedTable(), Qt::ElideMiddle, room)));
+        Check5->setToolTip(whole);
+        Check5->setAccessibleDescription(whole);
+    });
+    connect(Check5, &QCheckBox::toggled, this, [this](bool on) {
+        m_context.settings().write(SettingsStore::kKeepRemoved,
+                                   on ? QStringLiteral("1") : QStringLiteral("0"));
+    });
+}
+
+QString Form4::removedTable() const {
+    return Text1->text() + QStringLiteral("_REMOVED");
 }
 
 Form4::~Form4() = default;
@@ -66,8 +94,10 @@ void Form4::Check4_Click() {
         emit closed();
         return;
     }
-    const RunInputs inputs{m_context.connectionData(), m_context.selectedTable,
-                           m_context.selectedFields, Text1->text()};
+    RunInputs inputs{m_context.connectionData(), m_context.selectedTable, m_context.selectedFields,
+                     Text1->text()};
+    if (Check5->isChecked())
+        inputs.options.removedInto = removedTable();
     setRunning(true);
     const KeepGoing keepGoing = m_context.keepGoing();
     RunCallbacks callbacks{[this, keepGoing](const Progress& progress) {
@@ -88,6 +118,7 @@ void Form4::setRunning(bool running) {
     m_progress->setVisible(running);
     DataGrid1->setVisible(!running);
     Text1->setReadOnly(running);
+    Check5->setEnabled(!running);
     Check2->setEnabled(!running);
     Check4->setEnabled(!running);
     setPointer(running ? Pointer::Busy : Pointer::Ordinary);

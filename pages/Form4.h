@@ -5,6 +5,7 @@
 
 #include <memory>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QTableView;
@@ -30,6 +31,8 @@ public:
 
     QLabel* Label1;
     QLineEdit* Text1;
+    // Keeps the removed rows in a table named after the new one.
+    QCheckBox* Check5;
     QTableView* DataGrid1;
     PageButton* Check1; // "Cancel"
     PageButton* Check2; // "< Back"
@@ -43,6 +46,7 @@ protected:
 
 private:
     void Check4_Click();
+    QString removedTable() const;
     void setRunning(bool running);
     void finishRun(const RunInputs& inputs, const RunResult& result);
 

@@ -81,3 +81,8 @@ void ClearSettings() {
     QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
     QFile::remove(file);
 }
+
+QByteArray SettingsFileText() {
+    QFile file(SettingsStore().fileName());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}

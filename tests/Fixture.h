@@ -37,6 +37,9 @@ void MakeVisitors(const TempDatabase& db);
 
 // Removes the settings file, so each test starts with an empty store.
 void ClearSettings();
+// The settings file as another program reads it: a QSettings of the test's
+// own process would share, and flush, the program's unwritten copy.
+QByteArray SettingsFileText();
 
 // A test main that points the settings store at a temporary folder before
 // anything reads it, and keeps the test away from the user's keyring: only a

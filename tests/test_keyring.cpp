@@ -23,11 +23,6 @@ QString inKeyring() {
     return QString::fromUtf8(lookup.readAllStandardOutput()).trimmed();
 }
 
-QByteArray settingsFile() {
-    QFile file(SettingsStore().fileName());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class KeyringTest : public QObject {
@@ -52,12 +47,12 @@ void KeyringTest::aTypedPasswordGoesToTheKeyringNotTheFile() {
         // Not for a moment is any of it in the file.
         for (const QString typed : {"t", "ti", "tig", "tige", "tiger"}) {
             run.wizard.form1().Text3->setText(typed);
-            QVERIFY(!settingsFile().contains("OraclePassword"));
+            QVERIFY(!SettingsFileText().contains("OraclePassword"));
         }
         QTRY_COMPARE(inKeyring(), QStringLiteral("tiger"));
     }
-    QVERIFY(settingsFile().contains("scott"));
-    QVERIFY(!settingsFile().contains("OraclePassword"));
+    QVERIFY(SettingsFileText().contains("scott"));
+    QVERIFY(!SettingsFileText().contains("OraclePassword"));
     // The next start finds it there.
     WizardDriver again;
     QCOMPARE(again.wizard.form1().Text3->text(), QStringLiteral("tiger"));
@@ -65,11 +60,11 @@ void KeyringTest::aTypedPasswordGoesToTheKeyringNotTheFile() {
 
 void KeyringTest::aPasswordInAnOlderSettingsFileMovesIntoTheKeyring() {
     SettingsStore().write(SettingsStore::kPassword, QStringLiteral("from-the-file"));
-    QVERIFY(settingsFile().contains("from-the-file"));
+    QVERIFY(SettingsFileText().contains("from-the-file"));
     WizardDriver run;
     QCOMPARE(run.wizard.form1().Text3->text(), QStringLiteral("from-the-file"));
     QTRY_COMPARE(inKeyring(), QStringLiteral("from-the-file"));
-    QTRY_VERIFY(!settingsFile().contains("from-the-file"));
+    QTRY_VERIFY(!SettingsFileText().contains("from-the-file"));
 }
 
 VARNOLT_TEST_MAIN(KeyringTest)

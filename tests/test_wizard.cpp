@@ -17,6 +17,7 @@
 #include "ui/Windows.h"
 
 #include <QAccessible>
+#include <QCheckBox>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
@@ -141,16 +142,10 @@ void WizardTest::connectionDataIsStoredAsTypedForItsOwnerOnly() {
         WizardDriver typed;
         Form1& page = typed.wizard.form1();
         // Each keystroke reaches the file itself, not only this process's copy.
-        // The file read as another program reads it: a QSettings of this
-        // process would share, and flush, the same unwritten copy.
-        const auto inFile = [] {
-            QFile file(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Kestrelby.ini"));
-            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        };
         QTest::keyClicks(page.Text1, QStringLiteral("k"));
-        QVERIFY(inFile().contains("OracleSID=k\n"));
+        QVERIFY(SettingsFileText().contains("OracleSID=k\n"));
         page.Text1->setText(QStringLiteral("kx")); // no event loop in between
-        QVERIFY(inFile().contains("OracleSID=kx\n"));
+        QVERIFY(SettingsFileText().contains("OracleSID=kx\n"));
         page.Text1->setText(sid);
         page.Text3->setText(password);
         QCOMPARE(page.Text3->displayText(), QString(password.size(), QChar('*')));
@@ -317,6 +312,23 @@ void WizardTest::targetPageRunsOnceThenExits() {
     unique.page().Check4->click();
     QCOMPARE(messages.shown.last(),
              QStringLiteral("Done.\n\nIDS holds 5 rows.\nNo row repeated another."));
+    QCOMPARE(db.column("SELECT count(*) FROM sqlite_master WHERE name LIKE '%REMOVED'"),
+             QStringList{"0"});
+
+    // Kept, the removed rows get a table of their own, and the choice stays.
+    OnTargetPage keeping(db, QStringLiteral("VISITORS"), {"NAME", "CITY"});
+    Form4& again = keeping.page();
+    QVERIFY(!again.Check5->isChecked());
+    again.Text1->setText(QStringLiteral("KEPT"));
+    QVERIFY(again.Check5->toolTip().endsWith(QStringLiteral(" KEPT_REMOVED")));
+    again.Check5->click();
+    QVERIFY(SettingsFileText().contains("KeepRemovedRows=1"));
+    again.Check4->click();
+    QVERIFY(messages.shown.last().endsWith(QStringLiteral(" KEPT_REMOVED holds them.")));
+    QCOMPARE(db.column("SELECT ID FROM KEPT ORDER BY ID"), (QStringList{"1", "2", "5"}));
+    QCOMPARE(db.column("SELECT VARNOLT_ROW || '<' || VARNOLT_KEPT_ROW FROM KEPT_REMOVED"),
+             (QStringList{"3<1", "4<2"}));
+    QVERIFY(WizardDriver().wizard.form4().Check5->isChecked());
 }
 
 void WizardTest::refusedNamesAndTheReplaceQuestion() {
