@@ -16,6 +16,14 @@ QString Dialect::quotedList(const QStringList& names) {
     return parts.join(QStringLiteral(", "));
 }
 
+QString Dialect::quotedList(const QString& alias, const QStringList& names) {
+    QStringList parts;
+    parts.reserve(names.size());
+    for (const QString& name : names)
+        parts << alias + QLatin1Char('.') + quoted(name);
+    return parts.join(QStringLiteral(", "));
+}
+
 QString Dialect::dropTable(const QString& table) const {
     return QStringLiteral("DROP TABLE ") + quoted(table);
 }

@@ -16,6 +16,8 @@ public:
     // inside the name is doubled, so the name can never end the identifier early.
     static QString quoted(const QString& name);
     static QString quotedList(const QStringList& names);
+    // The same, each name read from the table or subquery named `alias`.
+    static QString quotedList(const QString& alias, const QStringList& names);
 
     virtual QString tableList() const = 0;
     // The columns of one of the user's own tables, in column order; the table

@@ -130,4 +130,83 @@ QString PostgresDialect::groupKey(const QString& column, const QString& type) {
     return quoted(column);
 }
 
+QString PostgresDialect::foldedKey(const QString& column, const QString& type, bool ignoreCase,
+                                   bool trim) {
+    const QString plain = groupKey(column, type);
+    if (plain == quoted(column))
+        return plain;
+    QString value = quoted(column);
+    if (trim)
+        value =
+            QStringLiteral("regexp_replace(%1, '^[[:space:]]+|[[:space:]]+$', '', 'g')").arg(value);
+    if (ignoreCase)
+        value = QStringLiteral("lower(%1)").arg(value);
+    return QStringLiteral("coalesce(%1, '')").arg(value);
+}
+
+QString PostgresDialect::judgingTerm(const QString& column, bool descending) {
+    return quoted(column) +
+           (descending ? QStringLiteral(" DESC NULLS LAST") : QStringLiteral(" NULLS FIRST"));
+}
+
+QString PostgresDialect::listRemoved(const QString& source, const QStringList& keys,
+                                     const QStringList& order, const QStringList& judged,
+                                     const QStringList& judging, bool falling) const {
+    QStringList named, names;
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        named << QStringLiteral("%1 AS varnolt_k%2").arg(keys.at(i)).arg(i);
+        names << QStringLiteral("varnolt_k%1").arg(i);
+    }
+    const QString ties = falling ? QStringLiteral("varnolt_n DESC") : QStringLiteral("varnolt_n");
+    return QStringLiteral(
+               "CREATE TEMP TABLE varnolt_removed ON COMMIT DROP AS SELECT varnolt_n AS n, "
+               "varnolt_at AS at, kept, kept_at FROM (SELECT varnolt_n, varnolt_at, "
+               "first_value(varnolt_n) OVER w AS kept, first_value(varnolt_at) OVER w AS kept_at "
+               "FROM (SELECT row_number() OVER (ORDER BY %1) AS varnolt_n, ctid AS varnolt_at, %2 "
+               "FROM %3) AS numbered WINDOW w AS (PARTITION BY %4 ORDER BY %5)) AS judged WHERE "
+               "varnolt_n <> kept")
+        .arg(order.join(QStringLiteral(", ")), (named + judged).join(QStringLiteral(", ")),
+             quoted(source), names.join(QStringLiteral(", ")),
+             (judging + QStringList{ties}).join(QStringLiteral(", ")));
+}
+
+QString PostgresDialect::countRemoved() const {
+    return QStringLiteral("SELECT count(*) FROM varnolt_removed");
+}
+
+QString PostgresDialect::insertUnremovedRows(const QString& newTable, const QString& source,
+                                             const QStringList& columns,
+                                             const QStringList& order) const {
+    const QString list = quotedList(columns);
+    return QStringLiteral("INSERT INTO ") + quoted(newTable) + QStringLiteral(" (") + list +
+           QStringLiteral(") OVERRIDING SYSTEM VALUE SELECT ") + list + QStringLiteral(" FROM ") +
+           quoted(source) +
+           QStringLiteral(" AS s WHERE NOT EXISTS (SELECT 1 FROM varnolt_removed AS r WHERE "
+                          "r.at = s.ctid) ORDER BY ") +
+           order.join(QStringLiteral(", "));
+}
+
+QString PostgresDialect::addNumberColumn(const QString& table, const QString& column) const {
+    return QStringLiteral("ALTER TABLE ") + quoted(table) + QStringLiteral(" ADD COLUMN ") +
+           quoted(column) + QStringLiteral(" bigint");
+}
+
+QString PostgresDialect::insertRemovedRows(const QString& table, const QString& source,
+                                           const QStringList& columns,
+                                           const QStringList& numberColumns) const {
+    return QStringLiteral("INSERT INTO ") + quoted(table) + QStringLiteral(" (") +
+           quotedList(columns + numberColumns) +
+           QStringLiteral(") OVERRIDING SYSTEM VALUE SELECT ") +
+           quotedList(QStringLiteral("s"), columns) +
+           QStringLiteral(", r.n, r.kept FROM varnolt_removed AS r JOIN ") + quoted(source) +
+           QStringLiteral(" AS s ON s.ctid = r.at ORDER BY r.n");
+}
+
+QString PostgresDialect::readRemovedGroups(const QString& source,
+                                           const QStringList& columns) const {
+    return QStringLiteral("SELECT r.kept, r.n, ") + quotedList(QStringLiteral("s"), columns) +
+           QStringLiteral(" FROM varnolt_removed AS r JOIN ") + quoted(source) +
+           QStringLiteral(" AS s ON s.ctid = r.kept_at ORDER BY r.kept, r.n");
+}
+
 } // namespace Db

@@ -46,6 +46,32 @@ public:
                         int limit) const;
     // A value as the run groups it: a text's NULL is its empty text.
     static QString groupKey(const QString& column, const QString& type);
+    // The same, a text's letter case folded and white space at its ends
+    // taken off where asked.
+    static QString foldedKey(const QString& column, const QString& type, bool ignoreCase,
+                             bool trim);
+
+    // Judging the rows by other rules. A temporary table, dropped at the
+    // commit, of every row kept in place of another: its number in `order`
+    // (n) and address (at), and the number and address of the row kept
+    // (kept, kept_at), the kept row being the first of its group of `keys`
+    // by `judging` (terms on the quoted columns `judged`), ties by number,
+    // rising or falling.
+    QString listRemoved(const QString& source, const QStringList& keys, const QStringList& order,
+                        const QStringList& judged, const QStringList& judging, bool falling) const;
+    // A term of `judging`: NULLs come first rising and last falling.
+    static QString judgingTerm(const QString& column, bool descending);
+    QString countRemoved() const;
+    // Copies the rows not in the removed list, in `order`.
+    QString insertUnremovedRows(const QString& newTable, const QString& source,
+                                const QStringList& columns, const QStringList& order) const;
+    QString addNumberColumn(const QString& table, const QString& column) const;
+    // Copies the removed rows with their number and the kept row's number.
+    QString insertRemovedRows(const QString& table, const QString& source,
+                              const QStringList& columns, const QStringList& numberColumns) const;
+    // The kept row's number, the removed row's number and the kept row's
+    // values of `columns`, by kept row and then removed row.
+    QString readRemovedGroups(const QString& source, const QStringList& columns) const;
 };
 
 } // namespace Db

@@ -230,22 +230,16 @@ QString SqliteDialect::insertUnremovedRows(const QString& newTable, const QStrin
 QString SqliteDialect::insertRemovedRows(const QString& table, const QString& numbered,
                                          const QStringList& columns,
                                          const QStringList& numberColumns) const {
-    QStringList read;
-    for (const QString& column : columns)
-        read << QStringLiteral("s.") + quoted(column);
     return QStringLiteral("INSERT INTO ") + quoted(table) + QStringLiteral(" (") +
            quotedList(columns + numberColumns) + QStringLiteral(") SELECT ") +
-           read.join(QStringLiteral(", ")) +
+           quotedList(QStringLiteral("s"), columns) +
            QStringLiteral(", r.n, r.kept FROM temp.varnolt_removed AS r JOIN (") + numbered +
            QStringLiteral(") AS s ON s.varnolt_row = r.n ORDER BY r.n");
 }
 
 QString SqliteDialect::readRemovedGroups(const QString& numbered,
-                                         const QStringList& keyValues) const {
-    QStringList read;
-    for (const QString& key : keyValues)
-        read << QStringLiteral("s.") + key;
-    return QStringLiteral("SELECT r.kept, r.n, ") + read.join(QStringLiteral(", ")) +
+                                         const QStringList& columns) const {
+    return QStringLiteral("SELECT r.kept, r.n, ") + quotedList(QStringLiteral("s"), columns) +
            QStringLiteral(" FROM temp.varnolt_removed AS r JOIN (") + numbered +
            QStringLiteral(") AS s ON s.varnolt_row = r.kept ORDER BY r.kept, r.n");
 }

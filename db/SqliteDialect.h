@@ -84,9 +84,9 @@ public:
     // Copies the removed rows with their number and the kept row's number.
     QString insertRemovedRows(const QString& table, const QString& numbered,
                               const QStringList& columns, const QStringList& numberColumns) const;
-    // The kept row, the removed row and the kept row's key values, by kept
-    // row and then removed row.
-    QString readRemovedGroups(const QString& numbered, const QStringList& keyValues) const;
+    // The kept row, the removed row and the kept row's values of `columns`,
+    // by kept row and then removed row.
+    QString readRemovedGroups(const QString& numbered, const QStringList& columns) const;
     QString addColumn(const QString& table, const QString& column) const;
     // Lets SQLite sort with a helper thread.
     QString sortInBackground() const { return QStringLiteral("PRAGMA threads = 2"); }

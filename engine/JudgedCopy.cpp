@@ -1,11 +1,8 @@
 #include "JudgedCopy.h"
 
+#include "RemovedGroups.h"
 #include "SqliteReading.h"
 #include "db/DatabaseError.h"
-
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QSaveFile>
 
 using Db::DatabaseError;
 using Db::SqliteDialect;
@@ -25,65 +22,19 @@ QStringList judgingTerms(const RunOptions& options) {
     return terms;
 }
 
-QJsonValue jsonOf(const QVariant& value) {
-    if (value.isNull())
-        return QJsonValue::Null;
-    if (value.typeId() == QMetaType::QByteArray)
-        return QString::fromLatin1(value.toByteArray().toHex());
-    return QJsonValue::fromVariant(value);
-}
-
-// The removed list read back one group at a time, by the kept row's number.
-class RemovedGroups {
-public:
-    RemovedGroups(SqliteFile& file, const SqliteDialect& sql, const QString& numbered,
-                  const QStringList& keyValues)
-        : m_rows(file, sql.readRemovedGroups(numbered, keyValues)) {}
-    // Moves to the next group; false past the last.
-    bool next() {
-        if (!m_started)
-            m_more = m_rows.step();
-        m_started = true;
-        if (!m_more)
-            return false;
-        m_group = RepeatGroup{m_rows.integer(0), {}, {}};
-        for (int i = 2; i < m_rows.columnCount(); ++i)
-            m_group.values << m_rows.value(i).toVariant();
-        do {
-            m_group.repeats << m_rows.integer(1);
-            m_more = m_rows.step();
-        } while (m_more && m_rows.integer(0) == m_group.kept);
-        return true;
-    }
-    const RepeatGroup& group() const { return m_group; }
-
-private:
-    SqliteFile::Statement m_rows;
-    bool m_started = false;
-    bool m_more = false;
-    RepeatGroup m_group;
-};
-
-// Writes every group that had repeats as one JSON line; the file appears
-// only once it is whole.
-void writeReport(RemovedGroups groups, QSaveFile& report) {
-    if (!report.open(QIODevice::WriteOnly))
-        throw DatabaseError(QString(), QStringLiteral("The report %1 could not be written: %2")
-                                           .arg(report.fileName(), report.errorString()));
-    // Written by hand to keep the fields in the order people read them in.
-    const auto array = [](const QJsonArray& values) {
-        return QJsonDocument(values).toJson(QJsonDocument::Compact);
-    };
-    while (groups.next()) {
-        QJsonArray key, removed;
-        for (const QVariant& value : groups.group().values)
-            key.append(jsonOf(value));
-        for (const qint64 row : groups.group().repeats)
-            removed.append(row);
-        report.write("{\"key\":" + array(key) +
-                     ",\"kept\":" + QByteArray::number(groups.group().kept) +
-                     ",\"removed\":" + array(removed) + "}\n");
-    }
+// The removed list read back by kept row, with the kept row's key values.
+RemovedGroups removedGroups(SqliteFile& file, const SqliteDialect& sql, const QString& numbered,
+                            const RunInputs& inputs) {
+    auto rows = std::make_shared<SqliteFile::Statement>(
+        file, sql.readRemovedGroups(numbered, Db::NamesOf(inputs.columns)));
+    return RemovedGroups([rows]() -> std::optional<RemovedGroups::Row> {
+        if (!rows->step())
+            return std::nullopt;
+        RemovedGroups::Row row{rows->integer(0), rows->integer(1), {}};
+        for (int i = 2; i < rows->columnCount(); ++i)
+            row.key << rows->value(i).toVariant();
+        return row;
+    });
 }
 
 constexpr std::size_t kRowsPerBatch = 64;
@@ -162,7 +113,7 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
         result.status = RunResult::Status::Declined;
         return result;
     }
-    QSaveFile report(options.reportFile);
+    GroupReport report(options.reportFile);
     file.execute(inputs.dryRun ? QStringLiteral("BEGIN") : sql.beginChange());
     try {
         RequireUnchanged(file, sql, inputs, shape);
@@ -191,9 +142,8 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
                                                .arg(inputs.sourceTable)
                                                .arg(total.total()));
         if (inputs.dryRun) {
-            RemovedGroups groups(file, sql, numbered, keyValues);
-            while (result.groups.size() < kShownGroups && groups.next())
-                result.groups << groups.group();
+            RemovedGroups groups = removedGroups(file, sql, numbered, inputs);
+            result.groups = ShownGroups(groups);
         } else {
             StopCheck stop(m_context.keepGoingIn(Phase::Writing, result.rowsKept));
             m_context.report(Phase::Writing);
@@ -224,13 +174,15 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
                                         .arg(result.rowsKept)
                                         .arg(result.rowsRemoved));
         }
-        if (!options.reportFile.isEmpty())
-            writeReport(RemovedGroups(file, sql, numbered, keyValues), report);
+        if (!options.reportFile.isEmpty()) {
+            RemovedGroups groups = removedGroups(file, sql, numbered, inputs);
+            report.write(groups);
+        }
         m_context.report(Phase::Finishing);
         file.execute(inputs.dryRun ? QStringLiteral("ROLLBACK") : sql.commitChange());
     } catch (...) {
         file.watch(nullptr);
-        report.cancelWriting();
+        report.cancel();
         try {
             file.execute(sql.rollbackChange());
         } catch (const DatabaseError&) {
@@ -238,10 +190,8 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
         }
         throw;
     }
-    if (!options.reportFile.isEmpty() && !report.commit())
-        result.message = QStringLiteral("The tables were made, but the report %1 could not be "
-                                        "written: %2")
-                             .arg(options.reportFile, report.errorString());
+    if (!options.reportFile.isEmpty())
+        report.commit(result.message);
     result.status = RunResult::Status::Done;
     return result;
 }

@@ -1,5 +1,7 @@
 #include "PostgresCopy.h"
 
+#include "RemovedGroups.h"
+
 #include "db/Catalogue.h"
 #include "db/DatabaseError.h"
 #include "db/PostgresDialect.h"
@@ -39,6 +41,7 @@ qint64 number(Db::Session& session, const QString& sql) {
 struct Shape {
     QString sourceKind;
     QString targetKind;
+    QString removedKind;
     QList<Db::Column> columns;
     QStringList writable;
     QStringList primaryKey;
@@ -52,10 +55,21 @@ Shape shapeOf(Db::Session& session, const PostgresDialect& sql, const RunInputs&
     if (shape.sourceKind.isEmpty())
         throw Db::TableGone(inputs.sourceTable);
     shape.targetKind = firstText(session, sql.relationKind(), inputs.newTable);
+    if (!inputs.options.removedInto.isEmpty())
+        shape.removedKind = firstText(session, sql.relationKind(), inputs.options.removedInto);
     shape.columns = Db::ColumnTypes(session, inputs.sourceTable);
     shape.writable = texts(session, sql.writableColumns(), inputs.sourceTable);
     shape.primaryKey = texts(session, sql.primaryKey(), inputs.sourceTable);
     return shape;
+}
+
+void requireUnchanged(Db::Session& session, const PostgresDialect& sql, const RunInputs& inputs,
+                      const Shape& shape) {
+    if (!(shapeOf(session, sql, inputs) == shape))
+        throw DatabaseError(QString(),
+                            QStringLiteral("The table %1 or %2 was changed by someone else while "
+                                           "the run was being prepared.")
+                                .arg(inputs.sourceTable, inputs.newTable));
 }
 
 // A dry run's first groups of repeats, as the SQLite run shows them.
@@ -90,6 +104,27 @@ QString kindName(const QString& kind) {
     if (kind == QStringLiteral("S"))
         return QStringLiteral("a sequence");
     return QStringLiteral("a foreign or other object");
+}
+
+// Why the options cannot be used on this source, or the empty text.
+QString judgedRefusal(const Shape& shape, const RunInputs& inputs) {
+    const RunOptions& options = inputs.options;
+    if (!inputs.dryRun && !options.removedInto.isEmpty() && !shape.removedKind.isEmpty() &&
+        !isTable(shape.removedKind))
+        return NoTableTarget(options.removedInto, kindName(shape.removedKind));
+    const QStringList names = Db::NamesOf(shape.columns);
+    for (const QString& ours : {kRowNumberColumn, kKeptNumberColumn}) {
+        if (names.contains(ours))
+            return QStringLiteral("The table %1 has a column named %2, which the run needs for "
+                                  "its own numbers.")
+                .arg(inputs.sourceTable, ours);
+    }
+    for (const OrderTerm& term : options.orderBy) {
+        if (!names.contains(term.column))
+            return QStringLiteral("The table %1 has no column %2 to order the rows by.")
+                .arg(inputs.sourceTable, term.column);
+    }
+    return {};
 }
 
 // Work on a session of its own in a second thread, waited for here while the
@@ -158,6 +193,107 @@ private:
     const Db::ConnectionData& m_data;
 };
 
+// The removed list read back by kept row, with the kept row's key values.
+RemovedGroups removedGroups(Db::Session& session, const PostgresDialect& sql,
+                            const RunInputs& inputs) {
+    auto rows = std::make_shared<RecordSet>(
+        session, sql.readRemovedGroups(inputs.sourceTable, Db::NamesOf(inputs.columns)));
+    return RemovedGroups([rows]() -> std::optional<RemovedGroups::Row> {
+        if (!rows->next())
+            return std::nullopt;
+        RemovedGroups::Row row{rows->value(0).toLongLong(), rows->value(1).toLongLong(), {}};
+        for (int i = 2; i < rows->fieldCount(); ++i)
+            row.key << rows->value(i);
+        return row;
+    });
+}
+
+// Statements whose rows affected must be as many as the run counted.
+void insertCounted(Db::Session& session, const QString& statement, qint64 rows) {
+    QSqlQuery insert(session.database());
+    if (!insert.exec(statement))
+        throw DatabaseError(insert.lastError());
+    if (insert.numRowsAffected() != rows)
+        throw DatabaseError(QString(), QStringLiteral("%1 rows were written instead of %2.")
+                                           .arg(insert.numRowsAffected())
+                                           .arg(rows));
+}
+
+// The run when the user says which row stays, what counts as the same or
+// what becomes of the removed rows: the server judges every row with a
+// window over its group and lists the removed ones in a temporary table, from
+// which the tables and the report are made.
+RunResult judgedRun(const RunContext& context, Aside& aside, const PostgresDialect& sql,
+                    const Shape& shape, const QStringList& order) {
+    const RunInputs& inputs = context.inputs;
+    const RunOptions& options = inputs.options;
+    RunResult result;
+    QStringList keys, judged, judging;
+    for (const Db::Column& column : context.chosenColumns(sql, shape.columns))
+        keys << PostgresDialect::foldedKey(column.name, column.type, options.ignoreCase,
+                                           options.trim);
+    const bool last = options.keep == RunOptions::Keep::Last;
+    for (const OrderTerm& term : options.orderBy) {
+        judged << Db::Dialect::quoted(term.column);
+        judging << PostgresDialect::judgingTerm(term.column, term.descending != last);
+    }
+    GroupReport report(options.reportFile);
+    try {
+        aside.run(inputs.dryRun ? Phase::Reading : Phase::Writing, -1,
+                  [&](Db::Session& session, const auto& check) {
+                      session.execute(sql.beginSnapshot());
+                      requireUnchanged(session, sql, inputs, shape);
+                      result.rowsRead = number(session, sql.rowCount(inputs.sourceTable));
+                      check();
+                      session.execute(
+                          sql.listRemoved(inputs.sourceTable, keys, order, judged, judging, last));
+                      result.rowsRemoved = number(session, sql.countRemoved());
+                      result.rowsKept = result.rowsRead - result.rowsRemoved;
+                      check();
+                      const auto make = [&](const QString& name, const QString& existing) {
+                          if (!existing.isEmpty())
+                              session.execute(sql.dropTable(name));
+                          session.execute(sql.createCopy(name, inputs.sourceTable));
+                          check();
+                      };
+                      if (inputs.dryRun) {
+                          RemovedGroups groups = removedGroups(session, sql, inputs);
+                          result.groups = ShownGroups(groups);
+                      } else {
+                          make(inputs.newTable, shape.targetKind);
+                          insertCounted(session,
+                                        sql.insertUnremovedRows(inputs.newTable, inputs.sourceTable,
+                                                                shape.writable, order),
+                                        result.rowsKept);
+                      }
+                      if (!inputs.dryRun && !options.removedInto.isEmpty()) {
+                          make(options.removedInto, shape.removedKind);
+                          for (const QString& column : {kRowNumberColumn, kKeptNumberColumn})
+                              session.execute(sql.addNumberColumn(options.removedInto, column));
+                          insertCounted(session,
+                                        sql.insertRemovedRows(
+                                            options.removedInto, inputs.sourceTable, shape.writable,
+                                            {kRowNumberColumn, kKeptNumberColumn}),
+                                        result.rowsRemoved);
+                      }
+                      check();
+                      if (!options.reportFile.isEmpty()) {
+                          RemovedGroups groups = removedGroups(session, sql, inputs);
+                          report.write(groups);
+                      }
+                      session.execute(inputs.dryRun ? QStringLiteral("ROLLBACK")
+                                                    : QStringLiteral("COMMIT"));
+                  });
+    } catch (...) {
+        report.cancel();
+        throw;
+    }
+    if (!options.reportFile.isEmpty())
+        report.commit(result.message);
+    result.status = RunResult::Status::Done;
+    return result;
+}
+
 } // namespace
 
 PostgresCopy::PostgresCopy(const RunContext& context, Db::Session& session)
@@ -189,6 +325,18 @@ RunResult PostgresCopy::run() {
             ? QStringList{QStringLiteral("ctid")}
             : QStringList(Db::Dialect::quotedList(shape.primaryKey).split(QStringLiteral(", ")));
     Aside aside(m_context, m_session.connectionData());
+    if (inputs.options.judged()) {
+        result.message = judgedRefusal(shape, inputs);
+        if (!result.message.isEmpty())
+            return result;
+        if (!inputs.dryRun &&
+            ((!shape.targetKind.isEmpty() && !m_context.mayReplace()) ||
+             (!shape.removedKind.isEmpty() && !m_context.mayReplace(inputs.options.removedInto)))) {
+            result.status = RunResult::Status::Declined;
+            return result;
+        }
+        return judgedRun(m_context, aside, sql, shape, order);
+    }
     if (inputs.dryRun) {
         aside.run(Phase::Reading, -1, [&](Db::Session& session, const auto& check) {
             session.execute(sql.beginSnapshot());
@@ -209,11 +357,7 @@ RunResult PostgresCopy::run() {
     }
     aside.run(Phase::Writing, -1, [&](Db::Session& session, const auto& check) {
         session.execute(sql.beginSnapshot());
-        if (!(shapeOf(session, sql, inputs) == shape))
-            throw DatabaseError(QString(),
-                                QStringLiteral("The table %1 or %2 was changed by someone else "
-                                               "while the run was being prepared.")
-                                    .arg(inputs.sourceTable, inputs.newTable));
+        requireUnchanged(session, sql, inputs, shape);
         check();
         result.rowsRead = number(session, sql.rowCount(inputs.sourceTable));
         check();

@@ -41,6 +41,11 @@ struct RunOptions {
     }
 };
 
+// The columns the table of removed rows has after the source's: the removed
+// row's number and the number of the row kept in its place.
+inline const QString kRowNumberColumn = QStringLiteral("VARNOLT_ROW");
+inline const QString kKeptNumberColumn = QStringLiteral("VARNOLT_KEPT_ROW");
+
 // What one run needs, collected by the front end when it starts.
 struct RunInputs {
     Db::ConnectionData connection;

@@ -48,11 +48,6 @@ struct Shape {
 
 Shape Inspect(Db::SqliteFile& file, const Db::SqliteDialect& sql, const RunInputs& inputs);
 
-// The columns a run with options adds to the table of removed rows: the
-// removed row's number and the number of the row kept in its place.
-inline const QString kRowNumberColumn = QStringLiteral("VARNOLT_ROW");
-inline const QString kKeptNumberColumn = QStringLiteral("VARNOLT_KEPT_ROW");
-
 // Whether the run cannot go on with these tables; then `result` says why.
 bool Refused(const Shape& shape, const RunInputs& inputs, const Db::SqliteDialect& sql,
              RunResult& result);

@@ -1,6 +1,8 @@
 #include "Fixture.h"
 
 #include "core/SettingsStore.h"
+#include "db/DatabaseKind.h"
+#include "db/Dialect.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -8,6 +10,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QUrl>
 
 namespace {
 int nextConnection = 0;
@@ -42,8 +45,11 @@ void TempDatabase::exec(const QString& sql) const {
     }
 }
 
-QList<QVariantList> TempDatabase::rows(const QString& sql) const {
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+namespace {
+
+// Every row of `sql` on the test's own connection `connection`.
+QList<QVariantList> rowsOn(const QString& connection, const QString& sql) {
+    QSqlQuery query(QSqlDatabase::database(connection, false));
     if (!query.exec(sql))
         qFatal("%s: %s", qPrintable(sql), qPrintable(query.lastError().text()));
     QList<QVariantList> result;
@@ -56,11 +62,21 @@ QList<QVariantList> TempDatabase::rows(const QString& sql) const {
     return result;
 }
 
-QStringList TempDatabase::column(const QString& sql) const {
+QStringList firstColumn(const QList<QVariantList>& rows) {
     QStringList values;
-    for (const QVariantList& row : rows(sql))
+    for (const QVariantList& row : rows)
         values << row.value(0).toString();
     return values;
+}
+
+} // namespace
+
+QList<QVariantList> TempDatabase::rows(const QString& sql) const {
+    return rowsOn(m_connection, sql);
+}
+
+QStringList TempDatabase::column(const QString& sql) const {
+    return firstColumn(rows(sql));
 }
 
 QByteArray TempDatabase::fileHash() const {
@@ -85,4 +101,59 @@ void ClearSettings() {
 QByteArray SettingsFileText() {
     QFile file(SettingsStore().fileName());
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+namespace {
+const QString kServerOwn = QStringLiteral("test-server-own");
+} // namespace
+
+ServerDatabase::ServerDatabase() {
+    const QString uri = qEnvironmentVariable("VARNOLT_TEST_PG");
+    if (uri.isEmpty())
+        return;
+    m_name = QStringLiteral("varnolt_test_%1").arg(QCoreApplication::applicationPid());
+    admin(QStringLiteral("CREATE DATABASE %1").arg(m_name));
+    QUrl own(uri);
+    own.setPath(QLatin1Char('/') + m_name);
+    m_data = {own.toString(), qEnvironmentVariable("VARNOLT_TEST_PG_USER"),
+              qEnvironmentVariable("VARNOLT_TEST_PG_PASSWORD")};
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), kServerOwn);
+    Db::SupportFor(m_data.kind()).configure(db, m_data);
+    if (!db.open())
+        qFatal("cannot open the test database: %s", qPrintable(db.lastError().text()));
+}
+
+ServerDatabase::~ServerDatabase() {
+    if (m_name.isEmpty())
+        return;
+    QSqlDatabase::database(kServerOwn, false).close();
+    QSqlDatabase::removeDatabase(kServerOwn);
+    admin(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(m_name));
+}
+
+void ServerDatabase::exec(const QString& sql) const {
+    rowsOn(kServerOwn, sql);
+}
+
+QList<QVariantList> ServerDatabase::rows(const QString& sql) const {
+    return rowsOn(kServerOwn, sql);
+}
+
+QStringList ServerDatabase::column(const QString& sql) const {
+    return firstColumn(rows(sql));
+}
+
+void ServerDatabase::admin(const QString& sql) {
+    const QString name = QStringLiteral("test-server-admin");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        const Db::ConnectionData data{qEnvironmentVariable("VARNOLT_TEST_PG"),
+                                      qEnvironmentVariable("VARNOLT_TEST_PG_USER"),
+                                      qEnvironmentVariable("VARNOLT_TEST_PG_PASSWORD")};
+        Db::SupportFor(data.kind()).configure(db, data);
+        if (!db.open() || !QSqlQuery(db).exec(sql))
+            qFatal("%s failed", qPrintable(sql));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
 }

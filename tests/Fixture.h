@@ -31,6 +31,27 @@ private:
     QString m_connection;
 };
 
+// A database of its own on the PostgreSQL server the test script starts
+// (VARNOLT_TEST_PG), made for this test program and dropped at its end, and a
+// connection of the test's own to it; not available without a server.
+class ServerDatabase {
+public:
+    ServerDatabase();
+    ~ServerDatabase();
+
+    bool available() const { return !m_name.isEmpty(); }
+    const Db::ConnectionData& connection() const { return m_data; }
+    void exec(const QString& sql) const;
+    QList<QVariantList> rows(const QString& sql) const;
+    QStringList column(const QString& sql) const;
+
+private:
+    static void admin(const QString& sql);
+
+    QString m_name;
+    Db::ConnectionData m_data;
+};
+
 // The five-row example table VISITORS (ID, NAME, CITY): on NAME and CITY,
 // rows 3 and 4 repeat rows 1 and 2, and row 5 differs in letter case.
 void MakeVisitors(const TempDatabase& db);
