@@ -3,7 +3,8 @@
 //
 //   varnolt_bench generate --db FILE --rows N [--seed S]
 //   varnolt_bench run --db FILE --table T --column C [--column C ...] --new-name N [--replace]
-//                     [--no-progress]
+//                     [--no-progress] [--keep first|last] [--order-by C[:desc] ...]
+//                     [--ignore-case] [--trim] [--removed-into N] [--report FILE]
 //   varnolt_bench positions --rows N     (DuplicatePositions alone, on N keys)
 #include "engine/DuplicatePositions.h"
 #include "engine/DuplicateRemoval.h"
@@ -121,11 +122,20 @@ double peakMegabytes() {
 }
 
 int run(const QCommandLineParser& options) {
-    const RunInputs inputs{
+    RunInputs inputs{
         {options.value("db"), options.value("user"), qEnvironmentVariable("VARNOLT_PASSWORD")},
         options.value("table"),
         Db::ColumnsNamed(options.values("column")),
         options.value("new-name")};
+    RunOptions& chosen = inputs.options;
+    chosen.keep = options.value("keep") == QStringLiteral("last") ? RunOptions::Keep::Last
+                                                                  : RunOptions::Keep::First;
+    for (const QString& term : options.values("order-by"))
+        chosen.orderBy << OrderTermFrom(term);
+    chosen.ignoreCase = options.isSet("ignore-case");
+    chosen.trim = options.isSet("trim");
+    chosen.removedInto = options.value("removed-into");
+    chosen.reportFile = options.value("report");
     const bool replace = options.isSet("replace");
     // The longest the run went without asking its receiver, which is as long
     // as a window would wait for a repaint, from the start to the end.
@@ -196,7 +206,13 @@ int main(int argc, char* argv[]) {
                         {"column", "a chosen column (repeat for more)", "name"},
                         {"new-name", "the new table", "name"},
                         {"replace", "replace an existing table of the new name"},
-                        {"no-progress", "run without a progress receiver"}});
+                        {"no-progress", "run without a progress receiver"},
+                        {"keep", "first or last", "which"},
+                        {"order-by", "a column judged by, C or C:desc (repeat for more)", "C"},
+                        {"ignore-case", "texts differing only in letter case are the same"},
+                        {"trim", "texts differing only in blanks at their ends are the same"},
+                        {"removed-into", "a table for the removed rows", "name"},
+                        {"report", "a file for the groups, one JSON line each", "file"}});
     options.addHelpOption();
     options.process(application);
     const QStringList command = options.positionalArguments();

@@ -4,6 +4,7 @@
 # in turns so that the machine's load falls on both alike.
 #   bench/compare.sh [CASE ...]     (default: 1000000 5000000 wide)
 #   bench/compare.sh postgres [ROWS ...]   (default: 1000000 5000000)
+#   bench/compare.sh options [ROWS]   (default: 1000000)
 #   VARNOLT_BENCH_ARGS=--no-progress bench/compare.sh ...   (no progress receiver)
 # A case is a number of orders (NAME and CITY are the key), or "wide": 2,000,000
 # rows whose keys are distinct 400-character texts, every tenth row repeating
@@ -13,7 +14,10 @@
 # and writes the survivors must at least do) and the engine's multiple of it,
 # the engine's peak memory, the longest time the event loop waited, and whether
 # the rows kept are exactly the statement's, in the same order; it fails when
-# they are not.
+# they are not. "options" times the run with each of the options that choose
+# the row that stays, fold texts or keep the removed rows, against the run
+# without them, in turns, and prints each one's multiple of it and its peak
+# memory.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bench=${VARNOLT_BENCH:-$root/build/bench/varnolt_bench}
@@ -75,6 +79,37 @@ compare() {
     "$(echo "$engine / $floor" | bc -l)" "$(most "${memories[@]}")" "$wait" "$kept" "$same"
   [ "$same" = yes ]
 }
+
+if [ "${cases[0]}" = options ]; then
+  rows=${cases[1]:-1000000}
+  "$bench" generate --db "$db" --rows "$rows" >/dev/null
+  sets=("" "--keep last" "--order-by AMOUNT" "--ignore-case" "--trim"
+        "--ignore-case --trim --keep last --order-by AMOUNT:desc"
+        "--removed-into REMOVED --report $work/groups.jsonl")
+  times=() memories=()
+  for _ in $(seq "$rounds"); do
+    for i in "${!sets[@]}"; do
+      sqlite3 "$db" "DROP TABLE IF EXISTS BY_ENGINE; DROP TABLE IF EXISTS REMOVED"
+      # shellcheck disable=SC2086
+      line=$("$bench" run --db "$db" --table ORDERS --column NAME --column CITY \
+               --new-name BY_ENGINE ${sets[$i]} ${VARNOLT_BENCH_ARGS:-})
+      [ "$(field "$line" status)" = 0 ] || { echo "engine failed: $line" >&2; exit 1; }
+      times[i]="${times[i]:-} $(field "$line" seconds)"
+      memories[i]="${memories[i]:-} $(field "$line" peak_memory_mb)"
+    done
+  done
+  # shellcheck disable=SC2086
+  plain=$(best ${times[0]})
+  for i in "${!sets[@]}"; do
+    # shellcheck disable=SC2086
+    engine=$(best ${times[i]})
+    # shellcheck disable=SC2086
+    printf '%s rows, %s: %.3f s, %.2fx the run without options; peak memory %.0f MB\n' \
+      "$rows" "$(echo "${sets[i]:-no options}" | sed "s|$work/||")" "$engine" "$(echo "$engine / $plain" | bc -l)" \
+      "$(most ${memories[i]})"
+  done
+  exit 0
+fi
 
 if [ "${cases[0]}" = postgres ]; then
   sizes=("${cases[@]:1}")

@@ -22,7 +22,8 @@ enum Exit { kDone = 0, kFailed = 1, kUsage = 2, kRefused = 3, kInterrupted = 130
 
 const char* const kDescription =
     R"(Makes a copy of TABLE without the rows whose chosen columns repeat those of an
-earlier row; the first row of each group stays, and TABLE is only read.
+earlier row; the first row of each group stays (or the one --keep says), and
+TABLE is only read.
 
 Commands:
   tables DB            lists the tables, one name a line (--json: an array)
@@ -131,15 +132,8 @@ std::optional<RunOptions> runOptions(const QCommandLineParser& options) {
         run.keep = RunOptions::Keep::Last;
     else if (keep != QStringLiteral("first"))
         return std::nullopt;
-    for (const QString& term : options.values("order-by")) {
-        // A colon ends the name only before a direction: a column may hold one.
-        const qsizetype colon = term.lastIndexOf(QLatin1Char(':'));
-        const QString direction = colon < 0 ? QString() : term.mid(colon + 1).toLower();
-        if (direction == QStringLiteral("desc") || direction == QStringLiteral("asc"))
-            run.orderBy << OrderTerm{term.left(colon), direction == QStringLiteral("desc")};
-        else
-            run.orderBy << OrderTerm{term, false};
-    }
+    for (const QString& term : options.values("order-by"))
+        run.orderBy << OrderTermFrom(term);
     run.ignoreCase = options.isSet("ignore-case");
     run.trim = options.isSet("trim");
     run.removedInto = options.value("removed-into");

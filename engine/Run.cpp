@@ -20,6 +20,14 @@ QString PhaseText(Phase phase) {
     return {};
 }
 
+OrderTerm OrderTermFrom(const QString& text) {
+    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+    const QString direction = colon < 0 ? QString() : text.mid(colon + 1).toLower();
+    if (direction == QStringLiteral("desc") || direction == QStringLiteral("asc"))
+        return {text.left(colon), direction == QStringLiteral("desc")};
+    return {text, false};
+}
+
 QString RunSummary(const RunInputs& inputs, const RunResult& result, const QLocale& locale) {
     const QString held = result.rowsKept == 1 ? QStringLiteral("%1 holds %2 row.")
                                               : QStringLiteral("%1 holds %2 rows.");

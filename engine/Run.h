@@ -15,6 +15,10 @@ struct OrderTerm {
     bool descending = false;
 };
 
+// A column and its direction as a user writes them: "C", "C:asc" or
+// "C:desc"; a colon before anything else is part of the name.
+OrderTerm OrderTermFrom(const QString& text);
+
 // Which row of each group stays, what counts as the same, and where the
 // removed rows go. The default is the first row in the table's own order,
 // values compared exactly, and nothing kept of the removed rows.
