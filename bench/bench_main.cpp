@@ -127,15 +127,7 @@ int run(const QCommandLineParser& options) {
         options.value("table"),
         Db::ColumnsNamed(options.values("column")),
         options.value("new-name")};
-    RunOptions& chosen = inputs.options;
-    chosen.keep = options.value("keep") == QStringLiteral("last") ? RunOptions::Keep::Last
-                                                                  : RunOptions::Keep::First;
-    for (const QString& term : options.values("order-by"))
-        chosen.orderBy << OrderTermFrom(term);
-    chosen.ignoreCase = options.isSet("ignore-case");
-    chosen.trim = options.isSet("trim");
-    chosen.removedInto = options.value("removed-into");
-    chosen.reportFile = options.value("report");
+    inputs.options = RunOptionsFrom(options).value_or(RunOptions());
     const bool replace = options.isSet("replace");
     // The longest the run went without asking its receiver, which is as long
     // as a window would wait for a repaint, from the start to the end.

@@ -123,24 +123,6 @@ QString shownValue(const QVariant& value) {
     return value.isNull() ? QStringLiteral("NULL") : value.toString();
 }
 
-// The options that say which row stays and what becomes of the others, or
-// nothing when one of them is malformed.
-std::optional<RunOptions> runOptions(const QCommandLineParser& options) {
-    RunOptions run;
-    const QString keep = options.value("keep");
-    if (keep == QStringLiteral("last"))
-        run.keep = RunOptions::Keep::Last;
-    else if (keep != QStringLiteral("first"))
-        return std::nullopt;
-    for (const QString& term : options.values("order-by"))
-        run.orderBy << OrderTermFrom(term);
-    run.ignoreCase = options.isSet("ignore-case");
-    run.trim = options.isSet("trim");
-    run.removedInto = options.value("removed-into");
-    run.reportFile = options.value("report");
-    return run;
-}
-
 QJsonObject jsonOf(const RunOptions& options) {
     QJsonArray order;
     for (const OrderTerm& term : options.orderBy)
@@ -227,7 +209,7 @@ int exitFor(const RunResult& result) {
 
 int runCommand(const Db::ConnectionData& connection, const QString& table,
                const QCommandLineParser& options) {
-    const std::optional<RunOptions> chosen = runOptions(options);
+    const std::optional<RunOptions> chosen = RunOptionsFrom(options);
     if (!chosen)
         return usage(QStringLiteral("--keep takes 'first' or 'last'"));
     RunInputs inputs{connection,

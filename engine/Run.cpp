@@ -1,5 +1,7 @@
 #include "Run.h"
 
+#include <QCommandLineParser>
+
 QString PhaseText(Phase phase) {
     switch (phase) {
     case Phase::Checking:
@@ -20,12 +22,34 @@ QString PhaseText(Phase phase) {
     return {};
 }
 
-OrderTerm OrderTermFrom(const QString& text) {
+namespace {
+
+// A column and its direction as a user writes them: "C", "C:asc" or
+// "C:desc"; a colon before anything else is part of the name.
+OrderTerm orderTermFrom(const QString& text) {
     const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
     const QString direction = colon < 0 ? QString() : text.mid(colon + 1).toLower();
     if (direction == QStringLiteral("desc") || direction == QStringLiteral("asc"))
         return {text.left(colon), direction == QStringLiteral("desc")};
     return {text, false};
+}
+
+} // namespace
+
+std::optional<RunOptions> RunOptionsFrom(const QCommandLineParser& options) {
+    RunOptions run;
+    const QString keep = options.value(QStringLiteral("keep"));
+    if (keep == QStringLiteral("last"))
+        run.keep = RunOptions::Keep::Last;
+    else if (!keep.isEmpty() && keep != QStringLiteral("first"))
+        return std::nullopt;
+    for (const QString& term : options.values(QStringLiteral("order-by")))
+        run.orderBy << orderTermFrom(term);
+    run.ignoreCase = options.isSet(QStringLiteral("ignore-case"));
+    run.trim = options.isSet(QStringLiteral("trim"));
+    run.removedInto = options.value(QStringLiteral("removed-into"));
+    run.reportFile = options.value(QStringLiteral("report"));
+    return run;
 }
 
 QString RunSummary(const RunInputs& inputs, const RunResult& result, const QLocale& locale) {

@@ -8,16 +8,13 @@
 #include <QStringList>
 #include <QVariantList>
 #include <functional>
+#include <optional>
 
 // One column of the order in which the rows of a group are judged.
 struct OrderTerm {
     QString column;
     bool descending = false;
 };
-
-// A column and its direction as a user writes them: "C", "C:asc" or
-// "C:desc"; a colon before anything else is part of the name.
-OrderTerm OrderTermFrom(const QString& text);
 
 // Which row of each group stays, what counts as the same, and where the
 // removed rows go. The default is the first row in the table's own order,
@@ -49,6 +46,12 @@ struct RunOptions {
 // row's number and the number of the row kept in its place.
 inline const QString kRowNumberColumn = QStringLiteral("VARNOLT_ROW");
 inline const QString kKeptNumberColumn = QStringLiteral("VARNOLT_KEPT_ROW");
+
+class QCommandLineParser;
+// The options as the command-line programs take them (--keep, --order-by,
+// --ignore-case, --trim, --removed-into, --report), or nothing when --keep
+// is neither "first" nor "last".
+std::optional<RunOptions> RunOptionsFrom(const QCommandLineParser& options);
 
 // What one run needs, collected by the front end when it starts.
 struct RunInputs {
