@@ -24,6 +24,11 @@ QString Dialect::quotedList(const QString& alias, const QStringList& names) {
     return parts.join(QStringLiteral(", "));
 }
 
+QString Dialect::judgingTerm(const QString& column, bool descending) {
+    return quoted(column) +
+           (descending ? QStringLiteral(" DESC NULLS LAST") : QStringLiteral(" NULLS FIRST"));
+}
+
 QString Dialect::dropTable(const QString& table) const {
     return QStringLiteral("DROP TABLE ") + quoted(table);
 }

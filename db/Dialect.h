@@ -16,6 +16,9 @@ public:
     // inside the name is doubled, so the name can never end the identifier early.
     static QString quoted(const QString& name);
     static QString quotedList(const QStringList& names);
+    // A column of the order the rows of a group are judged in: NULLs come
+    // first rising and last falling, on every kind of database.
+    static QString judgingTerm(const QString& column, bool descending);
     // The same, each name read from the table or subquery named `alias`.
     static QString quotedList(const QString& alias, const QStringList& names);
 

@@ -84,11 +84,11 @@ QString OracleDialect::indexNumbers(const QString& newTable) const {
 }
 
 QString OracleDialect::readKeys(const QString& table, const QString& number,
-                                const QStringList& keyValues, bool inOrder) const {
+                                const QStringList& keyValues, const QStringList& order) const {
     const QString read = QStringLiteral("SELECT ") + number + QStringLiteral(", ") +
                          keyValues.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
                          quoted(table);
-    return inOrder ? read + QStringLiteral(" ORDER BY 1") : read;
+    return order.isEmpty() ? read : read + QStringLiteral(" ORDER BY ") + order.join(", ");
 }
 
 QString OracleDialect::deleteRows(const QString& newTable, int count) const {

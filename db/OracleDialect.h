@@ -36,10 +36,10 @@ public:
     // index that finds a row by it.
     QStringList numberRows(const QString& newTable) const;
     QString indexNumbers(const QString& newTable) const;
-    // Every row's number and key values, in the order of the numbers when
-    // `inOrder`.
+    // Every row's number and key values, in the order of `order` (terms
+    // that may name the number as 1), or as the server reads them.
     QString readKeys(const QString& table, const QString& number, const QStringList& keyValues,
-                     bool inOrder = false) const;
+                     const QStringList& order = {}) const;
     // Deletes the rows whose numbers are bound to ":n0" .. ":n<count-1>".
     QString deleteRows(const QString& newTable, int count) const;
     static constexpr int kDeleteBatch = 1000;

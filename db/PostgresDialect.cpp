@@ -144,11 +144,6 @@ QString PostgresDialect::foldedKey(const QString& column, const QString& type, b
     return QStringLiteral("coalesce(%1, '')").arg(value);
 }
 
-QString PostgresDialect::judgingTerm(const QString& column, bool descending) {
-    return quoted(column) +
-           (descending ? QStringLiteral(" DESC NULLS LAST") : QStringLiteral(" NULLS FIRST"));
-}
-
 QString PostgresDialect::listRemoved(const QString& source, const QStringList& keys,
                                      const QStringList& order, const QStringList& judged,
                                      const QStringList& judging, bool falling) const {

@@ -59,8 +59,6 @@ public:
     // rising or falling.
     QString listRemoved(const QString& source, const QStringList& keys, const QStringList& order,
                         const QStringList& judged, const QStringList& judging, bool falling) const;
-    // A term of `judging`: NULLs come first rising and last falling.
-    static QString judgingTerm(const QString& column, bool descending);
     QString countRemoved() const;
     // Copies the rows not in the removed list, in `order`.
     QString insertUnremovedRows(const QString& newTable, const QString& source,

@@ -69,6 +69,11 @@ RunResult CopyNumberDelete::run() {
     const Shape shape = shapeOf(m_session, m_dialect, inputs);
     for (const Db::Column& column : m_context.chosenColumns(m_dialect, shape.columns))
         m_keyValues << m_dialect.keyValue(column.name, column.type);
+    if (inputs.options.judged()) {
+        if (const QString refusal = OptionRefusal(inputs, shape.columns, m_dialect);
+            !refusal.isEmpty())
+            return refused(refusal);
+    }
     {
         RecordSet probe(m_session,
                         m_dialect.probeColumns(inputs.sourceTable, Db::NamesOf(inputs.columns)));
@@ -140,9 +145,19 @@ QList<qint64> CopyNumberDelete::findRepeats(const QString& table, const QString&
                                             bool collectGroups, RunResult& result) {
     m_context.report(Phase::Reading);
     StopCheck stop(m_context.keepGoingIn(Phase::Reading, result.rowsRead));
-    RecordSet rows(m_session, m_dialect.readKeys(table, number, m_keyValues, collectGroups));
+    // Judged rows come in the order they are judged in, where the first of a
+    // key stays; otherwise in any order, where the lowest number stays.
+    const RunOptions& options = m_context.inputs.options;
+    const bool judged = options.judged();
+    QStringList order = JudgingTerms(options);
+    if (judged || collectGroups)
+        order << (options.keep == RunOptions::Keep::Last ? QStringLiteral("1 DESC")
+                                                         : QStringLiteral("1"));
+    RecordSet rows(m_session, m_dialect.readKeys(table, number, m_keyValues, order));
     const int fields = static_cast<int>(m_keyValues.size());
-    RepeatFinder finder({.order = RepeatFinder::Order::Any, .pulse = [&] { stop.check(); }});
+    const KeyFolding folding{options.ignoreCase, options.trim};
+    RepeatFinder finder({.order = judged ? RepeatFinder::Order::Rising : RepeatFinder::Order::Any,
+                         .pulse = [&] { stop.check(); }});
     FirstGroups groups;
     QList<qint64> repeats;
     std::string key;
@@ -150,7 +165,7 @@ QList<qint64> CopyNumberDelete::findRepeats(const QString& table, const QString&
         stop.poke();
         key.clear();
         for (int field = 1; field <= fields; ++field)
-            AppendKeyValue(key, rows.value(field));
+            AppendKeyValue(key, rows.value(field), folding);
         qint64 kept = 0;
         const std::optional<qint64> repeat = finder.offer(
             QByteArrayView(key.data(), qsizetype(key.size())), rows.value(0).toLongLong(), &kept);

@@ -48,10 +48,11 @@ RunResult DuplicateRemoval::run() {
     RunResult refused;
     refused.message = NameRefusal(m_inputs, session.dialect());
     refused.status = RunResult::Status::Refused;
-    if (m_inputs.options.judged() && m_inputs.connection.kind() == Db::DatabaseKind::Oracle) {
-        refused.message = QStringLiteral("Choosing the row that stays, comparing texts loosely, "
-                                         "keeping the removed rows and the report work on SQLite "
-                                         "files and PostgreSQL only so far.");
+    const RunOptions& options = m_inputs.options;
+    if ((!options.removedInto.isEmpty() || !options.reportFile.isEmpty()) &&
+        m_inputs.connection.kind() == Db::DatabaseKind::Oracle) {
+        refused.message = QStringLiteral("Keeping the removed rows in a table and the report "
+                                         "work on SQLite files and PostgreSQL only so far.");
         return refused;
     }
     if (!refused.message.isEmpty() && !m_inputs.dryRun)

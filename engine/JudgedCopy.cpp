@@ -11,17 +11,6 @@ using namespace SqliteTable;
 
 namespace {
 
-// The order the rows are judged in: the chosen columns, turned round when the
-// last row is to stay.
-QStringList judgingTerms(const RunOptions& options) {
-    const bool last = options.keep == RunOptions::Keep::Last;
-    QStringList terms;
-    for (const OrderTerm& term : options.orderBy)
-        terms << Db::Dialect::quoted(term.column) +
-                     (term.descending != last ? QStringLiteral(" DESC") : QString());
-    return terms;
-}
-
 // The removed list read back by kept row, with the kept row's key values.
 RemovedGroups removedGroups(SqliteFile& file, const SqliteDialect& sql, const QString& numbered,
                             const RunInputs& inputs) {
@@ -127,7 +116,7 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
                                 {options.ignoreCase, options.trim}, [&] { stop.check(); });
             file.execute(sql.sortInBackground());
             SqliteFile::Statement rows(
-                file, sql.readJudgedKeys(numbered, keyValues, judgingTerms(options),
+                file, sql.readJudgedKeys(numbered, keyValues, JudgingTerms(options),
                                          options.keep == RunOptions::Keep::Last));
             file.watch(&stop);
             judgeRows(file, rows, static_cast<int>(keyValues.size()), firstRows, total, stop, sql,

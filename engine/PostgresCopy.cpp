@@ -107,24 +107,12 @@ QString kindName(const QString& kind) {
 }
 
 // Why the options cannot be used on this source, or the empty text.
-QString judgedRefusal(const Shape& shape, const RunInputs& inputs) {
+QString judgedRefusal(const Shape& shape, const RunInputs& inputs, const PostgresDialect& sql) {
     const RunOptions& options = inputs.options;
     if (!inputs.dryRun && !options.removedInto.isEmpty() && !shape.removedKind.isEmpty() &&
         !isTable(shape.removedKind))
         return NoTableTarget(options.removedInto, kindName(shape.removedKind));
-    const QStringList names = Db::NamesOf(shape.columns);
-    for (const QString& ours : {kRowNumberColumn, kKeptNumberColumn}) {
-        if (names.contains(ours))
-            return QStringLiteral("The table %1 has a column named %2, which the run needs for "
-                                  "its own numbers.")
-                .arg(inputs.sourceTable, ours);
-    }
-    for (const OrderTerm& term : options.orderBy) {
-        if (!names.contains(term.column))
-            return QStringLiteral("The table %1 has no column %2 to order the rows by.")
-                .arg(inputs.sourceTable, term.column);
-    }
-    return {};
+    return OptionRefusal(inputs, shape.columns, sql);
 }
 
 // Work on a session of its own in a second thread, waited for here while the
@@ -228,15 +216,12 @@ RunResult judgedRun(const RunContext& context, Aside& aside, const PostgresDiale
     const RunInputs& inputs = context.inputs;
     const RunOptions& options = inputs.options;
     RunResult result;
-    QStringList keys, judged, judging;
+    QStringList keys, judged;
     for (const Db::Column& column : context.chosenColumns(sql, shape.columns))
         keys << PostgresDialect::foldedKey(column.name, column.type, options.ignoreCase,
                                            options.trim);
-    const bool last = options.keep == RunOptions::Keep::Last;
-    for (const OrderTerm& term : options.orderBy) {
+    for (const OrderTerm& term : options.orderBy)
         judged << Db::Dialect::quoted(term.column);
-        judging << PostgresDialect::judgingTerm(term.column, term.descending != last);
-    }
     GroupReport report(options.reportFile);
     try {
         aside.run(inputs.dryRun ? Phase::Reading : Phase::Writing, -1,
@@ -245,8 +230,9 @@ RunResult judgedRun(const RunContext& context, Aside& aside, const PostgresDiale
                       requireUnchanged(session, sql, inputs, shape);
                       result.rowsRead = number(session, sql.rowCount(inputs.sourceTable));
                       check();
-                      session.execute(
-                          sql.listRemoved(inputs.sourceTable, keys, order, judged, judging, last));
+                      session.execute(sql.listRemoved(inputs.sourceTable, keys, order, judged,
+                                                      JudgingTerms(options),
+                                                      options.keep == RunOptions::Keep::Last));
                       result.rowsRemoved = number(session, sql.countRemoved());
                       result.rowsKept = result.rowsRead - result.rowsRemoved;
                       check();
@@ -326,7 +312,7 @@ RunResult PostgresCopy::run() {
             : QStringList(Db::Dialect::quotedList(shape.primaryKey).split(QStringLiteral(", ")));
     Aside aside(m_context, m_session.connectionData());
     if (inputs.options.judged()) {
-        result.message = judgedRefusal(shape, inputs);
+        result.message = judgedRefusal(shape, inputs, sql);
         if (!result.message.isEmpty())
             return result;
         if (!inputs.dryRun &&

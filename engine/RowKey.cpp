@@ -63,6 +63,14 @@ void appendText(std::string& key, const QByteArray& utf8) {
     appendBytes(key, 'T', utf8.constData(), static_cast<std::size_t>(utf8.size()));
 }
 
+QByteArray folded(QString text, const KeyFolding& folding) {
+    if (folding.trim)
+        text = text.trimmed();
+    if (folding.ignoreCase)
+        text = text.toCaseFolded();
+    return text.toUtf8();
+}
+
 } // namespace
 
 void AppendKeyValue(std::string& key, const Db::RawValue& value) {
@@ -109,12 +117,14 @@ void AppendKeyValue(std::string& key, const Db::RawValue& value, const KeyFoldin
         return;
     }
     QStringDecoder decode(value.encoding);
-    QString text = decode(QByteArrayView(value.data, value.size));
-    if (folding.trim)
-        text = text.trimmed();
-    if (folding.ignoreCase)
-        text = text.toCaseFolded();
-    appendText(key, text.toUtf8());
+    appendText(key, folded(decode(QByteArrayView(value.data, value.size)), folding));
+}
+
+void AppendKeyValue(std::string& key, const QVariant& value, const KeyFolding& folding) {
+    if (value.typeId() == QMetaType::QString && (folding.ignoreCase || folding.trim))
+        appendText(key, folded(value.toString(), folding));
+    else
+        AppendKeyValue(key, value);
 }
 
 void AppendKeyValue(std::string& key, const QVariant& value) {

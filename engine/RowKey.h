@@ -20,6 +20,7 @@ struct KeyFolding {
     bool trim = false;
 };
 void AppendKeyValue(std::string& key, const Db::RawValue& value, const KeyFolding& folding);
+void AppendKeyValue(std::string& key, const QVariant& value, const KeyFolding& folding);
 // The same for a value read through Qt's driver; texts count by their UTF-8
 // bytes.
 void AppendKeyValue(std::string& key, const QVariant& value);

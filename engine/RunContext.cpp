@@ -111,3 +111,32 @@ QString NameRefusal(const RunInputs& inputs, const Db::Dialect& dialect) {
         return QStringLiteral("Please choose at least one field.");
     return refusal;
 }
+
+QString OptionRefusal(const RunInputs& inputs, const QList<Db::Column>& columns,
+                      const Db::Dialect& dialect, const QStringList& ours) {
+    const auto has = [&](const QString& name) {
+        return std::any_of(columns.begin(), columns.end(), [&](const Db::Column& column) {
+            return dialect.sameName(column.name, name);
+        });
+    };
+    for (const QString& name : ours + QStringList{kRowNumberColumn, kKeptNumberColumn}) {
+        if (has(name))
+            return QStringLiteral("The table %1 has a column named %2, which the run needs for "
+                                  "its own numbers.")
+                .arg(inputs.sourceTable, name);
+    }
+    for (const OrderTerm& term : inputs.options.orderBy) {
+        if (!has(term.column))
+            return QStringLiteral("The table %1 has no column %2 to order the rows by.")
+                .arg(inputs.sourceTable, term.column);
+    }
+    return {};
+}
+
+QStringList JudgingTerms(const RunOptions& options) {
+    const bool last = options.keep == RunOptions::Keep::Last;
+    QStringList terms;
+    for (const OrderTerm& term : options.orderBy)
+        terms << Db::Dialect::judgingTerm(term.column, term.descending != last);
+    return terms;
+}

@@ -42,6 +42,16 @@ private:
     mutable qint64 m_rowsSeen = 0;
 };
 
+// Why the options cannot be used on a source of these columns, or the empty
+// text: a column to order by that it lacks, or one of the names the run
+// numbers rows by (`ours`, besides the removed rows' table's own columns).
+QString OptionRefusal(const RunInputs& inputs, const QList<Db::Column>& columns,
+                      const Db::Dialect& dialect, const QStringList& ours = {});
+
+// The order the rows of a group are judged in: the chosen columns, turned
+// round when the last row is to stay; the rows' own numbers break ties.
+QStringList JudgingTerms(const RunOptions& options);
+
 // How many groups of repeats a dry run shows.
 constexpr int kShownGroups = 10;
 

@@ -103,37 +103,11 @@ void CreateCopy(SqliteFile& file, const SqliteDialect& sql, const Shape& shape,
     }
 }
 
-namespace {
-
-// Why the options cannot be used on this source, or the empty text.
-QString optionRefusal(const Shape& shape, const RunInputs& inputs, const SqliteDialect& sql) {
-    for (const Db::Column& column : shape.columns) {
-        for (const QString& ours :
-             {kRowNumberColumn, kKeptNumberColumn, QStringLiteral("varnolt_row")}) {
-            if (sql.sameName(column.name, ours))
-                return QStringLiteral("The table %1 has a column named %2, which the run needs "
-                                      "for its own numbers.")
-                    .arg(inputs.sourceTable, column.name);
-        }
-    }
-    for (const OrderTerm& term : inputs.options.orderBy) {
-        const bool known =
-            std::any_of(shape.columns.begin(), shape.columns.end(),
-                        [&](const Db::Column& own) { return sql.sameName(own.name, term.column); });
-        if (!known)
-            return QStringLiteral("The table %1 has no column %2 to order the rows by.")
-                .arg(inputs.sourceTable, term.column);
-    }
-    return {};
-}
-
-} // namespace
-
 bool Refused(const Shape& shape, const RunInputs& inputs, const SqliteDialect& sql,
              RunResult& result) {
     result.message = SourceRefusal(shape.source, inputs.sourceTable);
     if (result.message.isEmpty() && inputs.options.judged())
-        result.message = optionRefusal(shape, inputs, sql);
+        result.message = OptionRefusal(inputs, shape.columns, sql, {QStringLiteral("varnolt_row")});
     if (result.message.isEmpty() && !inputs.dryRun)
         result.message = TargetRefusal(shape.target, inputs.newTable);
     if (result.message.isEmpty() && !inputs.dryRun && !inputs.options.removedInto.isEmpty())

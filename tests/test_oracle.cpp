@@ -72,6 +72,7 @@ private slots:
     void failureOrStopAtAnyStepKeepsTheOldTable();
     void theTemporaryNameNeverCostsTheUserATable();
     void aServerRefusalIsHandledAsTheServerMeansIt();
+    void judgedRowsStayByTheOrderTheServerSortsThemIn();
 };
 
 void OracleTest::workedExampleSendsTheDocumentedStatements() {
@@ -268,6 +269,45 @@ void OracleTest::aServerRefusalIsHandledAsTheServerMeansIt() {
     QVERIFY(result.leftBehind);
     QVERIFY2(result.message.contains("could not be removed (Error 54: ORA-00054"),
              qPrintable(result.message));
+}
+
+// The server sorts the keys in the order the rows are judged in; the first
+// row of each key, letter case aside, is the one that stays.
+void OracleTest::judgedRowsStayByTheOrderTheServerSortsThemIn() {
+    workedExample(false);
+    const QString order = QStringLiteral(" ORDER BY \"SEEN\" DESC NULLS LAST, 1 DESC");
+    FakeOracle::setScript(
+        [&](const QString& sql, const QVariantList&) -> std::optional<FakeOracle::Answer> {
+            if (!sql.startsWith(QStringLiteral("SELECT ")) || !sql.endsWith(order))
+                return std::nullopt;
+            return FakeOracle::Answer{{"M", "NAME", "CITY"},
+                                      {{"2", "ANN", "Oslo"},
+                                       {"5", "Bob", null()},
+                                       {"1", "ann", "Oslo"},
+                                       {"3", "Bob", null()},
+                                       {"4", "Ann", "Oslo"}}};
+        });
+    RunOptions options;
+    options.keep = RunOptions::Keep::Last;
+    options.orderBy = {{QStringLiteral("SEEN"), false}};
+    options.ignoreCase = true;
+    const auto judged = [&](bool dryRun) {
+        return DuplicateRemoval({oracle(), QStringLiteral("VISITORS"),
+                                 Db::ColumnsNamed({"NAME", "CITY"}), QStringLiteral("VISITORS2"),
+                                 dryRun, options},
+                                {})
+            .run();
+    };
+    const RunResult dry = judged(true);
+    QCOMPARE(dry.groups.size(), 2);
+    QCOMPARE(dry.groups.first().kept, qint64(2));
+    QCOMPARE(dry.groups.first().repeats, (QList<qint64>{1, 4}));
+    QCOMPARE(judged(false).status, RunResult::Status::Done);
+    QVERIFY2(FakeOracle::log().contains("DELETE FROM \"VISITORS2\" WHERE " + kMarker +
+                                        " IN (:n0, :n1, :n2); binds: 1, 3, 4"),
+             qPrintable(FakeOracle::log().join('\n')));
+    options.reportFile = QStringLiteral("groups.jsonl");
+    QCOMPARE(judged(false).status, RunResult::Status::Refused);
 }
 
 VARNOLT_GUILESS_TEST_MAIN(OracleTest)
