@@ -91,14 +91,50 @@ QString OracleDialect::readKeys(const QString& table, const QString& number,
     return order.isEmpty() ? read : read + QStringLiteral(" ORDER BY ") + order.join(", ");
 }
 
-QString OracleDialect::deleteRows(const QString& newTable, int count) const {
+namespace {
+
+// " WHERE <number> IN (:n0, ..., :n<count-1>)"
+QString numberedIn(int count) {
     QStringList placeholders;
     placeholders.reserve(count);
     for (int i = 0; i < count; ++i)
         placeholders << QStringLiteral(":n%1").arg(i);
-    return QStringLiteral("DELETE FROM ") + quoted(newTable) + QStringLiteral(" WHERE ") +
-           quoted(kMarkerColumn) + QStringLiteral(" IN (") +
-           placeholders.join(QStringLiteral(", ")) + QLatin1Char(')');
+    return QStringLiteral(" WHERE ") + Dialect::quoted(OracleDialect::kMarkerColumn) +
+           QStringLiteral(" IN (") + placeholders.join(QStringLiteral(", ")) + QLatin1Char(')');
+}
+
+} // namespace
+
+QString OracleDialect::createRemovedTable(const QString& table, const QString& copy,
+                                          const QStringList& columns,
+                                          const QStringList& numberColumns) const {
+    QStringList numbers;
+    for (const QString& column : numberColumns)
+        numbers << quoted(kMarkerColumn) + QStringLiteral(" AS ") + quoted(column);
+    return QStringLiteral("CREATE TABLE ") + quoted(table) + QStringLiteral(" AS SELECT ") +
+           quotedList(columns) + QStringLiteral(", ") + numbers.join(QStringLiteral(", ")) +
+           QStringLiteral(" FROM ") + quoted(copy) + QStringLiteral(" WHERE 1 = 0");
+}
+
+QString OracleDialect::insertRemovedRows(const QString& table, const QString& copy,
+                                         const QStringList& columns, int count) const {
+    QString kept = QStringLiteral("CASE ") + quoted(kMarkerColumn);
+    for (int i = 0; i < count; ++i)
+        kept += QStringLiteral(" WHEN :n%1 THEN :k%1").arg(i);
+    return QStringLiteral("INSERT INTO ") + quoted(table) + QStringLiteral(" SELECT ") +
+           quotedList(columns) + QStringLiteral(", ") + quoted(kMarkerColumn) +
+           QStringLiteral(", ") + kept + QStringLiteral(" END FROM ") + quoted(copy) +
+           numberedIn(count);
+}
+
+QString OracleDialect::readKeptKeys(const QString& copy, const QStringList& columns,
+                                    int count) const {
+    return QStringLiteral("SELECT ") + quoted(kMarkerColumn) + QStringLiteral(", ") +
+           quotedList(columns) + QStringLiteral(" FROM ") + quoted(copy) + numberedIn(count);
+}
+
+QString OracleDialect::deleteRows(const QString& newTable, int count) const {
+    return QStringLiteral("DELETE FROM ") + quoted(newTable) + numberedIn(count);
 }
 
 QString OracleDialect::dropNumbers(const QString& newTable) const {

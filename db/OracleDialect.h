@@ -40,6 +40,18 @@ public:
     // that may name the number as 1), or as the server reads them.
     QString readKeys(const QString& table, const QString& number, const QStringList& keyValues,
                      const QStringList& order = {}) const;
+    // An empty table of the copy's `columns`, then `numberColumns` typed as
+    // the copy's numbers.
+    QString createRemovedTable(const QString& table, const QString& copy,
+                               const QStringList& columns, const QStringList& numberColumns) const;
+    // Copies from the copy into `table` the rows whose numbers are bound to
+    // ":n0" .. ":n<count-1>", each with its number and the number bound to
+    // the ":k" of the same index.
+    QString insertRemovedRows(const QString& table, const QString& copy, const QStringList& columns,
+                              int count) const;
+    // The numbers and values of `columns` of the rows whose numbers are bound
+    // to ":n0" .. ":n<count-1>".
+    QString readKeptKeys(const QString& copy, const QStringList& columns, int count) const;
     // Deletes the rows whose numbers are bound to ":n0" .. ":n<count-1>".
     QString deleteRows(const QString& newTable, int count) const;
     static constexpr int kDeleteBatch = 1000;

@@ -22,6 +22,7 @@ struct Shape {
     // run whose last rename failed, which only the user may drop.
     bool temporaryExists = false;
     bool temporaryIsLeftover = false;
+    bool removedExists = false;
 
     bool operator==(const Shape&) const = default;
 };
@@ -34,6 +35,9 @@ Shape shapeOf(Db::Session& session, const Db::Dialect& dialect, const RunInputs&
         return dialect.sameName(table, inputs.newTable);
     });
     shape.temporaryExists = tables.contains(OracleDialect::kTemporaryTable);
+    shape.removedExists = std::any_of(tables.begin(), tables.end(), [&](const QString& table) {
+        return dialect.sameName(table, inputs.options.removedInto);
+    });
     if (shape.temporaryExists)
         shape.temporaryIsLeftover = Db::ColumnList(session, OracleDialect::kTemporaryTable)
                                         .contains(OracleDialect::kMarkerColumn);
@@ -59,7 +63,7 @@ RunResult CopyNumberDelete::run() {
         return refused(QStringLiteral("%1 is the name under which Varnolt builds its copies. "
                                       "Rename the table to copy it.")
                            .arg(temporary));
-    if (!inputs.dryRun && inputs.newTable == temporary)
+    if (!inputs.dryRun && (inputs.newTable == temporary || inputs.options.removedInto == temporary))
         return refused(QStringLiteral("%1 is the name under which Varnolt builds its copies. "
                                       "Please choose another name.")
                            .arg(temporary));
@@ -78,6 +82,17 @@ RunResult CopyNumberDelete::run() {
         RecordSet probe(m_session,
                         m_dialect.probeColumns(inputs.sourceTable, Db::NamesOf(inputs.columns)));
     }
+    const RunOptions& options = inputs.options;
+    // Nothing on Oracle can take back a table replaced, and a dry run's
+    // numbers cannot find its rows again.
+    if (!options.removedInto.isEmpty() && shape.removedExists)
+        return refused(QStringLiteral("A table named %1 already exists; on Oracle the removed "
+                                      "rows go only into a new table. Please choose another "
+                                      "name.")
+                           .arg(options.removedInto));
+    if (inputs.dryRun && !options.reportFile.isEmpty())
+        return refused(QStringLiteral("On Oracle a report is written by a run that makes the "
+                                      "table, not by a dry run."));
     if (inputs.dryRun) {
         findRepeats(inputs.sourceTable, QStringLiteral("ROWNUM"), true, result);
         result.status = RunResult::Status::Done;
@@ -101,6 +116,7 @@ RunResult CopyNumberDelete::run() {
                                            .arg(inputs.sourceTable, inputs.newTable));
     const bool replacing = shape.exists;
     const QString copy = replacing ? temporary : inputs.newTable;
+    GroupReport groupReport(inputs.options.reportFile);
     try {
         m_context.report(Phase::Copying);
         QStringList leftovers{m_dialect.dropMarkerIndex()};
@@ -114,15 +130,25 @@ RunResult CopyNumberDelete::run() {
         for (const QString& statement : m_dialect.numberRows(copy))
             m_session.execute(statement);
         m_session.execute(m_dialect.indexNumbers(copy));
-        const QList<qint64> repeats =
+        const QList<Removal> removals =
             findRepeats(copy, Db::Dialect::quoted(OracleDialect::kMarkerColumn), false, result);
+        if (!inputs.options.removedInto.isEmpty())
+            keepRemoved(copy, removals, shape.columns);
+        if (!inputs.options.reportFile.isEmpty())
+            report(copy, removals, groupReport);
+        QList<qint64> repeats;
+        for (const Removal& removal : removals)
+            repeats << removal.row;
         deleteRows(copy, repeats);
         m_context.report(Phase::Finishing);
         m_session.execute(m_dialect.dropNumbers(copy));
     } catch (...) {
+        groupReport.cancel();
         m_remains = takeBack(copy, replacing);
         throw;
     }
+    if (!inputs.options.reportFile.isEmpty())
+        groupReport.commit(result.message);
     if (replacing) {
         try {
             m_session.execute(m_dialect.dropTable(inputs.newTable));
@@ -141,8 +167,10 @@ RunResult CopyNumberDelete::run() {
     return result;
 }
 
-QList<qint64> CopyNumberDelete::findRepeats(const QString& table, const QString& number,
-                                            bool collectGroups, RunResult& result) {
+QList<CopyNumberDelete::Removal> CopyNumberDelete::findRepeats(const QString& table,
+                                                               const QString& number,
+                                                               bool collectGroups,
+                                                               RunResult& result) {
     m_context.report(Phase::Reading);
     StopCheck stop(m_context.keepGoingIn(Phase::Reading, result.rowsRead));
     // Judged rows come in the order they are judged in, where the first of a
@@ -159,7 +187,7 @@ QList<qint64> CopyNumberDelete::findRepeats(const QString& table, const QString&
     RepeatFinder finder({.order = judged ? RepeatFinder::Order::Rising : RepeatFinder::Order::Any,
                          .pulse = [&] { stop.check(); }});
     FirstGroups groups;
-    QList<qint64> repeats;
+    QList<Removal> repeats;
     std::string key;
     while (rows.next()) {
         stop.poke();
@@ -172,7 +200,7 @@ QList<qint64> CopyNumberDelete::findRepeats(const QString& table, const QString&
         ++result.rowsRead;
         if (!repeat)
             continue;
-        repeats.append(*repeat);
+        repeats.append({*repeat, kept});
         if (collectGroups)
             groups.add(kept, *repeat, [&] {
                 QVariantList values;
@@ -208,6 +236,14 @@ void CopyNumberDelete::deleteRows(const QString& table, QList<qint64> numbers) {
 
 QString CopyNumberDelete::takeBack(const QString& copy, bool replacing) {
     const QString& name = m_context.inputs.newTable;
+    if (m_removedMade) {
+        try {
+            m_session.execute(m_dialect.dropTable(m_context.inputs.options.removedInto));
+            m_removedMade = false;
+        } catch (const DatabaseError&) {
+            m_leftBehind = true;
+        }
+    }
     const QString old =
         replacing ? QStringLiteral(" The table %1 was left as it was.").arg(name) : QString();
     if (!m_copyMade)
@@ -224,4 +260,66 @@ QString CopyNumberDelete::takeBack(const QString& copy, bool replacing) {
                    .arg(copy, error.message()) +
                old;
     }
+}
+
+void CopyNumberDelete::keepRemoved(const QString& copy, const QList<Removal>& removals,
+                                   const QList<Db::Column>& columns) {
+    const QString& table = m_context.inputs.options.removedInto;
+    m_session.execute(m_dialect.createRemovedTable(table, copy, Db::NamesOf(columns),
+                                                   {kRowNumberColumn, kKeptNumberColumn}));
+    m_removedMade = true;
+    const int batch = OracleDialect::kDeleteBatch / 2;
+    qint64 written = 0;
+    StopCheck stop(m_context.keepGoingIn(Phase::Removing, written));
+    for (qsizetype start = 0; start < removals.size(); start += batch) {
+        stop.check();
+        const int count = static_cast<int>(std::min<qsizetype>(batch, removals.size() - start));
+        QVariantMap values;
+        for (int i = 0; i < count; ++i) {
+            values.insert(QStringLiteral("n%1").arg(i), removals.at(start + i).row);
+            values.insert(QStringLiteral("k%1").arg(i), removals.at(start + i).kept);
+        }
+        m_session.execute(m_dialect.insertRemovedRows(table, copy, Db::NamesOf(columns), count),
+                          values);
+        written += count;
+    }
+}
+
+void CopyNumberDelete::report(const QString& copy, QList<Removal> removals,
+                              GroupReport& groupReport) {
+    std::sort(removals.begin(), removals.end(), [](const Removal& a, const Removal& b) {
+        return std::pair(a.kept, a.row) < std::pair(b.kept, b.row);
+    });
+    // The kept rows' key values, read a batch of kept rows at a time.
+    QHash<qint64, QVariantList> keys;
+    qsizetype next = 0;
+    const auto readKeys = [&](qsizetype from) {
+        keys.clear();
+        QVariantMap values;
+        for (qsizetype at = from;
+             at < removals.size() && values.size() < OracleDialect::kDeleteBatch; ++at) {
+            if (at == from || removals.at(at).kept != removals.at(at - 1).kept)
+                values.insert(QStringLiteral("n%1").arg(values.size()), removals.at(at).kept);
+        }
+        RecordSet rows(
+            m_session,
+            m_dialect.readKeptKeys(copy, Db::NamesOf(m_context.inputs.columns), int(values.size())),
+            values);
+        while (rows.next()) {
+            QVariantList key;
+            for (int i = 1; i < rows.fieldCount(); ++i)
+                key << rows.value(i);
+            keys.insert(rows.value(0).toLongLong(), key);
+        }
+    };
+    RemovedGroups groups([&]() -> std::optional<RemovedGroups::Row> {
+        if (next == removals.size())
+            return std::nullopt;
+        const Removal& removal = removals.at(next);
+        if (!keys.contains(removal.kept))
+            readKeys(next);
+        ++next;
+        return RemovedGroups::Row{removal.kept, removal.row, keys.value(removal.kept)};
+    });
+    groupReport.write(groups);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "RemovedGroups.h"
 #include "RunPlan.h"
 #include "db/OracleDialect.h"
 
@@ -18,9 +19,21 @@ public:
     bool leftBehind() const override { return m_leftBehind; }
 
 private:
-    QList<qint64> findRepeats(const QString& table, const QString& number, bool collectGroups,
-                              RunResult& result);
+    // A removed row's number and the number of the row kept in its place.
+    struct Removal {
+        qint64 row;
+        qint64 kept;
+    };
+    QList<Removal> findRepeats(const QString& table, const QString& number, bool collectGroups,
+                               RunResult& result);
     void deleteRows(const QString& table, QList<qint64> numbers);
+    // Copies the removed rows, each with its number and its kept row's, into
+    // a table of their own, made here.
+    void keepRemoved(const QString& copy, const QList<Removal>& removals,
+                     const QList<Db::Column>& columns);
+    // Writes the groups to the report, the kept rows' key values read from
+    // the copy.
+    void report(const QString& copy, QList<Removal> removals, GroupReport& report);
     // Drops the unfinished copy; says what remains.
     QString takeBack(const QString& copy, bool replacing);
 
@@ -29,6 +42,7 @@ private:
     const Db::OracleDialect& m_dialect;
     QStringList m_keyValues;
     bool m_copyMade = false;
+    bool m_removedMade = false;
     bool m_leftBehind = false;
     QString m_remains = QStringLiteral("Nothing was changed in the database.");
 };

@@ -48,13 +48,6 @@ RunResult DuplicateRemoval::run() {
     RunResult refused;
     refused.message = NameRefusal(m_inputs, session.dialect());
     refused.status = RunResult::Status::Refused;
-    const RunOptions& options = m_inputs.options;
-    if ((!options.removedInto.isEmpty() || !options.reportFile.isEmpty()) &&
-        m_inputs.connection.kind() == Db::DatabaseKind::Oracle) {
-        refused.message = QStringLiteral("Keeping the removed rows in a table and the report "
-                                         "work on SQLite files and PostgreSQL only so far.");
-        return refused;
-    }
     if (!refused.message.isEmpty() && !m_inputs.dryRun)
         return refused;
     const std::unique_ptr<RunPlan> plan = PlanFor(context, session);

@@ -1,6 +1,5 @@
 #include "Form4.h"
 
-#include "db/DatabaseKind.h"
 #include "engine/DuplicateRemoval.h"
 #include "ui/GridSource.h"
 #include "ui/Messages.h"
@@ -82,8 +81,6 @@ Form4::~Form4() = default;
 void Form4::Form_Load() {
     loadCommon(QStringLiteral("Varnolt"));
     Text1->setText(ProposedName(m_context.selectedTable));
-    // Oracle cannot keep them yet: the box stays as the user left it, unused.
-    Check5->setVisible(m_context.connectionData().kind() != Db::DatabaseKind::Oracle);
 }
 
 void Form4::showEvent(QShowEvent* event) {
@@ -99,7 +96,7 @@ void Form4::Check4_Click() {
     }
     RunInputs inputs{m_context.connectionData(), m_context.selectedTable, m_context.selectedFields,
                      Text1->text()};
-    if (Check5->isVisible() && Check5->isChecked())
+    if (Check5->isChecked())
         inputs.options.removedInto = removedTable();
     setRunning(true);
     const KeepGoing keepGoing = m_context.keepGoing();

@@ -86,6 +86,26 @@ Answer serve(const QString& sql, const QVariantList& binds) {
         tables.insert(nameIn(m.captured(1)), tables.value(nameIn(m.captured(2))));
         return {};
     }
+    // A table of chosen columns: each keeps its type, and takes its alias.
+    if (auto m = matchOf(QStringLiteral("CREATE TABLE @ AS SELECT (.*) FROM @ WHERE 1 = 0"), sql);
+        m.hasMatch()) {
+        if (tables.contains(nameIn(m.captured(1))))
+            return nameTaken();
+        if (!tables.contains(nameIn(m.captured(3))))
+            return missing();
+        const auto source = tables.value(nameIn(m.captured(3)));
+        QList<std::pair<QString, QString>> columns;
+        for (const QString& item : m.captured(2).split(QStringLiteral(", "))) {
+            const QString name = nameIn(item.section(QStringLiteral(" AS "), 0, 0));
+            const auto at = std::find_if(source.begin(), source.end(),
+                                         [&](const auto& c) { return c.first == name; });
+            if (at == source.end())
+                return oracleError(904, QStringLiteral("\"%1\": invalid identifier").arg(name));
+            columns.append({nameIn(item.section(QStringLiteral(" AS "), -1)), at->second});
+        }
+        tables.insert(nameIn(m.captured(1)), columns);
+        return {};
+    }
     if (auto m = matchOf(QStringLiteral("DROP TABLE @"), sql); m.hasMatch())
         return tables.remove(nameIn(m.captured(1))) ? Answer{} : missing();
     if (auto m = matchOf(QStringLiteral("ALTER TABLE @ RENAME TO @"), sql); m.hasMatch()) {

@@ -6,6 +6,9 @@
 #include "db/Session.h"
 #include "engine/DuplicateRemoval.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 namespace {
 
 const QString kColumnTypes =
@@ -276,38 +279,74 @@ void OracleTest::aServerRefusalIsHandledAsTheServerMeansIt() {
 void OracleTest::judgedRowsStayByTheOrderTheServerSortsThemIn() {
     workedExample(false);
     const QString order = QStringLiteral(" ORDER BY \"SEEN\" DESC NULLS LAST, 1 DESC");
+    const QMap<qint64, QVariantList> rows{{2, {"2", "ANN", "Oslo"}},
+                                          {5, {"5", "Bob", null()}},
+                                          {1, {"1", "ann", "Oslo"}},
+                                          {3, {"3", "Bob", null()}},
+                                          {4, {"4", "Ann", "Oslo"}}};
     FakeOracle::setScript(
-        [&](const QString& sql, const QVariantList&) -> std::optional<FakeOracle::Answer> {
-            if (!sql.startsWith(QStringLiteral("SELECT ")) || !sql.endsWith(order))
+        [&](const QString& sql, const QVariantList& binds) -> std::optional<FakeOracle::Answer> {
+            FakeOracle::Answer answer{{"M", "NAME", "CITY"}, {}};
+            if (!sql.startsWith(QStringLiteral("SELECT ")))
                 return std::nullopt;
-            return FakeOracle::Answer{{"M", "NAME", "CITY"},
-                                      {{"2", "ANN", "Oslo"},
-                                       {"5", "Bob", null()},
-                                       {"1", "ann", "Oslo"},
-                                       {"3", "Bob", null()},
-                                       {"4", "Ann", "Oslo"}}};
+            if (sql.endsWith(order)) {
+                for (const qint64 row : {2, 5, 1, 3, 4})
+                    answer.rows << rows.value(row);
+                return answer;
+            }
+            // The kept rows' key values, by their numbers.
+            if (!sql.contains(kMarker + " IN ("))
+                return std::nullopt;
+            for (const QVariant& bound : binds)
+                answer.rows << rows.value(bound.toLongLong());
+            return answer;
         });
     RunOptions options;
     options.keep = RunOptions::Keep::Last;
     options.orderBy = {{QStringLiteral("SEEN"), false}};
     options.ignoreCase = true;
-    const auto judged = [&](bool dryRun) {
+    const auto judged = [&](bool dryRun, const QString& name, RunCallbacks callbacks = {}) {
         return DuplicateRemoval({oracle(), QStringLiteral("VISITORS"),
-                                 Db::ColumnsNamed({"NAME", "CITY"}), QStringLiteral("VISITORS2"),
-                                 dryRun, options},
-                                {})
+                                 Db::ColumnsNamed({"NAME", "CITY"}), name, dryRun, options},
+                                std::move(callbacks))
             .run();
     };
-    const RunResult dry = judged(true);
+    const RunResult dry = judged(true, "VISITORS2");
     QCOMPARE(dry.groups.size(), 2);
     QCOMPARE(dry.groups.first().kept, qint64(2));
     QCOMPARE(dry.groups.first().repeats, (QList<qint64>{1, 4}));
-    QCOMPARE(judged(false).status, RunResult::Status::Done);
+    QCOMPARE(judged(false, "VISITORS2").status, RunResult::Status::Done);
     QVERIFY2(FakeOracle::log().contains("DELETE FROM \"VISITORS2\" WHERE " + kMarker +
                                         " IN (:n0, :n1, :n2); binds: 1, 3, 4"),
              qPrintable(FakeOracle::log().join('\n')));
-    options.reportFile = QStringLiteral("groups.jsonl");
-    QCOMPARE(judged(false).status, RunResult::Status::Refused);
+
+    // The removed rows into a table of their own, and the groups reported.
+    QTemporaryDir folder;
+    options.removedInto = QStringLiteral("GONE");
+    options.reportFile = folder.filePath(QStringLiteral("groups.jsonl"));
+    QCOMPARE(judged(false, "VISITORS3").status, RunResult::Status::Done);
+    QCOMPARE(FakeOracle::schema().tables.value("GONE").size(), 8);
+    // Each removed row goes in with the row kept in its place: 1 and 4 with
+    // 2, 3 with 5.
+    const QStringList inserts = FakeOracle::log().filter("INSERT INTO \"GONE\"");
+    QCOMPARE(inserts.size(), 1);
+    QVERIFY2(inserts.first().contains("binds: 1, 2, 3, 5, 4, 2"), qPrintable(inserts.first()));
+    QFile report(options.reportFile);
+    QVERIFY(report.open(QIODevice::ReadOnly));
+    QCOMPARE(report.readAll(), QByteArray("{\"key\":[\"ANN\",\"Oslo\"],\"kept\":2,"
+                                          "\"removed\":[1,4]}\n"
+                                          "{\"key\":[\"Bob\",null],\"kept\":5,\"removed\":[3]}\n"));
+    // A table of that name is never replaced, and a run stopped takes it back.
+    QCOMPARE(judged(false, "VISITORS4").status, RunResult::Status::Refused);
+    options.removedInto = QStringLiteral("GONE2");
+    QCOMPARE(
+        judged(false, "VISITORS4",
+               {[](const Progress& progress) { return progress.phase != Phase::Removing; }, {}})
+            .status,
+        RunResult::Status::Stopped);
+    QVERIFY(!FakeOracle::schema().tables.contains("GONE2"));
+    QVERIFY(!FakeOracle::schema().tables.contains("VISITORS4"));
+    QCOMPARE(judged(true, "VISITORS4").status, RunResult::Status::Refused);
 }
 
 VARNOLT_GUILESS_TEST_MAIN(OracleTest)
