@@ -67,7 +67,7 @@ QString RunSummary(const RunInputs& inputs, const RunResult& result, const QLoca
     else if (result.rowsRemoved > 1)
         removed = QStringLiteral("%1 rows that repeated %2 row were left out.").arg(count, other);
     if (result.rowsRemoved > 0 && !inputs.options.removedInto.isEmpty())
-        removed += QStringLiteral(" %1 holds them.").arg(inputs.options.removedInto);
+        removed += QStringLiteral("\n%1 holds them.").arg(inputs.options.removedInto);
     return held.arg(inputs.newTable, locale.toString(result.rowsKept)) + QLatin1Char('\n') +
            removed;
 }
