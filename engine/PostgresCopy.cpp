@@ -303,7 +303,8 @@ RunResult PostgresCopy::run() {
     }
     QStringList keys;
     for (const Db::Column& column : m_context.chosenColumns(sql, shape.columns))
-        keys << PostgresDialect::groupKey(column.name, column.type);
+        keys << PostgresDialect::foldedKey(column.name, column.type, inputs.options.ignoreCase,
+                                           inputs.options.trim);
     // The first row is the first by primary key, or by its place in the
     // table where there is none.
     const QStringList order =

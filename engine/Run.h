@@ -35,10 +35,12 @@ struct RunOptions {
     // A file to write every group that had repeats into, one JSON line each.
     QString reportFile;
 
-    // Whether a run needs the rows judged other than first come, first kept.
+    // Whether a run needs the rows judged other than first come, first kept,
+    // or a record of which row each removed one gave way to; texts folded
+    // alone change only how keys compare.
     bool judged() const {
-        return keep == Keep::Last || !orderBy.isEmpty() || ignoreCase || trim ||
-               !removedInto.isEmpty() || !reportFile.isEmpty();
+        return keep == Keep::Last || !orderBy.isEmpty() || !removedInto.isEmpty() ||
+               !reportFile.isEmpty();
     }
 };
 

@@ -12,6 +12,10 @@ using namespace SqliteTable;
 
 namespace {
 
+KeyFolding foldingOf(const RunInputs& inputs) {
+    return {inputs.options.ignoreCase, inputs.options.trim};
+}
+
 // A dry run: the rows read in the table's own order, and the first groups of
 // repeats by the number of the row that stays.
 void readRepeats(SqliteFile& file, const SqliteDialect& sql, const RunContext& context,
@@ -21,7 +25,8 @@ void readRepeats(SqliteFile& file, const SqliteDialect& sql, const RunContext& c
     StopCheck stop(context.keepGoingIn(Phase::Reading, result.rowsRead, total.total()));
     file.watch(&stop);
     context.report(Phase::Reading);
-    FirstRows firstRows(file, sql, shape, source, keyValues, true, {}, [&] { stop.check(); });
+    FirstRows firstRows(file, sql, shape, source, keyValues, true, foldingOf(context.inputs),
+                        [&] { stop.check(); });
     RowOrder order(source);
     SqliteFile::Statement rows(file, sql.readKeys(source, NumberOf(shape), shape.order, keyValues));
     const int fields = static_cast<int>(keyValues.size());
@@ -80,8 +85,8 @@ RunResult WriteSurvivors::runOn(SqliteFile& file, const Shape& shape,
         RowTotal total(file, sql, inputs.sourceTable);
         StopCheck stop(m_context.keepGoingIn(Phase::Writing, result.rowsRead, total.total()));
         m_context.report(Phase::Writing);
-        FirstRows firstRows(file, sql, shape, inputs.sourceTable, keyValues, false, {},
-                            [&] { stop.check(); });
+        FirstRows firstRows(file, sql, shape, inputs.sourceTable, keyValues, false,
+                            foldingOf(inputs), [&] { stop.check(); });
         RowOrder order(inputs.sourceTable);
         total.wait(firstRows, stop);
         {

@@ -124,7 +124,8 @@ void OptionsTest::judgedRunsMatchTheReference() {
     if (kind == QStringLiteral("postgres")) {
         if (!m_server.available())
             QSKIP("No PostgreSQL server is set (VARNOLT_TEST_PG): scripts/test.sh starts one.");
-        m_server.exec(QStringLiteral("DROP TABLE IF EXISTS \"T\", \"T2\", \"T_REMOVED\""));
+        m_server.exec(
+            QStringLiteral("DROP TABLE IF EXISTS \"T\", \"T2\", \"T_REMOVED\", \"T_PLAIN\""));
         judgeOn(m_server, options, definition, true);
         return;
     }
@@ -168,14 +169,17 @@ void OptionsTest::judgeOn(const Database& db, const QString& options, const QStr
     RunOptions chosen = optionsFrom(options);
     const QMap<qint64, qint64> removed = referenceRemovals(rows, chosen);
     QTemporaryDir folder;
-    chosen.reportFile = folder.filePath(QStringLiteral("dry.jsonl"));
-    const auto run = [&](bool dryRun) {
+    const auto run = [&](bool dryRun, const QString& name = QStringLiteral("T2")) {
         return DuplicateRemoval({db.connection(), QStringLiteral("T"),
-                                 Db::ColumnsNamed({"NAME", "CITY"}), QStringLiteral("T2"), dryRun,
-                                 chosen},
+                                 Db::ColumnsNamed({"NAME", "CITY"}), name, dryRun, chosen},
                                 {})
             .run();
     };
+    // Without the removed rows' table and the report, a run keeping the
+    // first rows (folding texts or not) goes its plain way, to the same rows.
+    const RunResult plain = run(false, QStringLiteral("T_PLAIN"));
+    QCOMPARE(plain.rowsRemoved, removed.size());
+    chosen.reportFile = folder.filePath(QStringLiteral("dry.jsonl"));
     // A dry run with a report makes nothing (on a file, changes not a byte):
     // the run after it finds no table to replace.
     const QByteArray before = fileHashOf(db);
@@ -198,6 +202,7 @@ void OptionsTest::judgeOn(const Database& db, const QString& options, const QStr
             kept << row.values;
     }
     QCOMPARE(shown(db.rows("SELECT * FROM \"T2\" ORDER BY \"ID\"")), shown(kept));
+    QCOMPARE(shown(db.rows("SELECT * FROM \"T_PLAIN\" ORDER BY \"ID\"")), shown(kept));
     QCOMPARE(shown(db.rows("SELECT * FROM \"T_REMOVED\" ORDER BY \"ID\"")), shown(gone));
 
     // The reports of both runs: every group once, with its kept row's key.
