@@ -130,9 +130,18 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
                                                .arg(result.rowsRead)
                                                .arg(inputs.sourceTable)
                                                .arg(total.total()));
-        if (inputs.dryRun) {
+        // The groups are read back in the order of the kept rows, which
+        // SQLite sorts as it goes: the front end is asked meanwhile.
+        const auto readGroups = [&](const std::function<void(RemovedGroups&)>& use) {
+            StopCheck stop(m_context.keepGoingIn(Phase::Finishing, result.rowsRemoved));
+            m_context.report(Phase::Finishing);
+            file.watch(&stop);
             RemovedGroups groups = removedGroups(file, sql, numbered, inputs);
-            result.groups = ShownGroups(groups);
+            use(groups);
+            file.watch(nullptr);
+        };
+        if (inputs.dryRun) {
+            readGroups([&](RemovedGroups& groups) { result.groups = ShownGroups(groups); });
         } else {
             StopCheck stop(m_context.keepGoingIn(Phase::Writing, result.rowsKept));
             m_context.report(Phase::Writing);
@@ -163,10 +172,8 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
                                         .arg(result.rowsKept)
                                         .arg(result.rowsRemoved));
         }
-        if (!options.reportFile.isEmpty()) {
-            RemovedGroups groups = removedGroups(file, sql, numbered, inputs);
-            report.write(groups);
-        }
+        if (!options.reportFile.isEmpty())
+            readGroups([&](RemovedGroups& groups) { report.write(groups); });
         m_context.report(Phase::Finishing);
         file.execute(inputs.dryRun ? QStringLiteral("ROLLBACK") : sql.commitChange());
     } catch (...) {
