@@ -174,15 +174,20 @@ QString SqliteDialect::readRow(const QString& table, const QString& rowid,
            QStringLiteral(" = ?1");
 }
 
-QString SqliteDialect::insertFirstRows(const QString& newTable, const QString& source,
-                                       const QStringList& columns, const QString& first,
-                                       const QString& number, const QStringList& keyValues,
-                                       const QString& order) const {
+QString SqliteDialect::judgeRows(const QString& source, const QString& judge, const QString& number,
+                                 const QStringList& keyValues, const QString& order) const {
+    return QStringLiteral("SELECT ") + judge + QLatin1Char('(') + number + QStringLiteral(", ") +
+           keyValues.join(QStringLiteral(", ")) + QStringLiteral(") FROM ") + quoted(source) +
+           QStringLiteral(" NOT INDEXED ORDER BY ") + order;
+}
+
+QString SqliteDialect::insertKeptRows(const QString& newTable, const QString& source,
+                                      const QStringList& columns, const QString& kept,
+                                      const QString& number, const QString& order) const {
     const QString list = quotedList(columns);
     return QStringLiteral("INSERT INTO ") + quoted(newTable) + QStringLiteral(" (") + list +
            QStringLiteral(") SELECT ") + list + QStringLiteral(" FROM ") + quoted(source) +
-           QStringLiteral(" NOT INDEXED WHERE ") + first + QLatin1Char('(') + number +
-           QStringLiteral(", ") + keyValues.join(QStringLiteral(", ")) +
+           QStringLiteral(" NOT INDEXED WHERE ") + kept + QLatin1Char('(') + number +
            QStringLiteral(") ORDER BY ") + order;
 }
 

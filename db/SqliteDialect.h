@@ -56,13 +56,16 @@ public:
                      const QStringList& keyValues) const;
     // The key values of the row whose rowid is bound to ?1.
     QString readRow(const QString& table, const QString& rowid, const QStringList& keyValues) const;
+    // Calls the function `judge` with every row's number and key values, in
+    // the table's own order, read from the table itself.
+    QString judgeRows(const QString& source, const QString& judge, const QString& number,
+                      const QStringList& keyValues, const QString& order) const;
     // Copies into `newTable` the rows of `source`, read in the table's own
-    // order, for which `first`, called with the row's number and key values,
-    // is true.
-    QString insertFirstRows(const QString& newTable, const QString& source,
-                            const QStringList& columns, const QString& first, const QString& number,
-                            const QStringList& keyValues, const QString& order) const;
-
+    // order, for which the function `kept`, called with the row's number, is
+    // true.
+    QString insertKeptRows(const QString& newTable, const QString& source,
+                           const QStringList& columns, const QString& kept, const QString& number,
+                           const QString& order) const;
     // Judging the rows by other rules than first come, first kept. The rows
     // are read through the numbered source: every column, after the row's
     // number as varnolt_row (its rowid, or its place in the table's order).

@@ -26,38 +26,20 @@ RemovedGroups removedGroups(SqliteFile& file, const SqliteDialect& sql, const QS
     });
 }
 
-constexpr std::size_t kRowsPerBatch = 64;
-
 // Reads every row's key in the judging order and puts each row that repeats
-// an earlier one into the removed list. The rows are judged a batch at a
-// time, so that the batch's lookups wait for memory together.
+// an earlier one into the removed list.
 void judgeRows(SqliteFile& file, SqliteFile::Statement& rows, int fields, FirstRows& firstRows,
                RowTotal& total, StopCheck& stop, const SqliteDialect& sql, RunResult& result) {
     SqliteFile::Statement removed(file, sql.addToRemovedList());
     std::vector<Db::RawValue> values(static_cast<std::size_t>(fields));
-    std::string keys;
-    std::vector<std::size_t> ends;
-    std::vector<RepeatFinder::Offer> batch;
-    const auto judge = [&] {
-        // Views into the keys only now: the text moves while it grows.
-        std::size_t start = 0;
-        for (std::size_t row = 0; row < batch.size(); ++row) {
-            batch[row].key = QByteArrayView(keys.data() + start, qsizetype(ends[row] - start));
-            start = ends[row];
-        }
-        firstRows.judge(batch);
-        for (const RepeatFinder::Offer& row : batch) {
-            if (!row.repeat)
-                continue;
-            ++result.rowsRemoved;
-            removed.reset();
-            removed.bind(1, row.number);
-            removed.bind(2, row.kept);
-            removed.step();
-        }
-        keys.clear();
-        ends.clear();
-        batch.clear();
+    const FirstRows::Judged judged = [&](const RepeatFinder::Offer& row) {
+        if (!row.repeat)
+            return;
+        ++result.rowsRemoved;
+        removed.reset();
+        removed.bind(1, row.number);
+        removed.bind(2, row.kept);
+        removed.step();
     };
     while (rows.step()) {
         stop.poke();
@@ -65,13 +47,9 @@ void judgeRows(SqliteFile& file, SqliteFile::Statement& rows, int fields, FirstR
             total.look(firstRows);
         for (int field = 0; field < fields; ++field)
             values[std::size_t(field)] = rows.value(field + 1);
-        firstRows.appendKey(keys, values.data(), fields);
-        ends.push_back(keys.size());
-        batch.push_back({.key = {}, .number = rows.integer(0)});
-        if (batch.size() == kRowsPerBatch)
-            judge();
+        firstRows.add(rows.integer(0), values.data(), fields, judged);
     }
-    judge();
+    firstRows.flush(judged);
 }
 
 // Copies the rows not in the removed list. Both come in the order of their

@@ -49,6 +49,33 @@ std::optional<qint64> FirstRows::firstOf(qint64 number, const Db::RawValue* valu
     return kept;
 }
 
+namespace {
+constexpr std::size_t kRowsPerBatch = 64;
+} // namespace
+
+void FirstRows::add(qint64 number, const Db::RawValue* values, int count, const Judged& judged) {
+    appendKey(m_keys, values, count);
+    m_ends.push_back(m_keys.size());
+    m_batch.push_back({.key = {}, .number = number});
+    if (m_batch.size() == kRowsPerBatch)
+        flush(judged);
+}
+
+void FirstRows::flush(const Judged& judged) {
+    // Views into the keys only now: the text moves while it grows.
+    std::size_t start = 0;
+    for (std::size_t row = 0; row < m_batch.size(); ++row) {
+        m_batch[row].key = QByteArrayView(m_keys.data() + start, qsizetype(m_ends[row] - start));
+        start = m_ends[row];
+    }
+    m_finder.offer(m_batch);
+    for (const RepeatFinder::Offer& row : m_batch)
+        judged(row);
+    m_keys.clear();
+    m_ends.clear();
+    m_batch.clear();
+}
+
 void FirstRows::reserve(qint64 rows) {
     if (rows > 0)
         m_finder.reserve(std::size_t(rows));

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 // Numbers the rows as they are read in the table's own order: a row's number
 // is its rowid, or for a table without rowid its place in that order. Every
@@ -38,14 +39,17 @@ public:
     // it is the first of its key; else the number of the row that was, where
     // numbers are kept.
     std::optional<qint64> firstOf(qint64 number, const Db::RawValue* values, int count);
-    // The same for a batch of rows whose keys were made by appendKey, in
-    // their order.
-    void judge(std::span<RepeatFinder::Offer> rows) { m_finder.offer(rows); }
-    void appendKey(std::string& key, const Db::RawValue* values, int count) const;
+    // The same a batch at a time, so that a batch's lookups wait for memory
+    // together: the row is judged when its batch is full or on flush(), and
+    // `judged` is then told what offer() says of it.
+    using Judged = std::function<void(const RepeatFinder::Offer& row)>;
+    void add(qint64 number, const Db::RawValue* values, int count, const Judged& judged);
+    void flush(const Judged& judged);
     // Makes room for about `rows` keys at once.
     void reserve(qint64 rows);
 
 private:
+    void appendKey(std::string& key, const Db::RawValue* values, int count) const;
     void readBack(qint64 rowid, std::string& key);
 
     KeyFolding m_folding;
@@ -53,6 +57,10 @@ private:
     QString m_source;
     std::unique_ptr<Db::SqliteFile::Statement> m_back;
     std::string m_key;
+    // The batch: its keys one after another, where each ends, and the rows.
+    std::string m_keys;
+    std::vector<std::size_t> m_ends;
+    std::vector<RepeatFinder::Offer> m_batch;
 };
 
 // How many rows the source has, counted aside while the work goes on; the

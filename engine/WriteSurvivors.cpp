@@ -76,37 +76,63 @@ RunResult WriteSurvivors::runOn(SqliteFile& file, const Shape& shape,
     file.execute(sql.beginChange());
     try {
         RequireUnchanged(file, sql, inputs, shape);
+        // The keys are judged first, read by a function SQLite calls with
+        // the values in place, a batch at a time; then the rows that stay
+        // are copied, the same rows in the same order.
+        RowTotal total(file, sql, inputs.sourceTable);
+        std::vector<bool> repeats;
+        {
+            StopCheck stop(m_context.keepGoingIn(Phase::Reading, result.rowsRead, total.total()));
+            m_context.report(Phase::Reading);
+            FirstRows firstRows(file, sql, shape, inputs.sourceTable, keyValues, false,
+                                foldingOf(inputs), [&] { stop.check(); });
+            RowOrder order(inputs.sourceTable);
+            const FirstRows::Judged judged = [&](const RepeatFinder::Offer& row) {
+                repeats.push_back(row.repeat.has_value());
+                result.rowsRemoved += row.repeat ? 1 : 0;
+            };
+            const QString judge = QStringLiteral("varnolt_judge");
+            SqliteFile::Registration function(
+                file, judge, [&](const Db::RawValue* arguments, int count) {
+                    if (++result.rowsRead % RowTotal::kRowsPerLook == 1)
+                        total.look(firstRows);
+                    firstRows.add(order.next(arguments[0]), arguments + 1, count - 1, judged);
+                    return true;
+                });
+            file.watch(&stop);
+            SqliteFile::Statement rows(
+                file,
+                sql.judgeRows(inputs.sourceTable, judge, NumberOf(shape), keyValues, shape.order));
+            while (rows.step())
+                ;
+            firstRows.flush(judged);
+            file.watch(nullptr);
+            total.wait(firstRows, stop);
+        }
+        result.rowsKept = result.rowsRead - result.rowsRemoved;
         if (!shape.target.kind.isEmpty())
             file.execute(sql.dropTable(inputs.newTable));
         const QStringList columns = WrittenColumns(shape);
         CreateCopy(file, sql, shape, inputs.sourceTable, inputs.newTable, columns);
-        // One pass: each row is judged as it is read, in the table's own
-        // order, and written when it is the first of its key.
-        RowTotal total(file, sql, inputs.sourceTable);
-        StopCheck stop(m_context.keepGoingIn(Phase::Writing, result.rowsRead, total.total()));
-        m_context.report(Phase::Writing);
-        FirstRows firstRows(file, sql, shape, inputs.sourceTable, keyValues, false,
-                            foldingOf(inputs), [&] { stop.check(); });
-        RowOrder order(inputs.sourceTable);
-        total.wait(firstRows, stop);
+        qint64 written = 0;
         {
-            const QString first = QStringLiteral("varnolt_first");
-            SqliteFile::Registration function(
-                file, first, [&](const Db::RawValue* arguments, int count) {
-                    ++result.rowsRead;
-                    if (!firstRows.firstOf(order.next(arguments[0]), arguments + 1, count - 1))
-                        return true;
-                    ++result.rowsRemoved;
-                    return false;
-                });
+            StopCheck stop(m_context.keepGoingIn(Phase::Writing, written, result.rowsRead));
+            m_context.report(Phase::Writing, 0, result.rowsRead);
+            RowOrder order(inputs.sourceTable);
+            const QString kept = QStringLiteral("varnolt_kept");
+            SqliteFile::Registration function(file, kept, [&](const Db::RawValue* arguments, int) {
+                order.next(arguments[0]);
+                const std::size_t place = std::size_t(written++);
+                return place < repeats.size() && !repeats[place];
+            });
             file.watch(&stop, true);
-            file.execute(sql.insertFirstRows(inputs.newTable, inputs.sourceTable, columns, first,
-                                             NumberOf(shape), keyValues, shape.order));
+            file.execute(sql.insertKeptRows(inputs.newTable, inputs.sourceTable, columns, kept,
+                                            NumberOf(shape), shape.order));
             file.watch(nullptr);
         }
-        result.rowsKept = result.rowsRead - result.rowsRemoved;
-        // Every row was judged once, and every first row written.
-        if (file.changes() != result.rowsKept ||
+        // Both passes saw the same rows, the count taken aside agrees, and
+        // every row that stays was written.
+        if (written != result.rowsRead || file.changes() != result.rowsKept ||
             (total.total() >= 0 && total.total() != result.rowsRead))
             throw DatabaseError(QString(),
                                 QStringLiteral("The new table would hold %1 rows instead of %2.")
