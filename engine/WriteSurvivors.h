@@ -2,10 +2,11 @@
 
 #include "SqlitePlan.h"
 
-// The run on a SQLite file, as one transaction: the source is read once
-// through SQLite's own interface, and only the first row of each group is
-// written into an empty copy that has every column of the source with its
-// exact name and declared type.
+// The run on a SQLite file, as one transaction: the source's keys are read
+// through SQLite's own interface and judged, then only the first row of each
+// group is written into an empty copy that has every column of the source
+// with its exact name and declared type. Memory holds each distinct key once
+// (a fingerprint where it is long) and a bit for each row.
 class WriteSurvivors final : public SqlitePlan {
 public:
     using SqlitePlan::SqlitePlan;
