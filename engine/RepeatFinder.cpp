@@ -11,7 +11,7 @@
 namespace {
 
 constexpr std::size_t kBlockBytes = std::size_t(1) << 20;
-constexpr std::size_t kKeysPerPulse = 1 << 16;
+constexpr std::size_t kKeysPerPulse = 1 << 12;
 constexpr int kOffsetBits = 40;
 constexpr std::uint64_t kOffsetMask = (std::uint64_t(1) << kOffsetBits) - 1;
 constexpr std::uint64_t kTagMask = ~kOffsetMask;
