@@ -160,13 +160,6 @@ QString SqliteDialect::createTable(const QString& newTable, const QStringList& c
            quotedList(columns) + QLatin1Char(')');
 }
 
-QString SqliteDialect::readKeys(const QString& table, const QString& number, const QString& order,
-                                const QStringList& keyValues) const {
-    return QStringLiteral("SELECT ") + number + QStringLiteral(", ") +
-           keyValues.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + quoted(table) +
-           QStringLiteral(" NOT INDEXED ORDER BY ") + order;
-}
-
 QString SqliteDialect::readRow(const QString& table, const QString& rowid,
                                const QStringList& keyValues) const {
     return QStringLiteral("SELECT ") + keyValues.join(QStringLiteral(", ")) +

@@ -49,11 +49,6 @@ public:
     // A plain table of the given columns, without types, so that every value
     // is kept as it is given: the copy of a virtual table.
     QString createTable(const QString& newTable, const QStringList& columns) const;
-    // Every row's number (the rowid, or NULL for a table without rowid) and
-    // key values, in the table's own order, read from the table itself rather
-    // than from an index.
-    QString readKeys(const QString& table, const QString& number, const QString& order,
-                     const QStringList& keyValues) const;
     // The key values of the row whose rowid is bound to ?1.
     QString readRow(const QString& table, const QString& rowid, const QStringList& keyValues) const;
     // Calls the function `judge` with every row's number and key values, in
