@@ -3,6 +3,7 @@
 #include "db/Session.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -12,9 +13,15 @@ namespace {
 
 constexpr std::size_t kBlockBytes = std::size_t(1) << 20;
 constexpr std::size_t kKeysPerPulse = 1 << 12;
-constexpr int kOffsetBits = 40;
+// A slot is five bytes: 34 bits of where the key is (16 GiB of keys) and 6 of
+// its fingerprint, which spare most probes a look at the key itself.
+constexpr std::size_t kSlotBytes = 5;
+constexpr int kOffsetBits = 34;
 constexpr std::uint64_t kOffsetMask = (std::uint64_t(1) << kOffsetBits) - 1;
-constexpr std::uint64_t kTagMask = ~kOffsetMask;
+constexpr std::uint64_t kSlotMask = (std::uint64_t(1) << (8 * kSlotBytes)) - 1;
+constexpr std::uint64_t kTagMask = kSlotMask & ~kOffsetMask;
+static_assert(std::endian::native == std::endian::little,
+              "slots are read and written as the low bytes of a 64-bit word");
 constexpr std::size_t kNumberBytes = sizeof(qint64);
 constexpr std::size_t kFingerprintBytes = sizeof(std::uint64_t);
 
@@ -90,6 +97,8 @@ std::uint64_t RepeatFinder::store(QByteArrayView key, std::uint64_t hash, qint64
     }
     char* at = m_blocks.back().get() + m_used.back();
     const std::uint64_t offset = (m_blocks.size() - 1) * kBlockBytes + m_used.back();
+    if (offset >= kOffsetMask)
+        throw std::bad_alloc();
     for (std::size_t rest = header;; rest >>= 7) {
         *at++ = static_cast<char>((rest & 0x7f) | (rest >= 0x80 ? 0x80 : 0));
         if (rest < 0x80)
@@ -133,8 +142,7 @@ std::size_t RepeatFinder::home(std::uint64_t hash) const {
 RepeatFinder::Found RepeatFinder::find(QByteArrayView key, std::uint64_t hash) {
     const std::uint64_t tag = (hash << kOffsetBits) & kTagMask;
     std::size_t slot = home(hash);
-    while (m_slots[slot] != 0) {
-        const std::uint64_t entry = m_slots[slot];
+    for (std::uint64_t entry; (entry = slotAt(slot)) != 0;) {
         if ((entry & kTagMask) == tag && matches(recordAt((entry & kOffsetMask) - 1), key, hash))
             return {slot, true};
         if (++slot == m_size)
@@ -143,14 +151,26 @@ RepeatFinder::Found RepeatFinder::find(QByteArrayView key, std::uint64_t hash) {
     return {slot, false};
 }
 
-void RepeatFinder::FreeSlots::operator()(std::uint64_t* table) const {
+std::uint64_t RepeatFinder::slotAt(std::size_t slot) const {
+    std::uint64_t entry = 0;
+    std::memcpy(&entry, m_slots.get() + slot * kSlotBytes, sizeof entry);
+    return entry & kSlotMask;
+}
+
+void RepeatFinder::setSlot(std::size_t slot, std::uint64_t entry) {
+    std::memcpy(m_slots.get() + slot * kSlotBytes, &entry, kSlotBytes);
+}
+
+void RepeatFinder::FreeSlots::operator()(unsigned char* table) const {
     std::free(table);
 }
 
 // The table is rebuilt from the blocks, read in the order the keys were stored.
 void RepeatFinder::grow(std::size_t size) {
     Db::FaultInjection::check(Db::FaultInjection::Point::Memory);
-    SlotArray table(static_cast<std::uint64_t*>(std::calloc(size, sizeof(std::uint64_t))));
+    // Room for the last slot to be read as a whole word.
+    SlotArray table(
+        static_cast<unsigned char*>(std::calloc(size * kSlotBytes + sizeof(std::uint64_t), 1)));
     if (!table)
         throw std::bad_alloc();
     std::swap(m_slots, table);
@@ -168,11 +188,11 @@ void RepeatFinder::grow(std::size_t size) {
             else
                 hash = m_options.fingerprint(QByteArrayView(record.bytes, qsizetype(record.size)));
             std::size_t slot = home(hash);
-            while (m_slots[slot] != 0) {
+            while (slotAt(slot) != 0) {
                 if (++slot == m_size)
                     slot = 0;
             }
-            m_slots[slot] = ((hash << kOffsetBits) & kTagMask) | (offset + 1);
+            setSlot(slot, ((hash << kOffsetBits) & kTagMask) | (offset + 1));
             at = std::size_t(record.bytes - m_blocks[block].get()) + record.size;
         }
     }
@@ -199,11 +219,11 @@ void RepeatFinder::offer(std::span<Offer> batch) {
     m_hashes.resize(batch.size());
     for (std::size_t i = 0; i < batch.size(); ++i) {
         m_hashes[i] = m_options.fingerprint(batch[i].key);
-        __builtin_prefetch(&m_slots[home(m_hashes[i])]);
+        __builtin_prefetch(m_slots.get() + home(m_hashes[i]) * kSlotBytes);
     }
     // The record of a slot whose tag matches is what a lookup reads next.
     for (std::size_t i = 0; i < batch.size(); ++i) {
-        const std::uint64_t entry = m_slots[home(m_hashes[i])];
+        const std::uint64_t entry = slotAt(home(m_hashes[i]));
         if (entry != 0 && (entry & kTagMask) == ((m_hashes[i] << kOffsetBits) & kTagMask)) {
             const std::uint64_t offset = (entry & kOffsetMask) - 1;
             __builtin_prefetch(m_blocks[offset / kBlockBytes].get() + offset % kBlockBytes);
@@ -217,11 +237,11 @@ std::optional<qint64> RepeatFinder::offerHashed(QByteArrayView key, std::uint64_
                                                 qint64 number, qint64* kept) {
     const Found found = find(key, hash);
     if (!found.present) {
-        m_slots[found.slot] = ((hash << kOffsetBits) & kTagMask) | (store(key, hash, number) + 1);
+        setSlot(found.slot, ((hash << kOffsetBits) & kTagMask) | (store(key, hash, number) + 1));
         ++m_keys;
         return std::nullopt;
     }
-    const Record record = recordAt((m_slots[found.slot] & kOffsetMask) - 1);
+    const Record record = recordAt((slotAt(found.slot) & kOffsetMask) - 1);
     qint64 holder = 0;
     if (record.numberAt)
         std::memcpy(&holder, record.numberAt, kNumberBytes);

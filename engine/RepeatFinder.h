@@ -13,7 +13,7 @@
 // pass. Each distinct key is kept once in large blocks: whole when it is short,
 // as most keys are, and otherwise as a fixed-size fingerprint and the number of
 // the row that first had it, so that memory does not grow with the width of
-// the keys. Keys are found again through an open-addressing table of 8 bytes a
+// the keys. Keys are found again through an open-addressing table of 5 bytes a
 // slot that holds where the key is and a part of its fingerprint: a probe
 // touches the key only when that part matches. Two keys are the same only when
 // their bytes are: equal fingerprints of a key kept as a fingerprint are
@@ -109,12 +109,14 @@ private:
     std::size_t m_keys = 0;
     std::string m_readBack;
     std::vector<std::uint64_t> m_hashes;
-    // 0 empty, else fingerprint part << 40 | offset + 1. Allocated zeroed by
+    // 0 empty, else fingerprint part << 34 | offset + 1. Allocated zeroed by
     // the system, so a large table costs nothing until its slots are used.
     struct FreeSlots {
-        void operator()(std::uint64_t* table) const;
+        void operator()(unsigned char* table) const;
     };
-    using SlotArray = std::unique_ptr<std::uint64_t[], FreeSlots>;
+    using SlotArray = std::unique_ptr<unsigned char[], FreeSlots>;
+    std::uint64_t slotAt(std::size_t slot) const;
+    void setSlot(std::size_t slot, std::uint64_t entry);
     SlotArray m_slots;
     std::size_t m_size = 0;
 };
