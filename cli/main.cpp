@@ -4,6 +4,7 @@
 #include "db/DatabaseError.h"
 #include "db/DatabaseKind.h"
 #include "engine/DuplicateRemoval.h"
+#include "engine/RemovedGroups.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -113,12 +114,6 @@ private:
     QElapsedTimer m_clock;
 };
 
-QJsonValue jsonValue(const QVariant& value) {
-    if (value.isNull())
-        return QJsonValue::Null;
-    return QJsonValue::fromVariant(value);
-}
-
 QString shownValue(const QVariant& value) {
     return value.isNull() ? QStringLiteral("NULL") : value.toString();
 }
@@ -158,7 +153,7 @@ void printSummary(const RunInputs& inputs, const RunResult& result, double secon
                 for (const qint64 repeat : group.repeats)
                     repeats.append(repeat);
                 for (const QVariant& value : group.values)
-                    values.append(jsonValue(value));
+                    values.append(JsonValueOf(value));
                 groups.append(
                     QJsonObject{{"kept", group.kept}, {"repeats", repeats}, {"values", values}});
             }

@@ -20,15 +20,15 @@ bool RemovedGroups::next() {
     return true;
 }
 
-namespace {
-
-QJsonValue jsonOf(const QVariant& value) {
+QJsonValue JsonValueOf(const QVariant& value) {
     if (value.isNull())
         return QJsonValue::Null;
     if (value.typeId() == QMetaType::QByteArray)
         return QString::fromLatin1(value.toByteArray().toHex());
     return QJsonValue::fromVariant(value);
 }
+
+namespace {
 
 QByteArray compact(const QJsonArray& values) {
     return QJsonDocument(values).toJson(QJsonDocument::Compact);
@@ -43,7 +43,7 @@ void GroupReport::write(RemovedGroups& groups) {
     while (groups.next()) {
         QJsonArray key, removed;
         for (const QVariant& value : groups.group().values)
-            key.append(jsonOf(value));
+            key.append(JsonValueOf(value));
         for (const qint64 row : groups.group().repeats)
             removed.append(row);
         // Written by hand to keep the fields in the order people read them in.

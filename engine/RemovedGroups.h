@@ -2,6 +2,7 @@
 
 #include "Run.h"
 
+#include <QJsonValue>
 #include <QSaveFile>
 #include <functional>
 #include <optional>
@@ -45,6 +46,10 @@ public:
 private:
     QSaveFile m_file;
 };
+
+// A key value as the JSON the command line and the report write: NULL as
+// null, a blob as the hex text of its bytes.
+QJsonValue JsonValueOf(const QVariant& value);
 
 // The first groups a dry run shows.
 QList<RepeatGroup> ShownGroups(RemovedGroups& groups);
