@@ -8,7 +8,9 @@
 #include "engine/DuplicatePositions.h"
 #include "engine/RepeatFinder.h"
 
+#include <QFile>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <numeric>
 
 namespace {
@@ -31,7 +33,6 @@ private slots:
     void workedExample();
     void randomTablesMatchAnIndependentReference();
     void progressGoesForwardAndAStopAnywhereTakesTheRunBack();
-    void copyKeepsEveryColumnAsDeclared();
     void copyIsTheSourcesOwnTable_data();
     void copyIsTheSourcesOwnTable();
     void textsCompareByStoredBytesInEveryEncoding();
@@ -279,6 +280,8 @@ void EngineTest::randomTablesMatchAnIndependentReference() {
     }
 }
 
+// The same for a plain run and for one that keeps the last row, keeps the
+// removed rows in a table and writes a report.
 void EngineTest::progressGoesForwardAndAStopAnywhereTakesTheRunBack() {
     TempDatabase db;
     // Wide rows, so that writing them takes long enough to be asked in between.
@@ -286,71 +289,59 @@ void EngineTest::progressGoesForwardAndAStopAnywhereTakesTheRunBack() {
                            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
                            "WHERE i < 300000) INSERT INTO BIG SELECT i, i % 1000, "
                            "printf('%.200c', 'w') FROM n"));
-    QList<Progress> told;
-    RunResult result = runOn(db, QStringLiteral("BIG"), {"A"}, QStringLiteral("BIG2"),
-                             {[&](const Progress& progress) {
-                                  told << progress;
-                                  return true;
-                              },
-                              {}});
-    QCOMPARE(result.status, RunResult::Status::Done);
-    QCOMPARE(result.rowsKept, qint64(1000));
-    QList<Phase> phases;
-    for (qsizetype i = 0; i < told.size(); ++i) {
-        QVERIFY(i == 0 || told.at(i - 1).phase <= told.at(i).phase);
-        QVERIFY(told.at(i).total < 0 || told.at(i).done <= told.at(i).total);
-        if (phases.isEmpty() || phases.last() != told.at(i).phase)
-            phases << told.at(i).phase;
+    QTemporaryDir folder;
+    RunOptions judged;
+    judged.keep = RunOptions::Keep::Last;
+    judged.removedInto = QStringLiteral("GONE");
+    judged.reportFile = folder.filePath(QStringLiteral("groups.jsonl"));
+    for (const RunOptions& options : {RunOptions(), judged}) {
+        const auto run = [&](std::function<bool(const Progress&)> progress) {
+            return DuplicateRemoval(
+                       {db.connection(), "BIG", Db::ColumnsNamed({"A"}), "BIG2", false, options},
+                       {std::move(progress), [](const QString&) { return true; }})
+                .run();
+        };
+        QList<Progress> told;
+        RunResult result = run([&](const Progress& progress) {
+            told << progress;
+            return true;
+        });
+        QCOMPARE(result.status, RunResult::Status::Done);
+        QCOMPARE(result.rowsKept, qint64(1000));
+        QList<Phase> phases;
+        for (qsizetype i = 0; i < told.size(); ++i) {
+            QVERIFY(i == 0 || told.at(i - 1).phase <= told.at(i).phase);
+            QVERIFY(told.at(i).total < 0 || told.at(i).done <= told.at(i).total);
+            if (phases.isEmpty() || phases.last() != told.at(i).phase)
+                phases << told.at(i).phase;
+        }
+        // The keys are judged first, then the rows that stay are written.
+        QCOMPARE(phases,
+                 (QList<Phase>{Phase::Checking, Phase::Reading, Phase::Writing, Phase::Finishing}));
+
+        // A stop in any phase, in the middle where it has one, takes the run
+        // back: the table it was to replace is as it was, and nothing else
+        // was made.
+        db.exec(QStringLiteral("DROP TABLE BIG2; DROP TABLE IF EXISTS GONE; CREATE TABLE "
+                               "BIG2(X); INSERT INTO BIG2 VALUES (7)"));
+        QFile::remove(judged.reportFile);
+        for (const Phase phase : phases) {
+            const bool middle = phase == Phase::Reading || phase == Phase::Writing;
+            qint64 stoppedAt = -1;
+            result = run([&](const Progress& progress) {
+                if (progress.phase != phase || (middle && progress.done == 0))
+                    return true;
+                stoppedAt = progress.done;
+                return false;
+            });
+            QCOMPARE(result.status, RunResult::Status::Stopped);
+            QVERIFY(!middle || (stoppedAt > 0 && stoppedAt < 300000));
+            QCOMPARE(db.column(QStringLiteral("SELECT X FROM BIG2")), QStringList{"7"});
+            QCOMPARE(db.column("SELECT count(*) FROM sqlite_master WHERE name = 'GONE'"),
+                     QStringList{"0"});
+            QVERIFY(!QFile::exists(judged.reportFile));
+        }
     }
-    // The keys are judged first, then the rows that stay are written.
-    QCOMPARE(phases,
-             (QList<Phase>{Phase::Checking, Phase::Reading, Phase::Writing, Phase::Finishing}));
-
-    // A stop in any phase, in the middle where it has one, takes the run
-    // back: the table it was to replace is as it was.
-    db.exec(QStringLiteral("DROP TABLE BIG2; CREATE TABLE BIG2(X); INSERT INTO BIG2 VALUES (7)"));
-    for (const Phase phase : phases) {
-        const bool middle = phase == Phase::Reading || phase == Phase::Writing;
-        qint64 stoppedAt = -1;
-        result = runOn(db, QStringLiteral("BIG"), {"A"}, QStringLiteral("BIG2"),
-                       {[&](const Progress& progress) {
-                            if (progress.phase != phase || (middle && progress.done == 0))
-                                return true;
-                            stoppedAt = progress.done;
-                            return false;
-                        },
-                        [](const QString&) { return true; }});
-        QCOMPARE(result.status, RunResult::Status::Stopped);
-        QVERIFY(!middle || (stoppedAt > 0 && stoppedAt < 300000));
-        QCOMPARE(db.column(QStringLiteral("SELECT X FROM BIG2")), QStringList{"7"});
-    }
-}
-
-void EngineTest::copyKeepsEveryColumnAsDeclared() {
-    TempDatabase db;
-    // SQLite's CREATE TABLE ... AS SELECT would rename "True" and "False", and a
-    // generated column named rowid hides the row's own number.
-    db.exec(QStringLiteral(
-        "CREATE TABLE ANSWERS(ID INTEGER, \"True\" TEXT, \"False\" VARCHAR(5));"
-        "INSERT INTO ANSWERS VALUES (1, 'yes', 'a'), (2, 'maybe', 'b'), (3, 'yes', 'c'),"
-        "(4, 'never', 'd'), (5, 'always', 'e');"
-        "CREATE TABLE PARTS(ID, CODE, rowid INT GENERATED ALWAYS AS (length(CODE)) VIRTUAL);"
-        "INSERT INTO PARTS(ID, CODE) VALUES (1, 'ab'), (2, 'cd'), (3, 'ab'), (4, 'xyz'),"
-        "(5, 'uvw')"));
-    QCOMPARE(runOn(db, QStringLiteral("ANSWERS"), {"True"}, QStringLiteral("A2")).status,
-             RunResult::Status::Done);
-    QCOMPARE(ids(db, QStringLiteral("A2")), (QStringList{"1", "2", "4", "5"}));
-    const QString columns =
-        QStringLiteral("SELECT name || ' ' || type FROM pragma_table_xinfo('%1') ORDER BY cid");
-    QCOMPARE(db.column(columns.arg("A2")), db.column(columns.arg("ANSWERS")));
-
-    QCOMPARE(runOn(db, QStringLiteral("PARTS"), {"CODE"}, QStringLiteral("P2")).status,
-             RunResult::Status::Done);
-    QCOMPARE(db.column("SELECT ID FROM P2 ORDER BY ID"), (QStringList{"1", "2", "4", "5"}));
-    // A generated column is a key like any other.
-    QCOMPARE(runOn(db, QStringLiteral("PARTS"), {"rowid"}, QStringLiteral("P3")).status,
-             RunResult::Status::Done);
-    QCOMPARE(db.column("SELECT ID FROM P3 ORDER BY ID"), (QStringList{"1", "4"}));
 }
 
 void EngineTest::tableChangedWhileAskingStopsTheRun() {
@@ -460,6 +451,14 @@ void EngineTest::copyIsTheSourcesOwnTable_data() {
         << "CREATE TABLE T(k TEXT COLLATE NOCASE, v, PRIMARY KEY (k DESC)) WITHOUT ROWID"
         << "('b', 1), ('A', 2), ('c', 1), ('a ', 2)"
         << "k COLLATE NOCASE DESC" << 2;
+    QTest::newRow("names CREATE TABLE ... AS SELECT would change")
+        << "CREATE TABLE T(k INTEGER, \"True\" TEXT, \"False\" VARCHAR(5), v)"
+        << "(1, 'a', 'b', 'yes'), (2, 'c', 'd', 'maybe'), (3, 'e', 'f', 'yes')"
+        << "rowid" << 2;
+    QTest::newRow("generated key, and a generated column named rowid")
+        << "CREATE TABLE T(k, c, v INT AS (length(c)), rowid AS (v * 10))"
+        << "(1, 'ab'), (2, 'cd'), (3, 'xyz'), (4, 'ab'), (5, 'uvw')"
+        << "_rowid_" << 2;
     QTest::newRow("rowids 0 and below") << "CREATE TABLE T(k, v)"
                                         << "(1, 'a'), (2, 'b'), (3, 'c'), (4, 'a'), (5, 'b')"
                                         << "rowid" << 3;

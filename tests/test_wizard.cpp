@@ -555,20 +555,19 @@ void WizardTest::aWholeRunByKeyboard() {
 
     // Field page: Enter moves the selected column and the list keeps a
     // selection for the next; Tab and Shift+Tab leave the grid.
-    press(fields.List1, Qt::Key_Down);
-    press(fields.List1, Qt::Key_Return);
-    press(fields.List1, Qt::Key_Return);
+    const auto keys = [](QWidget* list, std::initializer_list<Qt::Key> pressed) {
+        for (const Qt::Key key : pressed)
+            press(list, key);
+    };
+    keys(fields.List1, {Qt::Key_Down, Qt::Key_Return, Qt::Key_Return});
     QCOMPARE(itemsOf(fields.List2), (QStringList{"NAME", "CITY"}));
     QCOMPARE(Ui::SelectedRow(fields.List1), 0);
-    press(fields.List2, Qt::Key_Home);
-    press(fields.List2, Qt::Key_Return);
-    press(fields.List1, Qt::Key_Home);
-    press(fields.List1, Qt::Key_Return);
+    keys(fields.List2, {Qt::Key_Home, Qt::Key_Return});
+    keys(fields.List1, {Qt::Key_Home, Qt::Key_Return});
     QCOMPARE(itemsOf(fields.List2), (QStringList{"CITY", "ID"}));
     QCOMPARE(Ui::SelectedRow(fields.List2), 0);
     press(fields.List2, Qt::Key_Return);
-    press(fields.List1, Qt::Key_Up);
-    press(fields.List1, Qt::Key_Return);
+    keys(fields.List1, {Qt::Key_Up, Qt::Key_Return});
     QCOMPARE(itemsOf(fields.List2), (QStringList{"ID", "NAME"}));
     QVERIFY(fields.isVisible());
     for (const auto key : {Qt::Key_Tab, Qt::Key_Backtab}) {
