@@ -131,18 +131,24 @@ int RecordSet::fieldCount() const {
 namespace FaultInjection {
 
 namespace {
+// A run judges its keys in a thread of its own, which checks too.
 struct Armed {
-    Point point = Point::Open;
-    int remaining = 0;
+    std::atomic<Point> point = Point::Open;
+    std::atomic<int> remaining = 0;
     QString code;
     QString text;
-    bool fired = false;
+    std::atomic<bool> fired = false;
 };
 Armed armed;
 } // namespace
 
 void failAt(Point point, int k, const QString& nativeCode, const QString& text) {
-    armed = {point, k, nativeCode, text, false};
+    armed.remaining = 0;
+    armed.point = point;
+    armed.code = nativeCode;
+    armed.text = text;
+    armed.fired = false;
+    armed.remaining = k;
 }
 
 void clear() {
@@ -154,7 +160,7 @@ bool fired() {
 }
 
 void check(Point point) {
-    if (armed.remaining <= 0 || armed.point != point || --armed.remaining > 0)
+    if (armed.remaining <= 0 || armed.point != point || armed.remaining.fetch_sub(1) != 1)
         return;
     armed.fired = true;
     if (point == Point::Memory)

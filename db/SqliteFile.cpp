@@ -4,6 +4,7 @@
 #include "Session.h"
 
 #include <QFile>
+#include <QUrl>
 #include <fcntl.h>
 #include <future>
 #include <sqlite3.h>
@@ -56,13 +57,18 @@ void readRawValue(RawValue& raw, sqlite3_value* value, QStringConverter::Encodin
 
 // The encoding the database stores its texts in ("UTF-8", "UTF-16le" or
 // "UTF-16be"); the file's header fixes it for good.
-QStringConverter::Encoding storedEncoding(sqlite3* db) {
+QByteArray pragmaText(sqlite3* db, const char* pragma) {
     sqlite3_stmt* statement = nullptr;
-    QByteArray name;
-    if (sqlite3_prepare_v2(db, "PRAGMA encoding", -1, &statement, nullptr) == SQLITE_OK &&
+    QByteArray value;
+    if (sqlite3_prepare_v2(db, pragma, -1, &statement, nullptr) == SQLITE_OK &&
         sqlite3_step(statement) == SQLITE_ROW)
-        name = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+        value = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
     sqlite3_finalize(statement);
+    return value;
+}
+
+QStringConverter::Encoding storedEncoding(sqlite3* db) {
+    const QByteArray name = pragmaText(db, "PRAGMA encoding");
     if (name == "UTF-16le")
         return QStringConverter::Utf16LE;
     if (name == "UTF-16be")
@@ -121,6 +127,39 @@ SqliteFile::SqliteFile(const QString& path) : m_path(QFile::encodeName(path)) {
     m_encoding = storedEncoding(m_db);
 }
 
+SqliteFile::SqliteFile(const ReadingBeside& beside) {
+    const int code =
+        sqlite3_open_v2(beside.uri.constData(), &m_db,
+                        SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, nullptr);
+    if (code != SQLITE_OK) {
+        const QString text = QString::fromUtf8(m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(code));
+        sqlite3_close(m_db);
+        throw DatabaseError(QString::number(code), text);
+    }
+    sqlite3_busy_timeout(m_db, kBusyMilliseconds);
+    sqlite3_extended_result_codes(m_db, 0);
+    m_encoding = storedEncoding(m_db);
+}
+
+SqliteFile::ReadingBeside SqliteFile::readingBeside() const {
+    // A reader holding the shared lock of a rollback journal would keep this
+    // connection from writing its pages to the file, and one that took the
+    // journal of the open transaction for a crash's would roll it back.
+    const bool wal =
+        pragmaText(m_db, "PRAGMA journal_mode").compare("wal", Qt::CaseInsensitive) == 0;
+    QUrl uri = QUrl::fromLocalFile(QFile::decodeName(m_path));
+    uri.setQuery(wal ? QStringLiteral("mode=ro") : QStringLiteral("mode=ro&immutable=1"));
+    return {uri.toEncoded()};
+}
+
+bool SqliteFile::movesPages() const {
+    return pragmaText(m_db, "PRAGMA auto_vacuum") != "0";
+}
+
+void SqliteFile::interrupt() {
+    sqlite3_interrupt(m_db);
+}
+
 SqliteFile::~SqliteFile() {
     sqlite3_close_v2(m_db);
     if (m_writeback >= 0)
@@ -142,8 +181,9 @@ void SqliteFile::execute(const QString& sql) {
 }
 
 SqliteFile::CountAside::CountAside(const SqliteFile& file, const QString& sql) {
-    if (sqlite3_open_v2(file.m_path.constData(), &m_aside,
-                        SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(file.readingBeside().uri.constData(), &m_aside,
+                        SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI,
+                        nullptr) != SQLITE_OK) {
         sqlite3_close(m_aside);
         m_aside = nullptr;
         return;

@@ -64,6 +64,23 @@ public:
 
     // Throws DatabaseError when the file cannot be opened.
     explicit SqliteFile(const QString& path);
+    // How a connection of another thread reads the file while this one
+    // writes, neither waiting for the other's lock: in WAL mode as any
+    // reader; in rollback mode without locks and without a look at the
+    // journal, which is sound only while this connection holds the write
+    // lock and has written no page yet, and writes none of what the other
+    // reads later.
+    struct ReadingBeside {
+        QByteArray uri;
+    };
+    ReadingBeside readingBeside() const;
+    // A read-only connection for another thread, opened as `beside` says.
+    explicit SqliteFile(const ReadingBeside& beside);
+    // Whether writing may move pages of other tables (auto_vacuum), which a
+    // connection reading beside would then miss.
+    bool movesPages() const;
+    // Makes what this connection runs stop soon; callable from any thread.
+    void interrupt();
     ~SqliteFile();
     SqliteFile(const SqliteFile&) = delete;
     SqliteFile& operator=(const SqliteFile&) = delete;

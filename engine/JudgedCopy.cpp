@@ -99,7 +99,7 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
             file.watch(&stop);
             judgeRows(file, rows, static_cast<int>(keyValues.size()), firstRows, total, stop, sql,
                       result);
-            total.wait(firstRows, stop);
+            total.wait(stop);
             file.watch(nullptr);
         }
         result.rowsKept = result.rowsRead - result.rowsRemoved;

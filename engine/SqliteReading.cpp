@@ -93,15 +93,19 @@ void FirstRows::readBack(qint64 rowid, std::string& key) {
     }
 }
 
+bool RowTotal::arrived() {
+    return m_total < 0 && m_count.ready() && (m_total = m_count.rows()) >= 0;
+}
+
 void RowTotal::look(FirstRows& rows) {
-    if (m_total < 0 && m_count.ready() && (m_total = m_count.rows()) >= 0)
+    if (arrived())
         rows.reserve(m_total);
 }
 
-void RowTotal::wait(FirstRows& rows, StopCheck& stop) {
+void RowTotal::wait(StopCheck& stop) {
     while (!m_count.ready()) {
         stop.check();
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    look(rows);
+    arrived();
 }

@@ -71,10 +71,10 @@ public:
         : m_count(file, sql.rowCount(source)) {}
     // Asked every kRowsPerLook rows.
     void look(FirstRows& rows);
-    // Waits for the number, asking `stop` meanwhile. A run that writes waits
-    // before its first write: once it has written, it holds the file alone,
-    // and the count would keep it waiting for the lock without a word.
-    void wait(FirstRows& rows, StopCheck& stop);
+    // True the one time a look finds the total known.
+    bool arrived();
+    // Waits for the number, asking `stop` meanwhile.
+    void wait(StopCheck& stop);
     const qint64& total() const { return m_total; }
 
     static constexpr qint64 kRowsPerLook = 4096;

@@ -1,5 +1,6 @@
 #include "WriteSurvivors.h"
 
+#include "JudgingAhead.h"
 #include "SqliteReading.h"
 #include "db/DatabaseError.h"
 
@@ -89,60 +90,48 @@ RunResult WriteSurvivors::runOn(SqliteFile& file, const Shape& shape,
     file.execute(sql.beginChange());
     try {
         RequireUnchanged(file, sql, inputs, shape);
-        // The keys are judged first, read by a function SQLite calls with
-        // the values in place, a batch at a time; then the rows that stay
-        // are copied, the same rows in the same order.
+        // The keys are judged on a connection and thread of their own while
+        // the rows that stay are copied here, the same rows in the same order.
         RowTotal total(file, sql, inputs.sourceTable);
-        std::vector<bool> repeats;
-        {
-            StopCheck stop(m_context.keepGoingIn(Phase::Reading, result.rowsRead, total.total()));
+        JudgingAhead ahead(file, shape, inputs.sourceTable, keyValues, foldingOf(inputs));
+        if (ahead.judgesFirst()) {
+            qint64 judged = 0;
+            StopCheck stop(m_context.keepGoingIn(Phase::Reading, judged, total.total()));
             m_context.report(Phase::Reading);
-            FirstRows firstRows(file, sql, shape, inputs.sourceTable, keyValues, false,
-                                foldingOf(inputs), [&] { stop.check(); });
-            RowOrder order(inputs.sourceTable);
-            const FirstRows::Judged judged = [&](const RepeatFinder::Offer& row) {
-                repeats.push_back(row.repeat.has_value());
-                result.rowsRemoved += row.repeat ? 1 : 0;
-            };
-            const QString judge = QStringLiteral("varnolt_judge");
-            SqliteFile::Registration function(
-                file, judge, [&](const Db::RawValue* arguments, int count) {
-                    if (++result.rowsRead % RowTotal::kRowsPerLook == 1)
-                        total.look(firstRows);
-                    firstRows.add(order.next(arguments[0]), arguments + 1, count - 1, judged);
-                    return true;
-                });
-            file.watch(&stop);
-            SqliteFile::Statement rows(
-                file,
-                sql.judgeRows(inputs.sourceTable, judge, NumberOf(shape), keyValues, shape.order));
-            while (rows.step())
-                ;
-            firstRows.flush(judged);
-            file.watch(nullptr);
-            total.wait(firstRows, stop);
+            ahead.waitForAll([&] {
+                judged = ahead.judged();
+                if (total.arrived())
+                    ahead.expect(total.total());
+                stop.check();
+            });
         }
-        result.rowsKept = result.rowsRead - result.rowsRemoved;
         if (!shape.target.kind.isEmpty())
             file.execute(sql.dropTable(inputs.newTable));
         const QStringList columns = WrittenColumns(shape);
         CreateCopy(file, sql, shape, inputs.sourceTable, inputs.newTable, columns);
         qint64 written = 0;
         {
-            StopCheck stop(m_context.keepGoingIn(Phase::Writing, written, result.rowsRead));
-            m_context.report(Phase::Writing, 0, result.rowsRead);
-            RowOrder order(inputs.sourceTable);
+            StopCheck stop(m_context.keepGoingIn(Phase::Writing, written, total.total()));
+            m_context.report(Phase::Writing, 0, total.total());
+            const std::function<void()> waiting = [&] { stop.check(); };
             const QString kept = QStringLiteral("varnolt_kept");
             SqliteFile::Registration function(file, kept, [&](const Db::RawValue* arguments, int) {
-                order.next(arguments[0]);
-                const std::size_t place = std::size_t(written++);
-                return place < repeats.size() && !repeats[place];
+                if (written++ % RowTotal::kRowsPerLook == 0 && total.arrived())
+                    ahead.expect(total.total());
+                return ahead.stays(arguments[0], waiting);
             });
             file.watch(&stop, true);
             file.execute(sql.insertKeptRows(inputs.newTable, inputs.sourceTable, columns, kept,
                                             NumberOf(shape), shape.order));
             file.watch(nullptr);
+            if (!ahead.allTaken(waiting))
+                throw DatabaseError(QString(), QStringLiteral("The copy read fewer rows than "
+                                                              "were judged."));
+            total.wait(stop);
         }
+        result.rowsRead = ahead.judged();
+        result.rowsRemoved = ahead.repeats();
+        result.rowsKept = result.rowsRead - result.rowsRemoved;
         // Both passes saw the same rows, the count taken aside agrees, and
         // every row that stays was written.
         if (written != result.rowsRead || file.changes() != result.rowsKept ||

@@ -16,8 +16,8 @@ namespace {
 int nextConnection = 0;
 }
 
-TempDatabase::TempDatabase(const QString& encoding)
-    : m_path(m_dir.filePath(QStringLiteral("test.sqlite"))),
+TempDatabase::TempDatabase(const QString& setup)
+    : m_path(m_dir.filePath(QStringLiteral("test #1?%20.sqlite"))),
       m_connection(QStringLiteral("test-db-%1").arg(++nextConnection)) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     db.setDatabaseName(m_path);
@@ -25,9 +25,8 @@ TempDatabase::TempDatabase(const QString& encoding)
         qFatal("cannot open the test database");
     // An empty file is no SQLite database yet; a table makes it one and fixes
     // its encoding.
-    exec(QStringLiteral("PRAGMA encoding = '%1'; CREATE TABLE varnolt_test_marker(x); "
-                        "DROP TABLE varnolt_test_marker")
-             .arg(encoding));
+    exec(setup + QStringLiteral("; CREATE TABLE varnolt_test_marker(x); "
+                                "DROP TABLE varnolt_test_marker"));
 }
 
 TempDatabase::~TempDatabase() {

@@ -8,11 +8,12 @@
 #include <QTest>
 #include <QVariantList>
 
-// A SQLite database file in a folder of its own, removed with it, storing its
-// texts in the given encoding.
+// A SQLite database file in a folder of its own, removed with it, made with
+// the statements of `setup` (pragmas that only an empty file takes). Its name
+// has the characters a file name in a URI must escape.
 class TempDatabase {
 public:
-    explicit TempDatabase(const QString& encoding = QStringLiteral("UTF-8"));
+    explicit TempDatabase(const QString& setup = QString());
     ~TempDatabase();
 
     QString path() const { return m_path; }
