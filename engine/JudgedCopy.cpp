@@ -4,6 +4,8 @@
 #include "SqliteReading.h"
 #include "db/DatabaseError.h"
 
+#include <algorithm>
+
 using Db::DatabaseError;
 using Db::SqliteDialect;
 using Db::SqliteFile;
@@ -28,14 +30,21 @@ RemovedGroups removedGroups(SqliteFile& file, const SqliteDialect& sql, const QS
 
 // Reads every row's key in the judging order and puts each row that repeats
 // an earlier one into the removed list.
+// A run that neither keeps the removed rows nor reports them needs only their
+// numbers, which it keeps in memory (`inMemory`) rather than in the list.
 void judgeRows(SqliteFile& file, SqliteFile::Statement& rows, int fields, FirstRows& firstRows,
-               RowTotal& total, StopCheck& stop, const SqliteDialect& sql, RunResult& result) {
+               RowTotal& total, StopCheck& stop, const SqliteDialect& sql,
+               std::vector<qint64>* inMemory, RunResult& result) {
     SqliteFile::Statement removed(file, sql.addToRemovedList());
     std::vector<Db::RawValue> values(static_cast<std::size_t>(fields));
     const FirstRows::Judged judged = [&](const RepeatFinder::Offer& row) {
         if (!row.repeat)
             return;
         ++result.rowsRemoved;
+        if (inMemory) {
+            inMemory->push_back(row.number);
+            return;
+        }
         removed.reset();
         removed.bind(1, row.number);
         removed.bind(2, row.kept);
@@ -54,15 +63,22 @@ void judgeRows(SqliteFile& file, SqliteFile::Statement& rows, int fields, FirstR
 
 // Copies the rows not in the removed list. Both come in the order of their
 // numbers, so the list is walked alongside rather than searched for each row.
+// `inMemory`, where the numbers were kept there, sorted.
 void writeUnremoved(SqliteFile& file, const SqliteDialect& sql, const QString& numbered,
-                    const QString& newTable, const QStringList& columns) {
+                    const QString& newTable, const QStringList& columns,
+                    const std::vector<qint64>* inMemory) {
     SqliteFile::Statement removed(file, sql.readRemovedList());
-    bool more = removed.step();
+    std::size_t next = 0;
+    const auto step = [&] { return inMemory ? next < inMemory->size() : removed.step(); };
+    const auto current = [&] { return inMemory ? (*inMemory)[next] : removed.integer(0); };
+    bool more = step();
     const QString unremoved = QStringLiteral("varnolt_unremoved");
     SqliteFile::Registration function(file, unremoved, [&](const Db::RawValue* number, int) {
-        while (more && removed.integer(0) < number->integer)
-            more = removed.step();
-        return !more || removed.integer(0) != number->integer;
+        while (more && current() < number->integer) {
+            ++next;
+            more = step();
+        }
+        return !more || current() != number->integer;
     });
     file.execute(sql.insertUnremovedRows(newTable, numbered, columns, unremoved));
 }
@@ -87,6 +103,9 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
         const QString numbered = sql.numberedRows(inputs.sourceTable, shape.rowid, shape.order);
         file.execute(sql.createRemovedList());
         RowTotal total(file, sql, inputs.sourceTable);
+        const bool removedInMemory =
+            !inputs.dryRun && options.removedInto.isEmpty() && options.reportFile.isEmpty();
+        std::vector<qint64> removedNumbers;
         {
             StopCheck stop(m_context.keepGoingIn(Phase::Reading, result.rowsRead, total.total()));
             m_context.report(Phase::Reading);
@@ -98,7 +117,7 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
                                          options.keep == RunOptions::Keep::Last));
             file.watch(&stop);
             judgeRows(file, rows, static_cast<int>(keyValues.size()), firstRows, total, stop, sql,
-                      result);
+                      removedInMemory ? &removedNumbers : nullptr, result);
             total.wait(stop);
             file.watch(nullptr);
         }
@@ -131,7 +150,9 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
                 CreateCopy(file, sql, shape, inputs.sourceTable, name, columns);
             };
             make(inputs.newTable, shape.target);
-            writeUnremoved(file, sql, numbered, inputs.newTable, columns);
+            std::sort(removedNumbers.begin(), removedNumbers.end());
+            writeUnremoved(file, sql, numbered, inputs.newTable, columns,
+                           removedInMemory ? &removedNumbers : nullptr);
             qint64 written = file.changes();
             if (!options.removedInto.isEmpty()) {
                 make(options.removedInto, shape.removed);
