@@ -28,27 +28,61 @@ RemovedGroups removedGroups(SqliteFile& file, const SqliteDialect& sql, const QS
     });
 }
 
-// Reads every row's key in the judging order and puts each row that repeats
-// an earlier one into the removed list.
-// A run that neither keeps the removed rows nor reports them needs only their
-// numbers, which it keeps in memory (`inMemory`) rather than in the list.
-void judgeRows(SqliteFile& file, SqliteFile::Statement& rows, int fields, FirstRows& firstRows,
-               RowTotal& total, StopCheck& stop, const SqliteDialect& sql,
-               std::vector<qint64>* inMemory, RunResult& result) {
-    SqliteFile::Statement removed(file, sql.addToRemovedList());
+// The rows a judged run removes. Where they are read back as groups (the
+// removed rows' table, the report, a dry run) they go into the TEMP list, each
+// with the row kept in its place; otherwise only their numbers are needed,
+// and they are kept in memory.
+class RemovedRows {
+public:
+    RemovedRows(SqliteFile& file, const SqliteDialect& sql, bool listed) : m_file(file) {
+        if (!listed)
+            return;
+        file.execute(sql.createRemovedList());
+        m_add = std::make_unique<SqliteFile::Statement>(file, sql.addToRemovedList());
+        m_read = sql.readRemovedList();
+    }
+    void add(qint64 number, qint64 kept) {
+        if (!m_add) {
+            m_numbers.push_back(number);
+            return;
+        }
+        m_add->reset();
+        m_add->bind(1, number);
+        m_add->bind(2, kept);
+        m_add->step();
+    }
+    // The removed rows' numbers in rising order, one a call; nothing past
+    // the last.
+    std::optional<qint64> next() {
+        if (m_add) {
+            if (!m_list)
+                m_list = std::make_unique<SqliteFile::Statement>(m_file, m_read);
+            return m_list->step() ? std::optional(m_list->integer(0)) : std::nullopt;
+        }
+        if (m_next == 0)
+            std::sort(m_numbers.begin(), m_numbers.end());
+        return m_next < m_numbers.size() ? std::optional(m_numbers[m_next++]) : std::nullopt;
+    }
+
+private:
+    SqliteFile& m_file;
+    std::unique_ptr<SqliteFile::Statement> m_add;
+    QString m_read;
+    std::unique_ptr<SqliteFile::Statement> m_list;
+    std::vector<qint64> m_numbers;
+    std::size_t m_next = 0;
+};
+
+// Reads every row's key in the judging order and keeps each row that repeats
+// an earlier one among the removed.
+void judgeRows(SqliteFile::Statement& rows, int fields, FirstRows& firstRows, RowTotal& total,
+               StopCheck& stop, RemovedRows& removed, RunResult& result) {
     std::vector<Db::RawValue> values(static_cast<std::size_t>(fields));
     const FirstRows::Judged judged = [&](const RepeatFinder::Offer& row) {
         if (!row.repeat)
             return;
         ++result.rowsRemoved;
-        if (inMemory) {
-            inMemory->push_back(row.number);
-            return;
-        }
-        removed.reset();
-        removed.bind(1, row.number);
-        removed.bind(2, row.kept);
-        removed.step();
+        removed.add(row.number, row.kept);
     };
     while (rows.step()) {
         stop.poke();
@@ -61,24 +95,16 @@ void judgeRows(SqliteFile& file, SqliteFile::Statement& rows, int fields, FirstR
     firstRows.flush(judged);
 }
 
-// Copies the rows not in the removed list. Both come in the order of their
-// numbers, so the list is walked alongside rather than searched for each row.
-// `inMemory`, where the numbers were kept there, sorted.
+// Copies the rows not removed. Both come in the order of their numbers, so
+// the removed are walked alongside rather than searched for each row.
 void writeUnremoved(SqliteFile& file, const SqliteDialect& sql, const QString& numbered,
-                    const QString& newTable, const QStringList& columns,
-                    const std::vector<qint64>* inMemory) {
-    SqliteFile::Statement removed(file, sql.readRemovedList());
-    std::size_t next = 0;
-    const auto step = [&] { return inMemory ? next < inMemory->size() : removed.step(); };
-    const auto current = [&] { return inMemory ? (*inMemory)[next] : removed.integer(0); };
-    bool more = step();
+                    const QString& newTable, const QStringList& columns, RemovedRows& removed) {
+    std::optional<qint64> next = removed.next();
     const QString unremoved = QStringLiteral("varnolt_unremoved");
     SqliteFile::Registration function(file, unremoved, [&](const Db::RawValue* number, int) {
-        while (more && current() < number->integer) {
-            ++next;
-            more = step();
-        }
-        return !more || current() != number->integer;
+        while (next && *next < number->integer)
+            next = removed.next();
+        return !next || *next != number->integer;
     });
     file.execute(sql.insertUnremovedRows(newTable, numbered, columns, unremoved));
 }
@@ -101,11 +127,10 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
     try {
         RequireUnchanged(file, sql, inputs, shape);
         const QString numbered = sql.numberedRows(inputs.sourceTable, shape.rowid, shape.order);
-        file.execute(sql.createRemovedList());
+        RemovedRows removed(file, sql,
+                            inputs.dryRun || !options.removedInto.isEmpty() ||
+                                !options.reportFile.isEmpty());
         RowTotal total(file, sql, inputs.sourceTable);
-        const bool removedInMemory =
-            !inputs.dryRun && options.removedInto.isEmpty() && options.reportFile.isEmpty();
-        std::vector<qint64> removedNumbers;
         {
             StopCheck stop(m_context.keepGoingIn(Phase::Reading, result.rowsRead, total.total()));
             m_context.report(Phase::Reading);
@@ -116,8 +141,8 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
                 file, sql.readJudgedKeys(numbered, keyValues, JudgingTerms(options),
                                          options.keep == RunOptions::Keep::Last));
             file.watch(&stop);
-            judgeRows(file, rows, static_cast<int>(keyValues.size()), firstRows, total, stop, sql,
-                      removedInMemory ? &removedNumbers : nullptr, result);
+            judgeRows(rows, static_cast<int>(keyValues.size()), firstRows, total, stop, removed,
+                      result);
             total.wait(stop);
             file.watch(nullptr);
         }
@@ -150,9 +175,7 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
                 CreateCopy(file, sql, shape, inputs.sourceTable, name, columns);
             };
             make(inputs.newTable, shape.target);
-            std::sort(removedNumbers.begin(), removedNumbers.end());
-            writeUnremoved(file, sql, numbered, inputs.newTable, columns,
-                           removedInMemory ? &removedNumbers : nullptr);
+            writeUnremoved(file, sql, numbered, inputs.newTable, columns, removed);
             qint64 written = file.changes();
             if (!options.removedInto.isEmpty()) {
                 make(options.removedInto, shape.removed);
