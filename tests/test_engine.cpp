@@ -28,7 +28,6 @@ private slots:
 
     void valueListsMatchThePairwiseReading();
     void repeatFinderKeepsTheLowestNumberWhateverTheOrder();
-    void collidingFingerprintsNeverMergeKeys();
 
     void workedExample();
     void randomTablesMatchAnIndependentReference();
@@ -102,42 +101,6 @@ void EngineTest::repeatFinderKeepsTheLowestNumberWhateverTheOrder() {
     QCOMPARE(finder.offer(almost, 102), Answer(102));
     QCOMPARE(finder.offer("a", 6), Answer(6));
     QCOMPARE(finder.offer("d", 7), fresh);
-}
-
-// Keys too long to keep whole are kept as fingerprints; however the
-// fingerprints collide, only rows with equal bytes are repeats.
-void EngineTest::collidingFingerprintsNeverMergeKeys() {
-    QRandomGenerator random(7);
-    QList<QByteArray> keys;
-    for (int i = 0; i < 400; ++i) {
-        const int length = random.bounded(2) ? 20 : 40 + random.bounded(30);
-        QByteArray key(length, 'k');
-        key[random.bounded(length)] = char('a' + random.bounded(3));
-        keys << key;
-    }
-    for (const RepeatFinder::Fingerprint fingerprint :
-         {+[](QByteArrayView) { return std::uint64_t(42); },
-          +[](QByteArrayView key) { return std::uint64_t(key.size() % 3); },
-          RepeatFinder::defaultFingerprint}) {
-        int readBacks = 0;
-        RepeatFinder finder({.order = RepeatFinder::Order::Rising,
-                             .keptNumbers = true,
-                             .readBack =
-                                 [&](qint64 number, std::string& key) {
-                                     ++readBacks;
-                                     key = keys.at(number).toStdString();
-                                 },
-                             .fingerprint = fingerprint});
-        for (int i = 0; i < keys.size(); ++i) {
-            const qsizetype first = keys.indexOf(keys.at(i));
-            qint64 kept = -1;
-            const std::optional<qint64> repeat = finder.offer(keys.at(i), i, &kept);
-            QCOMPARE(repeat.has_value(), first < i);
-            if (repeat)
-                QCOMPARE(kept, qint64(first));
-        }
-        QVERIFY(readBacks > 0);
-    }
 }
 
 void EngineTest::workedExample() {
