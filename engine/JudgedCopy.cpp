@@ -73,28 +73,6 @@ private:
     std::size_t m_next = 0;
 };
 
-// Reads every row's key in the judging order and keeps each row that repeats
-// an earlier one among the removed.
-void judgeRows(SqliteFile::Statement& rows, int fields, FirstRows& firstRows, RowTotal& total,
-               StopCheck& stop, RemovedRows& removed, RunResult& result) {
-    std::vector<Db::RawValue> values(static_cast<std::size_t>(fields));
-    const FirstRows::Judged judged = [&](const RepeatFinder::Offer& row) {
-        if (!row.repeat)
-            return;
-        ++result.rowsRemoved;
-        removed.add(row.number, row.kept);
-    };
-    while (rows.step()) {
-        stop.poke();
-        if (++result.rowsRead % RowTotal::kRowsPerLook == 1)
-            total.look(firstRows);
-        for (int field = 0; field < fields; ++field)
-            values[std::size_t(field)] = rows.value(field + 1);
-        firstRows.add(rows.integer(0), values.data(), fields, judged);
-    }
-    firstRows.flush(judged);
-}
-
 // Copies the rows not removed. Both come in the order of their numbers, so
 // the removed are walked alongside rather than searched for each row.
 void writeUnremoved(SqliteFile& file, const SqliteDialect& sql, const QString& numbered,
@@ -136,13 +114,37 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
             m_context.report(Phase::Reading);
             FirstRows firstRows(file, sql, shape, inputs.sourceTable, keyValues, true,
                                 {options.ignoreCase, options.trim}, [&] { stop.check(); });
-            file.execute(sql.sortInBackground());
-            SqliteFile::Statement rows(
-                file, sql.readJudgedKeys(numbered, keyValues, JudgingTerms(options),
-                                         options.keep == RunOptions::Keep::Last));
+            const FirstRows::Judged judged = [&](const RepeatFinder::Offer& row) {
+                if (!row.repeat)
+                    return;
+                ++result.rowsRemoved;
+                removed.add(row.number, row.kept);
+            };
+            const auto take = [&](qint64 number, const Db::RawValue* values, int count) {
+                if (++result.rowsRead % RowTotal::kRowsPerLook == 1)
+                    total.look(firstRows);
+                firstRows.add(number, values, count, judged);
+            };
+            const bool last = options.keep == RunOptions::Keep::Last;
             file.watch(&stop);
-            judgeRows(rows, static_cast<int>(keyValues.size()), firstRows, total, stop, removed,
-                      result);
+            if (options.orderBy.isEmpty() && !shape.rowid.isEmpty()) {
+                // The table's own order, or its reverse: a scan, no sort.
+                ReadKeysInPlace(file, sql, inputs.sourceTable, shape.rowid, keyValues,
+                                shape.rowid + (last ? QStringLiteral(" DESC") : QString()),
+                                [&](const Db::RawValue* number, const Db::RawValue* values,
+                                    int count) { take(number->integer, values, count); });
+            } else {
+                file.execute(sql.sortInBackground());
+                SqliteFile::Statement rows(
+                    file, sql.readJudgedKeys(numbered, keyValues, JudgingTerms(options), last));
+                std::vector<Db::RawValue> values(std::size_t(keyValues.size()));
+                while (rows.step()) {
+                    for (std::size_t field = 0; field < values.size(); ++field)
+                        values[field] = rows.value(int(field) + 1);
+                    take(rows.integer(0), values.data(), int(values.size()));
+                }
+            }
+            firstRows.flush(judged);
             total.wait(stop);
             file.watch(nullptr);
         }

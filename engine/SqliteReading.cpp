@@ -18,6 +18,20 @@ qint64 RowOrder::next(const Db::RawValue& rowid) {
     return m_number = rowid.integer;
 }
 
+void ReadKeysInPlace(Db::SqliteFile& file, const Db::SqliteDialect& sql, const QString& source,
+                     const QString& number, const QStringList& keyValues, const QString& order,
+                     const EachKey& each) {
+    const QString judge = QStringLiteral("varnolt_judge");
+    Db::SqliteFile::Registration function(file, judge,
+                                          [&](const Db::RawValue* arguments, int count) {
+                                              each(arguments, arguments + 1, count - 1);
+                                              return true;
+                                          });
+    Db::SqliteFile::Statement rows(file, sql.judgeRows(source, judge, number, keyValues, order));
+    while (rows.step())
+        ;
+}
+
 FirstRows::FirstRows(Db::SqliteFile& file, const Db::SqliteDialect& sql,
                      const SqliteTable::Shape& shape, const QString& source,
                      const QStringList& keyValues, bool keptNumbers, const KeyFolding& folding,

@@ -26,6 +26,16 @@ private:
     qint64 m_number = 0;
 };
 
+// Calls `each` with every row's number and key values in the given order of
+// the table, which a scan of it gives without sorting, as SQLite has them in
+// place: through a function of the statement rather than as its results,
+// which SQLite would copy.
+using EachKey =
+    std::function<void(const Db::RawValue* number, const Db::RawValue* values, int count)>;
+void ReadKeysInPlace(Db::SqliteFile& file, const Db::SqliteDialect& sql, const QString& source,
+                     const QString& number, const QStringList& keyValues, const QString& order,
+                     const EachKey& each);
+
 // Tells, for the rows in the order they are offered, which are the first of
 // their key. A key too long to keep whole is confirmed by reading its first
 // row back by rowid; a table without rowid keeps its keys whole.

@@ -17,24 +17,6 @@ KeyFolding foldingOf(const RunInputs& inputs) {
     return {inputs.options.ignoreCase, inputs.options.trim};
 }
 
-// Calls `each` with every row's number and key values, in the table's own
-// order, as SQLite has them in place: through a function of the statement
-// rather than as its results, which SQLite would copy.
-void readKeys(SqliteFile& file, const SqliteDialect& sql, const Shape& shape, const QString& source,
-              const QStringList& keyValues,
-              const std::function<void(const Db::RawValue* number, const Db::RawValue* values,
-                                       int count)>& each) {
-    const QString judge = QStringLiteral("varnolt_judge");
-    SqliteFile::Registration function(file, judge, [&](const Db::RawValue* arguments, int count) {
-        each(arguments, arguments + 1, count - 1);
-        return true;
-    });
-    SqliteFile::Statement rows(
-        file, sql.judgeRows(source, judge, NumberOf(shape), keyValues, shape.order));
-    while (rows.step())
-        ;
-}
-
 // A dry run: the rows read in the table's own order, and the first groups of
 // repeats by the number of the row that stays.
 void readRepeats(SqliteFile& file, const SqliteDialect& sql, const RunContext& context,
@@ -48,22 +30,22 @@ void readRepeats(SqliteFile& file, const SqliteDialect& sql, const RunContext& c
                         [&] { stop.check(); });
     RowOrder order(source);
     FirstGroups groups;
-    readKeys(file, sql, shape, source, keyValues,
-             [&](const Db::RawValue* number, const Db::RawValue* values, int count) {
-                 if (++result.rowsRead % RowTotal::kRowsPerLook == 1)
-                     total.look(firstRows);
-                 const std::optional<qint64> kept =
-                     firstRows.firstOf(order.next(*number), values, count);
-                 if (!kept)
-                     return;
-                 ++result.rowsRemoved;
-                 groups.add(*kept, order.number(), [&] {
-                     QVariantList shown;
-                     for (int field = 0; field < count; ++field)
-                         shown << values[field].toVariant();
-                     return shown;
-                 });
-             });
+    ReadKeysInPlace(file, sql, source, NumberOf(shape), keyValues, shape.order,
+                    [&](const Db::RawValue* number, const Db::RawValue* values, int count) {
+                        if (++result.rowsRead % RowTotal::kRowsPerLook == 1)
+                            total.look(firstRows);
+                        const std::optional<qint64> kept =
+                            firstRows.firstOf(order.next(*number), values, count);
+                        if (!kept)
+                            return;
+                        ++result.rowsRemoved;
+                        groups.add(*kept, order.number(), [&] {
+                            QVariantList shown;
+                            for (int field = 0; field < count; ++field)
+                                shown << values[field].toVariant();
+                            return shown;
+                        });
+                    });
     file.watch(nullptr);
     result.rowsKept = result.rowsRead - result.rowsRemoved;
     result.groups = groups.groups();
