@@ -105,14 +105,15 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
     try {
         RequireUnchanged(file, sql, inputs, shape);
         const QString numbered = sql.numberedRows(inputs.sourceTable, shape.rowid, shape.order);
-        RemovedRows removed(file, sql,
-                            inputs.dryRun || !options.removedInto.isEmpty() ||
-                                !options.reportFile.isEmpty());
+        // Only groups read back need the row kept in each removed row's place.
+        const bool grouped =
+            inputs.dryRun || !options.removedInto.isEmpty() || !options.reportFile.isEmpty();
+        RemovedRows removed(file, sql, grouped);
         RowTotal total(file, sql, inputs.sourceTable);
         {
             StopCheck stop(m_context.keepGoingIn(Phase::Reading, result.rowsRead, total.total()));
             m_context.report(Phase::Reading);
-            FirstRows firstRows(file, sql, shape, inputs.sourceTable, keyValues, true,
+            FirstRows firstRows(file, sql, shape, inputs.sourceTable, keyValues, grouped,
                                 {options.ignoreCase, options.trim}, [&] { stop.check(); });
             const FirstRows::Judged judged = [&](const RepeatFinder::Offer& row) {
                 if (!row.repeat)

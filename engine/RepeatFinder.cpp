@@ -27,13 +27,41 @@ constexpr std::size_t kFingerprintBytes = sizeof(std::uint64_t);
 
 __extension__ typedef unsigned __int128 Wide;
 
-std::size_t varintBytes(std::size_t value) {
+std::size_t varintBytes(std::uint64_t value) {
     std::size_t bytes = 1;
     while (value >= 0x80) {
         value >>= 7;
         ++bytes;
     }
     return bytes;
+}
+
+unsigned char* writeVarint(unsigned char* at, std::uint64_t value) {
+    for (;; value >>= 7) {
+        *at++ = static_cast<unsigned char>((value & 0x7f) | (value >= 0x80 ? 0x80 : 0));
+        if (value < 0x80)
+            return at;
+    }
+}
+
+unsigned char* readVarint(unsigned char* at, std::uint64_t& value) {
+    value = 0;
+    for (int shift = 0;; shift += 7) {
+        const unsigned char byte = *at++;
+        value |= std::uint64_t(byte & 0x7f) << shift;
+        if (!(byte & 0x80))
+            return at;
+    }
+}
+
+// Row numbers are mostly small and positive, but any 64-bit number is a row's:
+// zigzag puts small negative ones in few bytes too.
+std::uint64_t zigzag(qint64 number) {
+    return (std::uint64_t(number) << 1) ^ std::uint64_t(number >> 63);
+}
+
+qint64 unzigzag(std::uint64_t value) {
+    return qint64(value >> 1) ^ -qint64(value & 1);
 }
 
 } // namespace
@@ -61,22 +89,26 @@ RepeatFinder::RepeatFinder(Options options) : m_options(std::move(options)) {
 }
 
 // A record is its size, doubled and one added when it is a fingerprint, as a
-// varint; the number of the row, where one is kept; then the key's bytes or
-// its fingerprint.
+// varint; the number of the row, where one is kept (a varint where rows come
+// in rising order, as it never changes then, else eight bytes to be changed
+// in place); then the key's bytes or its fingerprint.
 RepeatFinder::Record RepeatFinder::recordAt(std::uint64_t offset) const {
     auto* at = reinterpret_cast<unsigned char*>(m_blocks[offset / kBlockBytes].get()) +
                offset % kBlockBytes;
-    std::size_t header = 0;
-    for (int shift = 0;; shift += 7) {
-        const unsigned char byte = *at++;
-        header |= std::size_t(byte & 0x7f) << shift;
-        if (!(byte & 0x80))
-            break;
-    }
-    Record record{nullptr, nullptr, header >> 1, (header & 1) != 0};
+    std::uint64_t header = 0;
+    at = readVarint(at, header);
+    Record record{false, 0, nullptr, nullptr, header >> 1, (header & 1) != 0};
     if (record.fingerprinted || m_options.keptNumbers) {
-        record.numberAt = reinterpret_cast<char*>(at);
-        at += kNumberBytes;
+        record.numbered = true;
+        if (m_options.order == Order::Rising) {
+            std::uint64_t number = 0;
+            at = readVarint(at, number);
+            record.number = unzigzag(number);
+        } else {
+            record.numberAt = reinterpret_cast<char*>(at);
+            std::memcpy(&record.number, at, kNumberBytes);
+            at += kNumberBytes;
+        }
     }
     record.bytes = reinterpret_cast<const char*>(at);
     return record;
@@ -88,30 +120,29 @@ std::uint64_t RepeatFinder::store(QByteArrayView key, std::uint64_t hash, qint64
     const std::size_t size = fingerprinted ? kFingerprintBytes : std::size_t(key.size());
     const std::size_t header = size << 1 | (fingerprinted ? 1 : 0);
     const bool numbered = fingerprinted || m_options.keptNumbers;
-    const std::size_t needed = varintBytes(header) + (numbered ? kNumberBytes : 0) + size;
+    const bool rising = m_options.order == Order::Rising;
+    const std::size_t numberBytes = !numbered ? 0
+                                    : rising  ? varintBytes(zigzag(number))
+                                              : kNumberBytes;
+    const std::size_t needed = varintBytes(header) + numberBytes + size;
     // A key larger than a block gets a block of its own.
     if (m_blocks.empty() || m_used.back() + needed > kBlockBytes) {
         Db::FaultInjection::check(Db::FaultInjection::Point::Memory);
         m_blocks.push_back(std::make_unique_for_overwrite<char[]>(std::max(needed, kBlockBytes)));
         m_used.push_back(0);
     }
-    char* at = m_blocks.back().get() + m_used.back();
+    auto* at = reinterpret_cast<unsigned char*>(m_blocks.back().get() + m_used.back());
     const std::uint64_t offset = (m_blocks.size() - 1) * kBlockBytes + m_used.back();
     if (offset >= kOffsetMask)
         throw std::bad_alloc();
-    for (std::size_t rest = header;; rest >>= 7) {
-        *at++ = static_cast<char>((rest & 0x7f) | (rest >= 0x80 ? 0x80 : 0));
-        if (rest < 0x80)
-            break;
-    }
-    if (numbered) {
+    at = writeVarint(at, header);
+    if (numbered && rising) {
+        at = writeVarint(at, zigzag(number));
+    } else if (numbered) {
         std::memcpy(at, &number, kNumberBytes);
         at += kNumberBytes;
     }
-    if (fingerprinted)
-        std::memcpy(at, &hash, kFingerprintBytes);
-    else
-        std::memcpy(at, key.data(), size);
+    std::memcpy(at, fingerprinted ? static_cast<const void*>(&hash) : key.data(), size);
     m_used.back() += needed;
     return offset;
 }
@@ -126,10 +157,8 @@ bool RepeatFinder::matches(const Record& record, QByteArrayView key, std::uint64
     std::memcpy(&stored, record.bytes, kFingerprintBytes);
     if (stored != hash)
         return false;
-    qint64 number = 0;
-    std::memcpy(&number, record.numberAt, kNumberBytes);
     m_readBack.clear();
-    m_options.readBack(number, m_readBack);
+    m_options.readBack(record.number, m_readBack);
     return QByteArrayView(m_readBack.data(), qsizetype(m_readBack.size())) == key;
 }
 
@@ -242,9 +271,7 @@ std::optional<qint64> RepeatFinder::offerHashed(QByteArrayView key, std::uint64_
         return std::nullopt;
     }
     const Record record = recordAt((slotAt(found.slot) & kOffsetMask) - 1);
-    qint64 holder = 0;
-    if (record.numberAt)
-        std::memcpy(&holder, record.numberAt, kNumberBytes);
+    const qint64 holder = record.number;
     if (m_options.order == Order::Rising || number > holder) {
         if (kept)
             *kept = holder;

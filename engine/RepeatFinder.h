@@ -83,7 +83,10 @@ public:
 private:
     // A key as it is stored: where its record starts and what it holds.
     struct Record {
-        char* numberAt; // null when no number is kept
+        bool numbered;
+        qint64 number;
+        // Where the number is, for Order::Any, which changes it in place.
+        char* numberAt;
         const char* bytes;
         std::size_t size;
         bool fingerprinted;
