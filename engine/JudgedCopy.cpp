@@ -34,12 +34,12 @@ RemovedGroups removedGroups(SqliteFile& file, const SqliteDialect& sql, const QS
 // and they are kept in memory.
 class RemovedRows {
 public:
-    RemovedRows(SqliteFile& file, const SqliteDialect& sql, bool listed) : m_file(file) {
+    RemovedRows(SqliteFile& file, const SqliteDialect& sql, bool listed) {
         if (!listed)
             return;
         file.execute(sql.createRemovedList());
         m_add = std::make_unique<SqliteFile::Statement>(file, sql.addToRemovedList());
-        m_read = sql.readRemovedList();
+        m_list = std::make_unique<SqliteFile::Statement>(file, sql.readRemovedList());
     }
     void add(qint64 number, qint64 kept) {
         if (!m_add) {
@@ -54,20 +54,15 @@ public:
     // The removed rows' numbers in rising order, one a call; nothing past
     // the last.
     std::optional<qint64> next() {
-        if (m_add) {
-            if (!m_list)
-                m_list = std::make_unique<SqliteFile::Statement>(m_file, m_read);
+        if (m_list)
             return m_list->step() ? std::optional(m_list->integer(0)) : std::nullopt;
-        }
         if (m_next == 0)
             std::sort(m_numbers.begin(), m_numbers.end());
         return m_next < m_numbers.size() ? std::optional(m_numbers[m_next++]) : std::nullopt;
     }
 
 private:
-    SqliteFile& m_file;
     std::unique_ptr<SqliteFile::Statement> m_add;
-    QString m_read;
     std::unique_ptr<SqliteFile::Statement> m_list;
     std::vector<qint64> m_numbers;
     std::size_t m_next = 0;
