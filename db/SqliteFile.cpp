@@ -156,6 +156,15 @@ bool SqliteFile::movesPages() const {
     return pragmaText(m_db, "PRAGMA auto_vacuum") != "0";
 }
 
+QString SqliteFile::collationOf(const QString& table, const QString& column) const {
+    const char* collation = nullptr;
+    if (sqlite3_table_column_metadata(m_db, "main", table.toUtf8().constData(),
+                                      column.toUtf8().constData(), nullptr, &collation, nullptr,
+                                      nullptr, nullptr) != SQLITE_OK)
+        return {};
+    return QString::fromUtf8(collation);
+}
+
 void SqliteFile::interrupt() {
     sqlite3_interrupt(m_db);
 }

@@ -81,6 +81,12 @@ public:
     bool movesPages() const;
     // Makes what this connection runs stop soon; callable from any thread.
     void interrupt();
+    // The encoding the file stores its texts in.
+    QStringConverter::Encoding encoding() const { return m_encoding; }
+    // The collation a column of a table of the main database sorts its texts
+    // by ("BINARY" where it declares none), or the empty text where SQLite
+    // cannot tell.
+    QString collationOf(const QString& table, const QString& column) const;
     ~SqliteFile();
     SqliteFile(const SqliteFile&) = delete;
     SqliteFile& operator=(const SqliteFile&) = delete;

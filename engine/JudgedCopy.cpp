@@ -1,10 +1,12 @@
 #include "JudgedCopy.h"
 
+#include "OrderRank.h"
 #include "RemovedGroups.h"
 #include "SqliteReading.h"
 #include "db/DatabaseError.h"
 
 #include <algorithm>
+#include <queue>
 
 using Db::DatabaseError;
 using Db::SqliteDialect;
@@ -43,7 +45,12 @@ public:
     }
     void add(qint64 number, qint64 kept) {
         if (!m_add) {
+            // Sorted a run at a time as they come, and the runs merged as
+            // they are read: a sort of millions at once would keep the front
+            // end waiting.
             m_numbers.push_back(number);
+            if (m_numbers.size() - m_ends.back() == kRunNumbers)
+                endRun();
             return;
         }
         m_add->reset();
@@ -56,17 +63,62 @@ public:
     std::optional<qint64> next() {
         if (m_list)
             return m_list->step() ? std::optional(m_list->integer(0)) : std::nullopt;
-        if (m_next == 0)
-            std::sort(m_numbers.begin(), m_numbers.end());
-        return m_next < m_numbers.size() ? std::optional(m_numbers[m_next++]) : std::nullopt;
+        if (!m_merging) {
+            m_merging = true;
+            endRun();
+            m_at.assign(m_ends.begin(), m_ends.end() - 1);
+            for (std::size_t run = 0; run < m_at.size(); ++run)
+                m_heads.push({m_numbers[m_at[run]], run});
+        }
+        if (m_heads.empty())
+            return std::nullopt;
+        const auto [number, run] = m_heads.top();
+        m_heads.pop();
+        if (++m_at[run] < m_ends[run + 1])
+            m_heads.push({m_numbers[m_at[run]], run});
+        return number;
     }
 
 private:
+    static constexpr std::size_t kRunNumbers = std::size_t(1) << 16;
+    void endRun() {
+        if (m_numbers.size() == m_ends.back())
+            return;
+        std::sort(m_numbers.begin() + qsizetype(m_ends.back()), m_numbers.end());
+        m_ends.push_back(m_numbers.size());
+    }
+
     std::unique_ptr<SqliteFile::Statement> m_add;
     std::unique_ptr<SqliteFile::Statement> m_list;
     std::vector<qint64> m_numbers;
-    std::size_t m_next = 0;
+    // Where each run ends, after the 0 the first starts at; while merging,
+    // where each has got to.
+    std::vector<std::size_t> m_ends{0};
+    std::vector<std::size_t> m_at;
+    using Head = std::pair<qint64, std::size_t>;
+    std::priority_queue<Head, std::vector<Head>, std::greater<>> m_heads;
+    bool m_merging = false;
 };
+
+// How the rows are ranked where every column of the order sorts as a rank
+// can, so that the row that stays in each group is found as the table is read
+// in its own order; nothing where they must be sorted instead. For the last
+// row the order is turned round, and of equal ranks the last row stays.
+std::optional<OrderRank> rankingOf(SqliteFile& file, const Shape& shape, const RunInputs& inputs) {
+    const RunOptions& options = inputs.options;
+    if (options.orderBy.isEmpty() || shape.rowid.isEmpty())
+        return std::nullopt;
+    const bool last = options.keep == RunOptions::Keep::Last;
+    QList<OrderRank::Term> terms;
+    for (const OrderTerm& term : options.orderBy) {
+        const std::optional<OrderRank::Collation> collation = OrderRank::collationNamed(
+            file.collationOf(inputs.sourceTable, term.column), file.encoding());
+        if (!collation)
+            return std::nullopt;
+        terms << OrderRank::Term{*collation, term.descending != last};
+    }
+    return OrderRank(terms);
+}
 
 // Copies the rows not removed. Both come in the order of their numbers, so
 // the removed are walked alongside rather than searched for each row.
@@ -108,27 +160,40 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
         {
             StopCheck stop(m_context.keepGoingIn(Phase::Reading, result.rowsRead, total.total()));
             m_context.report(Phase::Reading);
-            FirstRows firstRows(file, sql, shape, inputs.sourceTable, keyValues, grouped,
-                                {options.ignoreCase, options.trim}, [&] { stop.check(); });
+            // Ranked rows are judged in the table's own order, where the
+            // kept row of a group may still give way to a later one: its
+            // number is good only where groups are not read back.
+            const std::optional<OrderRank> ranking =
+                grouped ? std::nullopt : rankingOf(file, shape, inputs);
+            const bool last = options.keep == RunOptions::Keep::Last;
+            FirstRows firstRows(
+                file, sql, shape, inputs.sourceTable, keyValues, grouped,
+                {options.ignoreCase, options.trim}, [&] { stop.check(); }, ranking, last);
             const FirstRows::Judged judged = [&](const RepeatFinder::Offer& row) {
                 if (!row.repeat)
                     return;
                 ++result.rowsRemoved;
-                removed.add(row.number, row.kept);
+                removed.add(*row.repeat, row.kept);
             };
             const auto take = [&](qint64 number, const Db::RawValue* values, int count) {
                 if (++result.rowsRead % RowTotal::kRowsPerLook == 1)
                     total.look(firstRows);
                 firstRows.add(number, values, count, judged);
             };
-            const bool last = options.keep == RunOptions::Keep::Last;
+            const auto takeInPlace = [&](const Db::RawValue* number, const Db::RawValue* values,
+                                         int count) { take(number->integer, values, count); };
             file.watch(&stop);
-            if (options.orderBy.isEmpty() && !shape.rowid.isEmpty()) {
+            if (ranking) {
+                QStringList rankedValues = keyValues;
+                for (const OrderTerm& term : options.orderBy)
+                    rankedValues << Db::Dialect::quoted(term.column);
+                ReadKeysInPlace(file, sql, inputs.sourceTable, shape.rowid, rankedValues,
+                                shape.rowid, takeInPlace);
+            } else if (options.orderBy.isEmpty() && !shape.rowid.isEmpty()) {
                 // The table's own order, or its reverse: a scan, no sort.
                 ReadKeysInPlace(file, sql, inputs.sourceTable, shape.rowid, keyValues,
                                 shape.rowid + (last ? QStringLiteral(" DESC") : QString()),
-                                [&](const Db::RawValue* number, const Db::RawValue* values,
-                                    int count) { take(number->integer, values, count); });
+                                takeInPlace);
             } else {
                 file.execute(sql.sortInBackground());
                 SqliteFile::Statement rows(

@@ -91,13 +91,16 @@ RepeatFinder::RepeatFinder(Options options) : m_options(std::move(options)) {
 // A record is its size, doubled and one added when it is a fingerprint, as a
 // varint; the number of the row, where one is kept (a varint where rows come
 // in rising order, as it never changes then, else eight bytes to be changed
-// in place); then the key's bytes or its fingerprint.
+// in place) and for Order::Any the size of its rank, doubled and one added
+// once a better row's record replaces it, as a varint; then the key's bytes or
+// its fingerprint, and the rank.
 RepeatFinder::Record RepeatFinder::recordAt(std::uint64_t offset) const {
     auto* at = reinterpret_cast<unsigned char*>(m_blocks[offset / kBlockBytes].get()) +
                offset % kBlockBytes;
     std::uint64_t header = 0;
     at = readVarint(at, header);
     Record record{false, 0, nullptr, nullptr, header >> 1, (header & 1) != 0};
+    std::uint64_t rankSize = 0;
     if (record.fingerprinted || m_options.keptNumbers) {
         record.numbered = true;
         if (m_options.order == Order::Rising) {
@@ -107,24 +110,29 @@ RepeatFinder::Record RepeatFinder::recordAt(std::uint64_t offset) const {
         } else {
             record.numberAt = reinterpret_cast<char*>(at);
             std::memcpy(&record.number, at, kNumberBytes);
-            at += kNumberBytes;
+            record.rankSizeAt = at + kNumberBytes;
+            at = readVarint(at + kNumberBytes, rankSize);
         }
     }
     record.bytes = reinterpret_cast<const char*>(at);
+    record.rank = reinterpret_cast<char*>(at) + record.size;
+    record.rankSize = std::size_t(rankSize >> 1);
+    record.replaced = (rankSize & 1) != 0;
     return record;
 }
 
-std::uint64_t RepeatFinder::store(QByteArrayView key, std::uint64_t hash, qint64 number) {
-    const bool fingerprinted = m_options.order == Order::Rising && m_options.readBack &&
-                               std::size_t(key.size()) > kWholeKeyBytes;
+std::uint64_t RepeatFinder::store(QByteArrayView key, std::uint64_t hash, qint64 number,
+                                  QByteArrayView rank) {
+    const bool fingerprinted = m_options.readBack && std::size_t(key.size()) > kWholeKeyBytes;
     const std::size_t size = fingerprinted ? kFingerprintBytes : std::size_t(key.size());
     const std::size_t header = size << 1 | (fingerprinted ? 1 : 0);
     const bool numbered = fingerprinted || m_options.keptNumbers;
     const bool rising = m_options.order == Order::Rising;
+    const std::size_t rankSize = std::size_t(rank.size());
     const std::size_t numberBytes = !numbered ? 0
                                     : rising  ? varintBytes(zigzag(number))
-                                              : kNumberBytes;
-    const std::size_t needed = varintBytes(header) + numberBytes + size;
+                                              : kNumberBytes + varintBytes(rankSize << 1);
+    const std::size_t needed = varintBytes(header) + numberBytes + size + rankSize;
     // A key larger than a block gets a block of its own.
     if (m_blocks.empty() || m_used.back() + needed > kBlockBytes) {
         Db::FaultInjection::check(Db::FaultInjection::Point::Memory);
@@ -140,9 +148,11 @@ std::uint64_t RepeatFinder::store(QByteArrayView key, std::uint64_t hash, qint64
         at = writeVarint(at, zigzag(number));
     } else if (numbered) {
         std::memcpy(at, &number, kNumberBytes);
-        at += kNumberBytes;
+        at = writeVarint(at + kNumberBytes, rankSize << 1);
     }
     std::memcpy(at, fingerprinted ? static_cast<const void*>(&hash) : key.data(), size);
+    if (rankSize)
+        std::memcpy(at + size, rank.data(), rankSize);
     m_used.back() += needed;
     return offset;
 }
@@ -211,6 +221,9 @@ void RepeatFinder::grow(std::size_t size) {
                 m_options.pulse();
             const std::uint64_t offset = block * kBlockBytes + at;
             const Record record = recordAt(offset);
+            at = std::size_t(record.end() - m_blocks[block].get());
+            if (record.replaced)
+                continue;
             std::uint64_t hash = 0;
             if (record.fingerprinted)
                 std::memcpy(&hash, record.bytes, kFingerprintBytes);
@@ -222,7 +235,6 @@ void RepeatFinder::grow(std::size_t size) {
                     slot = 0;
             }
             setSlot(slot, ((hash << kOffsetBits) & kTagMask) | (offset + 1));
-            at = std::size_t(record.bytes - m_blocks[block].get()) + record.size;
         }
     }
 }
@@ -238,7 +250,7 @@ void RepeatFinder::reserve(std::size_t keys) {
 std::optional<qint64> RepeatFinder::offer(QByteArrayView key, qint64 number, qint64* kept) {
     if ((m_keys + 1) * 8 > m_size * 5)
         grow(m_size == 0 ? 1024 : m_size * 2);
-    return offerHashed(key, m_options.fingerprint(key), number, kept);
+    return offerHashed(key, m_options.fingerprint(key), number, {}, kept);
 }
 
 void RepeatFinder::offer(std::span<Offer> batch) {
@@ -259,26 +271,38 @@ void RepeatFinder::offer(std::span<Offer> batch) {
         }
     }
     for (std::size_t i = 0; i < batch.size(); ++i)
-        batch[i].repeat = offerHashed(batch[i].key, m_hashes[i], batch[i].number, &batch[i].kept);
+        batch[i].repeat =
+            offerHashed(batch[i].key, m_hashes[i], batch[i].number, batch[i].rank, &batch[i].kept);
 }
 
 std::optional<qint64> RepeatFinder::offerHashed(QByteArrayView key, std::uint64_t hash,
-                                                qint64 number, qint64* kept) {
+                                                qint64 number, QByteArrayView rank, qint64* kept) {
     const Found found = find(key, hash);
+    const std::uint64_t tag = (hash << kOffsetBits) & kTagMask;
     if (!found.present) {
-        setSlot(found.slot, ((hash << kOffsetBits) & kTagMask) | (store(key, hash, number) + 1));
+        setSlot(found.slot, tag | (store(key, hash, number, rank) + 1));
         ++m_keys;
         return std::nullopt;
     }
     const Record record = recordAt((slotAt(found.slot) & kOffsetMask) - 1);
     const qint64 holder = record.number;
-    if (m_options.order == Order::Rising || number > holder) {
+    const auto held = std::string_view(record.rank, record.rankSize);
+    const auto offered = std::string_view(rank.data(), std::size_t(rank.size()));
+    if (m_options.order == Order::Rising || offered > held ||
+        (offered == held && (number > holder) != m_options.highestOfEqual)) {
         if (kept)
             *kept = holder;
         return number;
     }
-    // A lower number for a known key: the earlier holder is the repeat.
-    std::memcpy(record.numberAt, &number, kNumberBytes);
+    // The offered row beats the earlier holder, which is the repeat.
+    if (offered.size() == held.size()) {
+        std::memcpy(record.numberAt, &number, kNumberBytes);
+        std::memcpy(record.rank, offered.data(), offered.size());
+    } else {
+        // Same varint size: the flag is the lowest bit.
+        writeVarint(record.rankSizeAt, std::uint64_t(held.size()) << 1 | 1);
+        setSlot(found.slot, tag | (store(key, hash, number, rank) + 1));
+    }
     if (kept)
         *kept = number;
     return holder;

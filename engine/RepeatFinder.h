@@ -22,9 +22,11 @@
 class RepeatFinder {
 public:
     enum class Order {
-        // Rows come in any order of their numbers: the lowest number seen for
-        // each key is kept, and a row with a lower number makes the earlier
-        // holder of its key the repeat.
+        // Rows come in any order of their numbers: of each key the row with
+        // the lowest rank stays, and of equal ranks the one with the lowest
+        // number (the highest with `highestOfEqual`); a row that beats the
+        // earlier holder of its key makes that holder the repeat. Ranks
+        // compare byte by byte, a prefix first, and are empty unless offered.
         Any,
         // Rows come in rising order of their numbers, so the first row of a
         // key is the one that stays.
@@ -39,8 +41,10 @@ public:
         // Whether a repeat is told the number of the row it repeats (Order::Any
         // always keeps the numbers).
         bool keptNumbers = true;
-        // With Order::Rising: a key longer than kWholeKeyBytes is kept as its
-        // fingerprint and number, and confirmed by reading its row back.
+        bool highestOfEqual = false;
+        // Where given, a key longer than kWholeKeyBytes is kept as its
+        // fingerprint and the number of the row that holds it, and confirmed
+        // by reading that row back.
         ReadBack readBack = {};
         // Null: the process's fingerprint (see useFingerprint).
         Fingerprint fingerprint = nullptr;
@@ -68,6 +72,8 @@ public:
     struct Offer {
         QByteArrayView key;
         qint64 number = 0;
+        // With Order::Any: the row's rank.
+        QByteArrayView rank = {};
         std::optional<qint64> repeat = {};
         qint64 kept = 0;
     };
@@ -90,6 +96,14 @@ private:
         const char* bytes;
         std::size_t size;
         bool fingerprinted;
+        // With Order::Any, the rank of the row that holds the key, and
+        // whether a record of a better row has replaced this one.
+        char* rank = nullptr;
+        std::size_t rankSize = 0;
+        unsigned char* rankSizeAt = nullptr;
+        bool replaced = false;
+
+        const char* end() const { return bytes + size + rankSize; }
     };
     Record recordAt(std::uint64_t offset) const;
     // The slot that holds `key`, or the empty slot where it would go.
@@ -99,10 +113,10 @@ private:
     };
     Found find(QByteArrayView key, std::uint64_t hash);
     bool matches(const Record& record, QByteArrayView key, std::uint64_t hash);
-    std::uint64_t store(QByteArrayView key, std::uint64_t hash, qint64 number);
+    std::uint64_t store(QByteArrayView key, std::uint64_t hash, qint64 number, QByteArrayView rank);
     std::size_t home(std::uint64_t hash) const;
     std::optional<qint64> offerHashed(QByteArrayView key, std::uint64_t hash, qint64 number,
-                                      qint64* kept);
+                                      QByteArrayView rank, qint64* kept);
     void grow(std::size_t size);
 
     Options m_options;

@@ -35,10 +35,12 @@ void ReadKeysInPlace(Db::SqliteFile& file, const Db::SqliteDialect& sql, const Q
 FirstRows::FirstRows(Db::SqliteFile& file, const Db::SqliteDialect& sql,
                      const SqliteTable::Shape& shape, const QString& source,
                      const QStringList& keyValues, bool keptNumbers, const KeyFolding& folding,
-                     std::function<void()> pulse)
-    : m_folding(folding),
-      m_finder({.order = RepeatFinder::Order::Rising,
+                     std::function<void()> pulse, std::optional<OrderRank> ranking,
+                     bool lastOfEqual)
+    : m_folding(folding), m_ranking(std::move(ranking)),
+      m_finder({.order = m_ranking ? RepeatFinder::Order::Any : RepeatFinder::Order::Rising,
                 .keptNumbers = keptNumbers,
+                .highestOfEqual = lastOfEqual,
                 .readBack = shape.rowid.isEmpty()
                                 ? RepeatFinder::ReadBack()
                                 : [this](qint64 rowid, std::string& key) { readBack(rowid, key); },
@@ -68,8 +70,13 @@ constexpr std::size_t kRowsPerBatch = 64;
 } // namespace
 
 void FirstRows::add(qint64 number, const Db::RawValue* values, int count, const Judged& judged) {
-    appendKey(m_keys, values, count);
+    const int keys = m_ranking ? count - int(m_ranking->terms()) : count;
+    appendKey(m_keys, values, keys);
     m_ends.push_back(m_keys.size());
+    if (m_ranking) {
+        m_ranking->append(m_ranks, values + keys);
+        m_rankEnds.push_back(m_ranks.size());
+    }
     m_batch.push_back({.key = {}, .number = number});
     if (m_batch.size() == kRowsPerBatch)
         flush(judged);
@@ -78,15 +85,23 @@ void FirstRows::add(qint64 number, const Db::RawValue* values, int count, const 
 void FirstRows::flush(const Judged& judged) {
     // Views into the keys only now: the text moves while it grows.
     std::size_t start = 0;
+    std::size_t rankStart = 0;
     for (std::size_t row = 0; row < m_batch.size(); ++row) {
         m_batch[row].key = QByteArrayView(m_keys.data() + start, qsizetype(m_ends[row] - start));
         start = m_ends[row];
+        if (m_ranking) {
+            m_batch[row].rank =
+                QByteArrayView(m_ranks.data() + rankStart, qsizetype(m_rankEnds[row] - rankStart));
+            rankStart = m_rankEnds[row];
+        }
     }
     m_finder.offer(m_batch);
     for (const RepeatFinder::Offer& row : m_batch)
         judged(row);
     m_keys.clear();
     m_ends.clear();
+    m_ranks.clear();
+    m_rankEnds.clear();
     m_batch.clear();
 }
 

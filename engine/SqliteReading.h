@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OrderRank.h"
 #include "RepeatFinder.h"
 #include "RowKey.h"
 #include "SqliteTable.h"
@@ -38,12 +39,16 @@ void ReadKeysInPlace(Db::SqliteFile& file, const Db::SqliteDialect& sql, const Q
 
 // Tells, for the rows in the order they are offered, which are the first of
 // their key. A key too long to keep whole is confirmed by reading its first
-// row back by rowid; a table without rowid keeps its keys whole.
+// row back by rowid; a table without rowid keeps its keys whole. Given a
+// ranking, the rows come in any order, each with its key values followed by
+// the values it is ranked by, and the best ranked row of each key is the one
+// that stays: of equal ranks the first, or with `lastOfEqual` the last.
 class FirstRows {
 public:
     FirstRows(Db::SqliteFile& file, const Db::SqliteDialect& sql, const SqliteTable::Shape& shape,
               const QString& source, const QStringList& keyValues, bool keptNumbers,
-              const KeyFolding& folding, std::function<void()> pulse);
+              const KeyFolding& folding, std::function<void()> pulse,
+              std::optional<OrderRank> ranking = std::nullopt, bool lastOfEqual = false);
 
     // Takes the row numbered `number` with the given key values. Nothing when
     // it is the first of its key; else the number of the row that was, where
@@ -63,13 +68,17 @@ private:
     void readBack(qint64 rowid, std::string& key);
 
     KeyFolding m_folding;
+    std::optional<OrderRank> m_ranking;
     RepeatFinder m_finder;
     QString m_source;
     std::unique_ptr<Db::SqliteFile::Statement> m_back;
     std::string m_key;
-    // The batch: its keys one after another, where each ends, and the rows.
+    // The batch: its keys and ranks one after another, where each ends, and
+    // the rows.
     std::string m_keys;
     std::vector<std::size_t> m_ends;
+    std::string m_ranks;
+    std::vector<std::size_t> m_rankEnds;
     std::vector<RepeatFinder::Offer> m_batch;
 };
 

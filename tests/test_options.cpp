@@ -88,6 +88,8 @@ class OptionsTest : public QObject {
 private slots:
     void judgedRunsMatchTheReference_data();
     void judgedRunsMatchTheReference();
+    void rowsStayAsSqliteOrdersThem_data();
+    void rowsStayAsSqliteOrdersThem();
 
 private:
     template <typename Database>
@@ -225,6 +227,96 @@ void OptionsTest::judgeOn(const Database& db, const QString& options, const QStr
         }
         QCOMPARE(reported, groups);
     }
+}
+
+void OptionsTest::rowsStayAsSqliteOrdersThem_data() {
+    QTest::addColumn<QString>("encoding");
+    QTest::addColumn<QString>("order");
+    for (const char* encoding : {"UTF-8", "UTF-16le"}) {
+        for (const char* order : {"BIN", "BIN:desc last", "NOCASE", "NOCASE:desc", "RTRIM last",
+                                  "NOCASE:desc BIN last", "RTRIM:desc NOCASE"})
+            QTest::addRow("%s: %s", encoding, order)
+                << QString::fromLatin1(encoding) << QString::fromLatin1(order);
+    }
+}
+
+// The row that stays is the one SQLite's own ORDER BY puts first, whatever
+// the kinds of the values and the collation of their column: numbers of both
+// kinds by exact value, texts in every collation SQLite has, binary values.
+void OptionsTest::rowsStayAsSqliteOrdersThem() {
+    QFETCH(QString, encoding);
+    QFETCH(QString, order);
+    TempDatabase db(QStringLiteral("PRAGMA encoding = '%1'").arg(encoding));
+    db.exec("CREATE TABLE T (ID INTEGER PRIMARY KEY, K TEXT, BIN, NOCASE COLLATE NOCASE, "
+            "RTRIM COLLATE RTRIM)");
+    const QStringList values{"NULL",
+                             "0",
+                             "-0.0",
+                             "2",
+                             "2.5",
+                             "-1",
+                             "1e300",
+                             "-1e300",
+                             "9007199254740993",
+                             "9007199254740992.0",
+                             "9007199254740992",
+                             "9223372036854775807",
+                             "-9223372036854775808",
+                             "9223372036854775808.0",
+                             "''",
+                             "'a'",
+                             "'A'",
+                             "'a '",
+                             "'B'",
+                             "'b'",
+                             "'[]'",
+                             "'_'",
+                             "'Å'",
+                             "'å'",
+                             "CAST(x'610062' AS TEXT)",
+                             "x''",
+                             "x'00'",
+                             "x'0001'",
+                             "x'61'"};
+    QRandomGenerator random(11);
+    QStringList inserts;
+    // Groups of two or three rows, so that each pair of values is judged
+    // somewhere; keys too wide to be kept whole.
+    for (qint64 id = 1; id < 6000; id += 1 + random.bounded(3)) {
+        const auto any = [&] { return values.at(random.bounded(values.size())); };
+        inserts << QStringLiteral("INSERT INTO T VALUES (%1, '%2%3', %4, %5, %6)")
+                       .arg(id)
+                       .arg(QString(40, QLatin1Char('k')))
+                       .arg(random.bounded(1000))
+                       .arg(any(), any(), any());
+    }
+    db.exec(QStringLiteral("BEGIN;") + inserts.join(QLatin1Char(';')) + QStringLiteral(";COMMIT"));
+    RunOptions options;
+    QStringList terms;
+    for (const QString& word : order.split(QLatin1Char(' '))) {
+        if (word == QStringLiteral("last")) {
+            options.keep = RunOptions::Keep::Last;
+            continue;
+        }
+        const QString column = word.section(QLatin1Char(':'), 0, 0);
+        options.orderBy << OrderTerm{column, word.endsWith(QStringLiteral(":desc"))};
+    }
+    // The last row in an order is the first in the order turned round.
+    const bool last = options.keep == RunOptions::Keep::Last;
+    for (const OrderTerm& term : options.orderBy)
+        terms << term.column + (term.descending != last ? QStringLiteral(" DESC") : QString());
+    terms << (last ? QStringLiteral("ID DESC") : QStringLiteral("ID"));
+    const RunResult result =
+        DuplicateRemoval({db.connection(), QStringLiteral("T"), Db::ColumnsNamed({"K"}),
+                          QStringLiteral("T2"), false, options},
+                         {})
+            .run();
+    QCOMPARE(result.status, RunResult::Status::Done);
+    QCOMPARE(db.column("SELECT ID FROM T2 ORDER BY ID"),
+             db.column(QStringLiteral("SELECT ID FROM (SELECT ID, row_number() OVER (PARTITION "
+                                      "BY K ORDER BY %1) AS place FROM T) WHERE place = 1 "
+                                      "ORDER BY ID")
+                           .arg(terms.join(QStringLiteral(", ")))));
 }
 
 VARNOLT_GUILESS_TEST_MAIN(OptionsTest)
