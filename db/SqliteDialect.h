@@ -88,6 +88,9 @@ public:
     QString addColumn(const QString& table, const QString& column) const;
     // Lets SQLite sort with a helper thread.
     QString sortInBackground() const { return QStringLiteral("PRAGMA threads = 2"); }
+    // A TEMP list is written once and read back by sorted passes over it: a
+    // cache of its pages would only hold memory.
+    QString sparingTempCache() const { return QStringLiteral("PRAGMA temp.cache_size = 64"); }
 };
 
 } // namespace Db

@@ -39,6 +39,7 @@ public:
     RemovedRows(SqliteFile& file, const SqliteDialect& sql, bool listed) {
         if (!listed)
             return;
+        file.execute(sql.sparingTempCache());
         file.execute(sql.createRemovedList());
         m_add = std::make_unique<SqliteFile::Statement>(file, sql.addToRemovedList());
         m_list = std::make_unique<SqliteFile::Statement>(file, sql.readRemovedList());

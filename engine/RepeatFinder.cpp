@@ -24,6 +24,7 @@ static_assert(std::endian::native == std::endian::little,
               "slots are read and written as the low bytes of a 64-bit word");
 constexpr std::size_t kNumberBytes = sizeof(qint64);
 constexpr std::size_t kFingerprintBytes = sizeof(std::uint64_t);
+constexpr std::size_t kLongestVarint = 10;
 
 __extension__ typedef unsigned __int128 Wide;
 
@@ -54,14 +55,17 @@ unsigned char* readVarint(unsigned char* at, std::uint64_t& value) {
     }
 }
 
-// Row numbers are mostly small and positive, but any 64-bit number is a row's:
-// zigzag puts small negative ones in few bytes too.
-std::uint64_t zigzag(qint64 number) {
-    return (std::uint64_t(number) << 1) ^ std::uint64_t(number >> 63);
+// Where rows come in rising order, a record's number is kept as how far it
+// lies from the number of its block's first record, which is small; but any
+// 64-bit number is a row's, so the distance wraps, and zigzag puts small
+// negative ones in few bytes too.
+std::uint64_t zigzag(qint64 number, qint64 base) {
+    const auto distance = qint64(std::uint64_t(number) - std::uint64_t(base));
+    return (std::uint64_t(distance) << 1) ^ std::uint64_t(distance >> 63);
 }
 
-qint64 unzigzag(std::uint64_t value) {
-    return qint64(value >> 1) ^ -qint64(value & 1);
+qint64 unzigzag(std::uint64_t value, qint64 base) {
+    return qint64(std::uint64_t(base) + std::uint64_t(qint64(value >> 1) ^ -qint64(value & 1)));
 }
 
 } // namespace
@@ -106,7 +110,7 @@ RepeatFinder::Record RepeatFinder::recordAt(std::uint64_t offset) const {
         if (m_options.order == Order::Rising) {
             std::uint64_t number = 0;
             at = readVarint(at, number);
-            record.number = unzigzag(number);
+            record.number = unzigzag(number, m_bases[offset / kBlockBytes]);
         } else {
             record.numberAt = reinterpret_cast<char*>(at);
             std::memcpy(&record.number, at, kNumberBytes);
@@ -129,8 +133,10 @@ std::uint64_t RepeatFinder::store(QByteArrayView key, std::uint64_t hash, qint64
     const bool numbered = fingerprinted || m_options.keptNumbers;
     const bool rising = m_options.order == Order::Rising;
     const std::size_t rankSize = std::size_t(rank.size());
+    // At most: how far a number lies from its block's first is known only
+    // once the block is.
     const std::size_t numberBytes = !numbered ? 0
-                                    : rising  ? varintBytes(zigzag(number))
+                                    : rising  ? kLongestVarint
                                               : kNumberBytes + varintBytes(rankSize << 1);
     const std::size_t needed = varintBytes(header) + numberBytes + size + rankSize;
     // A key larger than a block gets a block of its own.
@@ -138,6 +144,7 @@ std::uint64_t RepeatFinder::store(QByteArrayView key, std::uint64_t hash, qint64
         Db::FaultInjection::check(Db::FaultInjection::Point::Memory);
         m_blocks.push_back(std::make_unique_for_overwrite<char[]>(std::max(needed, kBlockBytes)));
         m_used.push_back(0);
+        m_bases.push_back(number);
     }
     auto* at = reinterpret_cast<unsigned char*>(m_blocks.back().get() + m_used.back());
     const std::uint64_t offset = (m_blocks.size() - 1) * kBlockBytes + m_used.back();
@@ -145,7 +152,7 @@ std::uint64_t RepeatFinder::store(QByteArrayView key, std::uint64_t hash, qint64
         throw std::bad_alloc();
     at = writeVarint(at, header);
     if (numbered && rising) {
-        at = writeVarint(at, zigzag(number));
+        at = writeVarint(at, zigzag(number, m_bases.back()));
     } else if (numbered) {
         std::memcpy(at, &number, kNumberBytes);
         at = writeVarint(at + kNumberBytes, rankSize << 1);
@@ -153,7 +160,8 @@ std::uint64_t RepeatFinder::store(QByteArrayView key, std::uint64_t hash, qint64
     std::memcpy(at, fingerprinted ? static_cast<const void*>(&hash) : key.data(), size);
     if (rankSize)
         std::memcpy(at + size, rank.data(), rankSize);
-    m_used.back() += needed;
+    m_used.back() =
+        std::size_t(reinterpret_cast<char*>(at) - m_blocks.back().get()) + size + rankSize;
     return offset;
 }
 

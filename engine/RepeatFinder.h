@@ -123,6 +123,7 @@ private:
     // Blocks never move, so growing costs no copy of the keys already stored.
     std::vector<std::unique_ptr<char[]>> m_blocks;
     std::vector<std::size_t> m_used; // bytes used in each block
+    std::vector<qint64> m_bases;     // the number of each block's first record
     std::size_t m_keys = 0;
     std::string m_readBack;
     std::vector<std::uint64_t> m_hashes;

@@ -101,6 +101,17 @@ void EngineTest::repeatFinderKeepsTheLowestNumberWhateverTheOrder() {
     QCOMPARE(finder.offer(almost, 102), Answer(102));
     QCOMPARE(finder.offer("a", 6), Answer(6));
     QCOMPARE(finder.offer("d", 7), fresh);
+    // Rows in rising order keep their numbers, far apart and of either sign,
+    // in every block.
+    RepeatFinder rising({.order = RepeatFinder::Order::Rising});
+    const auto numberOf = [](int i) { return (qint64(i) << 40) - (qint64(1) << 62); };
+    for (int i = 0; i < 300000; ++i)
+        QCOMPARE(rising.offer(QByteArray::number(i), numberOf(i)), fresh);
+    for (int i = 0; i < 300000; i += 997) {
+        QCOMPARE(rising.offer(QByteArray::number(i), numberOf(300000 + i), &kept),
+                 Answer(numberOf(300000 + i)));
+        QCOMPARE(kept, numberOf(i));
+    }
 }
 
 void EngineTest::workedExample() {
