@@ -8,9 +8,9 @@ namespace {
 // Kinds in the order SQLite sorts them.
 enum Kind : char { Null = 1, Number = 2, Text = 3, Blob = 4 };
 
-void appendBigEndian(std::string& rank, std::uint64_t value, int bytes) {
-    for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8)
-        rank.push_back(static_cast<char>(value >> shift));
+void putBigEndian(char* at, std::uint64_t value, int bytes) {
+    for (int byte = bytes - 1; byte >= 0; --byte, value >>= 8)
+        at[byte] = static_cast<char>(value);
 }
 
 // A number as the double nearest to it, its bits turned to sort as unsigned
@@ -23,11 +23,13 @@ void appendNumber(std::string& rank, const Db::RawValue& value) {
         nearest = 0; // -0.0 sorts as 0
     std::uint64_t bits = std::bit_cast<std::uint64_t>(nearest);
     bits = (bits >> 63) ? ~bits : bits | (std::uint64_t(1) << 63);
-    appendBigEndian(rank, bits, 8);
     __extension__ typedef __int128 Wide;
     const auto off =
         integer ? static_cast<std::int16_t>(Wide(value.integer) - static_cast<Wide>(nearest)) : 0;
-    appendBigEndian(rank, std::uint16_t(off) ^ 0x8000u, 2);
+    char bytes[11] = {Number};
+    putBigEndian(bytes + 1, bits, 8);
+    putBigEndian(bytes + 9, std::uint16_t(off) ^ 0x8000u, 2);
+    rank.append(bytes, sizeof bytes);
 }
 
 // Bytes that sort by themselves and then by length: a zero byte becomes two,
@@ -73,7 +75,6 @@ void OrderRank::append(std::string& rank, const Db::RawValue* values) const {
             break;
         case Db::RawValue::Kind::Integer:
         case Db::RawValue::Kind::Real:
-            rank.push_back(Number);
             appendNumber(rank, value);
             break;
         case Db::RawValue::Kind::Text:
