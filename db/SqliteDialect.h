@@ -88,9 +88,13 @@ public:
     QString addColumn(const QString& table, const QString& column) const;
     // Lets SQLite sort with a helper thread.
     QString sortInBackground() const { return QStringLiteral("PRAGMA threads = 2"); }
-    // A TEMP list is written once and read back by sorted passes over it: a
-    // cache of its pages would only hold memory.
-    QString sparingTempCache() const { return QStringLiteral("PRAGMA temp.cache_size = 64"); }
+    // For a run that reads its tables from end to end and writes each new one
+    // in order, and its TEMP list once, to be read back by sorted passes: a
+    // larger cache of pages would only hold memory.
+    QStringList sparingCaches() const {
+        return {QStringLiteral("PRAGMA main.cache_size = -512"),
+                QStringLiteral("PRAGMA temp.cache_size = 64")};
+    }
 };
 
 } // namespace Db

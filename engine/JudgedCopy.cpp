@@ -39,7 +39,6 @@ public:
     RemovedRows(SqliteFile& file, const SqliteDialect& sql, bool listed) {
         if (!listed)
             return;
-        file.execute(sql.sparingTempCache());
         file.execute(sql.createRemovedList());
         m_add = std::make_unique<SqliteFile::Statement>(file, sql.addToRemovedList());
         m_list = std::make_unique<SqliteFile::Statement>(file, sql.readRemovedList());
@@ -152,6 +151,8 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
     file.execute(inputs.dryRun ? QStringLiteral("BEGIN") : sql.beginChange());
     try {
         RequireUnchanged(file, sql, inputs, shape);
+        for (const QString& pragma : sql.sparingCaches())
+            file.execute(pragma);
         const QString numbered = sql.numberedRows(inputs.sourceTable, shape.rowid, shape.order);
         // Only groups read back need the row kept in each removed row's place.
         const bool grouped =
@@ -169,7 +170,7 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
             const bool last = options.keep == RunOptions::Keep::Last;
             FirstRows firstRows(
                 file, sql, shape, inputs.sourceTable, keyValues, grouped,
-                {options.ignoreCase, options.trim}, [&] { stop.check(); }, ranking, last);
+                {options.ignoreCase, options.trim}, [&] { stop.check(); }, ranking, last, true);
             const FirstRows::Judged judged = [&](const RepeatFinder::Offer& row) {
                 if (!row.repeat)
                     return;

@@ -2,7 +2,10 @@
 
 #include "db/DatabaseError.h"
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 using Db::DatabaseError;
@@ -32,23 +35,113 @@ void ReadKeysInPlace(Db::SqliteFile& file, const Db::SqliteDialect& sql, const Q
         ;
 }
 
+namespace {
+// Rows whose lookups wait for memory together.
+constexpr std::size_t kRowsPerBatch = 64;
+// Rows handed to the thread aside at once: fewer, and the two threads would
+// spend their time waking each other.
+constexpr std::size_t kRowsPerHand = 1024;
+} // namespace
+
+// The thread a batch is judged on, and the batch it judges.
+class FirstRows::Aside {
+public:
+    explicit Aside(RepeatFinder& finder)
+        : m_thread([this, &finder] {
+              std::unique_lock lock(m_mutex);
+              while (true) {
+                  m_changed.wait(lock, [this] { return m_stopping || m_waiting; });
+                  if (m_stopping)
+                      return;
+                  lock.unlock();
+                  try {
+                      if (m_reserve > 0)
+                          finder.reserve(std::size_t(m_reserve.exchange(0)));
+                      for (std::size_t at = 0; at < working.rows.size(); at += kRowsPerBatch)
+                          finder.offer(
+                              std::span(working.rows)
+                                  .subspan(at, std::min(kRowsPerBatch, working.rows.size() - at)));
+                  } catch (...) {
+                      m_error = std::current_exception();
+                  }
+                  lock.lock();
+                  m_waiting = false;
+                  m_changed.notify_all();
+              }
+          }) {}
+    ~Aside() {
+        stop();
+        m_thread.join();
+    }
+    void stop() {
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
+        m_changed.notify_all();
+    }
+    bool stopping() const { return m_stopping; }
+    // Waits for the batch being judged, `pulse` asked meanwhile.
+    void wait(const std::function<void()>& pulse) {
+        std::unique_lock lock(m_mutex);
+        while (!m_changed.wait_for(lock, kWaitingEvery, [this] { return !m_waiting; })) {
+            lock.unlock();
+            pulse();
+            lock.lock();
+        }
+        if (m_error)
+            std::rethrow_exception(std::exchange(m_error, nullptr));
+    }
+    void start() {
+        const std::lock_guard lock(m_mutex);
+        m_waiting = true;
+        m_changed.notify_all();
+    }
+    void reserve(qint64 rows) { m_reserve = rows; }
+
+    Batch working;
+
+private:
+    static constexpr auto kWaitingEvery = std::chrono::milliseconds(10);
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::atomic<bool> m_stopping = false;
+    std::atomic<qint64> m_reserve = 0;
+    bool m_waiting = false;
+    std::exception_ptr m_error;
+    std::thread m_thread;
+};
+
 FirstRows::FirstRows(Db::SqliteFile& file, const Db::SqliteDialect& sql,
                      const SqliteTable::Shape& shape, const QString& source,
                      const QStringList& keyValues, bool keptNumbers, const KeyFolding& folding,
                      std::function<void()> pulse, std::optional<OrderRank> ranking,
-                     bool lastOfEqual)
-    : m_folding(folding), m_ranking(std::move(ranking)),
+                     bool lastOfEqual, bool aside)
+    : m_folding(folding), m_ranking(std::move(ranking)), m_pulse(std::move(pulse)),
       m_finder({.order = m_ranking ? RepeatFinder::Order::Any : RepeatFinder::Order::Rising,
                 .keptNumbers = keptNumbers,
                 .highestOfEqual = lastOfEqual,
                 .readBack = shape.rowid.isEmpty()
                                 ? RepeatFinder::ReadBack()
                                 : [this](qint64 rowid, std::string& key) { readBack(rowid, key); },
-                .pulse = std::move(pulse)}),
-      m_source(source) {
+                // The thread judging aside only learns that the run stops.
+                .pulse =
+                    [this] {
+                        if (!m_aside)
+                            m_pulse();
+                        else if (m_aside->stopping())
+                            throw Stopped{};
+                    }}),
+      m_source(source), m_file(file) {
     if (!shape.rowid.isEmpty())
-        m_back = std::make_unique<Db::SqliteFile::Statement>(
-            file, sql.readRow(source, shape.rowid, keyValues));
+        m_readRow = sql.readRow(source, shape.rowid, keyValues);
+    if (aside) {
+        m_beside = file.readingBeside();
+        m_aside = std::make_unique<Aside>(m_finder);
+    }
+}
+
+// The thread aside stops before the finder and the statement it uses go.
+FirstRows::~FirstRows() {
+    m_aside.reset();
 }
 
 void FirstRows::appendKey(std::string& key, const Db::RawValue* values, int count) const {
@@ -65,52 +158,82 @@ std::optional<qint64> FirstRows::firstOf(qint64 number, const Db::RawValue* valu
     return kept;
 }
 
-namespace {
-constexpr std::size_t kRowsPerBatch = 64;
-} // namespace
-
 void FirstRows::add(qint64 number, const Db::RawValue* values, int count, const Judged& judged) {
     const int keys = m_ranking ? count - int(m_ranking->terms()) : count;
-    appendKey(m_keys, values, keys);
-    m_ends.push_back(m_keys.size());
+    appendKey(m_batch.keys, values, keys);
+    m_batch.ends.push_back(m_batch.keys.size());
     if (m_ranking) {
-        m_ranking->append(m_ranks, values + keys);
-        m_rankEnds.push_back(m_ranks.size());
+        m_ranking->append(m_batch.ranks, values + keys);
+        m_batch.rankEnds.push_back(m_batch.ranks.size());
     }
-    m_batch.push_back({.key = {}, .number = number});
-    if (m_batch.size() == kRowsPerBatch)
-        flush(judged);
+    m_batch.rows.push_back({.key = {}, .number = number});
+    if (m_batch.rows.size() == (m_aside ? kRowsPerHand : kRowsPerBatch))
+        hand(judged);
+}
+
+void FirstRows::Batch::point() {
+    std::size_t start = 0;
+    std::size_t rankStart = 0;
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        rows[row].key = QByteArrayView(keys.data() + start, qsizetype(ends[row] - start));
+        start = ends[row];
+        if (!rankEnds.empty()) {
+            rows[row].rank =
+                QByteArrayView(ranks.data() + rankStart, qsizetype(rankEnds[row] - rankStart));
+            rankStart = rankEnds[row];
+        }
+    }
+}
+
+void FirstRows::Batch::clear() {
+    keys.clear();
+    ends.clear();
+    ranks.clear();
+    rankEnds.clear();
+    rows.clear();
+}
+
+// Judges the batch, or hands it to the thread aside once that is done with
+// the one before, which is told of here.
+void FirstRows::hand(const Judged& judged) {
+    if (!m_aside) {
+        m_batch.point();
+        m_finder.offer(m_batch.rows);
+        for (const RepeatFinder::Offer& row : m_batch.rows)
+            judged(row);
+        m_batch.clear();
+        return;
+    }
+    m_aside->wait(m_pulse);
+    for (const RepeatFinder::Offer& row : m_aside->working.rows)
+        judged(row);
+    std::swap(m_aside->working, m_batch);
+    m_aside->working.point();
+    m_batch.clear();
+    m_aside->start();
 }
 
 void FirstRows::flush(const Judged& judged) {
-    // Views into the keys only now: the text moves while it grows.
-    std::size_t start = 0;
-    std::size_t rankStart = 0;
-    for (std::size_t row = 0; row < m_batch.size(); ++row) {
-        m_batch[row].key = QByteArrayView(m_keys.data() + start, qsizetype(m_ends[row] - start));
-        start = m_ends[row];
-        if (m_ranking) {
-            m_batch[row].rank =
-                QByteArrayView(m_ranks.data() + rankStart, qsizetype(m_rankEnds[row] - rankStart));
-            rankStart = m_rankEnds[row];
-        }
-    }
-    m_finder.offer(m_batch);
-    for (const RepeatFinder::Offer& row : m_batch)
-        judged(row);
-    m_keys.clear();
-    m_ends.clear();
-    m_ranks.clear();
-    m_rankEnds.clear();
-    m_batch.clear();
+    hand(judged);
+    if (m_aside)
+        hand(judged);
 }
 
 void FirstRows::reserve(qint64 rows) {
-    if (rows > 0)
+    if (rows > 0 && m_aside)
+        m_aside->reserve(rows);
+    else if (rows > 0)
         m_finder.reserve(std::size_t(rows));
 }
 
 void FirstRows::readBack(qint64 rowid, std::string& key) {
+    // Made only where a key is too long to keep whole, and aside on a
+    // connection of the thread that reads back.
+    if (!m_back && m_beside)
+        m_backFile = std::make_unique<Db::SqliteFile>(*m_beside);
+    if (!m_back)
+        m_back = std::make_unique<Db::SqliteFile::Statement>(m_backFile ? *m_backFile : m_file,
+                                                             m_readRow);
     m_back->reset();
     m_back->bind(1, rowid);
     if (!m_back->step())

@@ -42,13 +42,17 @@ void ReadKeysInPlace(Db::SqliteFile& file, const Db::SqliteDialect& sql, const Q
 // row back by rowid; a table without rowid keeps its keys whole. Given a
 // ranking, the rows come in any order, each with its key values followed by
 // the values it is ranked by, and the best ranked row of each key is the one
-// that stays: of equal ranks the first, or with `lastOfEqual` the last.
+// that stays: of equal ranks the first, or with `lastOfEqual` the last. With
+// `aside`, each batch is judged on a thread of its own while the next is
+// read, and rows are read back on a connection of that thread's own.
 class FirstRows {
 public:
     FirstRows(Db::SqliteFile& file, const Db::SqliteDialect& sql, const SqliteTable::Shape& shape,
               const QString& source, const QStringList& keyValues, bool keptNumbers,
               const KeyFolding& folding, std::function<void()> pulse,
-              std::optional<OrderRank> ranking = std::nullopt, bool lastOfEqual = false);
+              std::optional<OrderRank> ranking = std::nullopt, bool lastOfEqual = false,
+              bool aside = false);
+    ~FirstRows();
 
     // Takes the row numbered `number` with the given key values. Nothing when
     // it is the first of its key; else the number of the row that was, where
@@ -56,7 +60,7 @@ public:
     std::optional<qint64> firstOf(qint64 number, const Db::RawValue* values, int count);
     // The same a batch at a time, so that a batch's lookups wait for memory
     // together: the row is judged when its batch is full or on flush(), and
-    // `judged` is then told what offer() says of it.
+    // `judged` is then told what offer() says of it, on this thread.
     using Judged = std::function<void(const RepeatFinder::Offer& row)>;
     void add(qint64 number, const Db::RawValue* values, int count, const Judged& judged);
     void flush(const Judged& judged);
@@ -64,22 +68,38 @@ public:
     void reserve(qint64 rows);
 
 private:
+    // Rows' keys and ranks one after another, where each ends, and the rows.
+    struct Batch {
+        std::string keys;
+        std::vector<std::size_t> ends;
+        std::string ranks;
+        std::vector<std::size_t> rankEnds;
+        std::vector<RepeatFinder::Offer> rows;
+
+        // Views into the keys only once the batch is full: the text moves
+        // while it grows.
+        void point();
+        void clear();
+    };
+    class Aside;
+
     void appendKey(std::string& key, const Db::RawValue* values, int count) const;
     void readBack(qint64 rowid, std::string& key);
+    void hand(const Judged& judged);
 
     KeyFolding m_folding;
     std::optional<OrderRank> m_ranking;
+    std::function<void()> m_pulse;
+    std::unique_ptr<Aside> m_aside;
     RepeatFinder m_finder;
     QString m_source;
+    Db::SqliteFile& m_file;
+    QString m_readRow;
+    std::optional<Db::SqliteFile::ReadingBeside> m_beside;
+    std::unique_ptr<Db::SqliteFile> m_backFile;
     std::unique_ptr<Db::SqliteFile::Statement> m_back;
     std::string m_key;
-    // The batch: its keys and ranks one after another, where each ends, and
-    // the rows.
-    std::string m_keys;
-    std::vector<std::size_t> m_ends;
-    std::string m_ranks;
-    std::vector<std::size_t> m_rankEnds;
-    std::vector<RepeatFinder::Offer> m_batch;
+    Batch m_batch;
 };
 
 // How many rows the source has, counted aside while the work goes on; the
