@@ -2,11 +2,9 @@
 
 #include "OrderRank.h"
 #include "RemovedGroups.h"
+#include "RemovedRows.h"
 #include "SqliteReading.h"
 #include "db/DatabaseError.h"
-
-#include <algorithm>
-#include <queue>
 
 using Db::DatabaseError;
 using Db::SqliteDialect;
@@ -29,76 +27,6 @@ RemovedGroups removedGroups(SqliteFile& file, const SqliteDialect& sql, const QS
         return row;
     });
 }
-
-// The rows a judged run removes. Where they are read back as groups (the
-// removed rows' table, the report, a dry run) they go into the TEMP list, each
-// with the row kept in its place; otherwise only their numbers are needed,
-// and they are kept in memory.
-class RemovedRows {
-public:
-    RemovedRows(SqliteFile& file, const SqliteDialect& sql, bool listed) {
-        if (!listed)
-            return;
-        file.execute(sql.createRemovedList());
-        m_add = std::make_unique<SqliteFile::Statement>(file, sql.addToRemovedList());
-        m_list = std::make_unique<SqliteFile::Statement>(file, sql.readRemovedList());
-    }
-    void add(qint64 number, qint64 kept) {
-        if (!m_add) {
-            // Sorted a run at a time as they come, and the runs merged as
-            // they are read: a sort of millions at once would keep the front
-            // end waiting.
-            m_numbers.push_back(number);
-            if (m_numbers.size() - m_ends.back() == kRunNumbers)
-                endRun();
-            return;
-        }
-        m_add->reset();
-        m_add->bind(1, number);
-        m_add->bind(2, kept);
-        m_add->step();
-    }
-    // The removed rows' numbers in rising order, one a call; nothing past
-    // the last.
-    std::optional<qint64> next() {
-        if (m_list)
-            return m_list->step() ? std::optional(m_list->integer(0)) : std::nullopt;
-        if (!m_merging) {
-            m_merging = true;
-            endRun();
-            m_at.assign(m_ends.begin(), m_ends.end() - 1);
-            for (std::size_t run = 0; run < m_at.size(); ++run)
-                m_heads.push({m_numbers[m_at[run]], run});
-        }
-        if (m_heads.empty())
-            return std::nullopt;
-        const auto [number, run] = m_heads.top();
-        m_heads.pop();
-        if (++m_at[run] < m_ends[run + 1])
-            m_heads.push({m_numbers[m_at[run]], run});
-        return number;
-    }
-
-private:
-    static constexpr std::size_t kRunNumbers = std::size_t(1) << 16;
-    void endRun() {
-        if (m_numbers.size() == m_ends.back())
-            return;
-        std::sort(m_numbers.begin() + qsizetype(m_ends.back()), m_numbers.end());
-        m_ends.push_back(m_numbers.size());
-    }
-
-    std::unique_ptr<SqliteFile::Statement> m_add;
-    std::unique_ptr<SqliteFile::Statement> m_list;
-    std::vector<qint64> m_numbers;
-    // Where each run ends, after the 0 the first starts at; while merging,
-    // where each has got to.
-    std::vector<std::size_t> m_ends{0};
-    std::vector<std::size_t> m_at;
-    using Head = std::pair<qint64, std::size_t>;
-    std::priority_queue<Head, std::vector<Head>, std::greater<>> m_heads;
-    bool m_merging = false;
-};
 
 // How the rows are ranked where every column of the order sorts as a rank
 // can, so that the row that stays in each group is found as the table is read

@@ -1,5 +1,6 @@
 #include "RepeatFinder.h"
 
+#include "Varint.h"
 #include "db/Session.h"
 
 #include <algorithm>
@@ -24,36 +25,8 @@ static_assert(std::endian::native == std::endian::little,
               "slots are read and written as the low bytes of a 64-bit word");
 constexpr std::size_t kNumberBytes = sizeof(qint64);
 constexpr std::size_t kFingerprintBytes = sizeof(std::uint64_t);
-constexpr std::size_t kLongestVarint = 10;
 
 __extension__ typedef unsigned __int128 Wide;
-
-std::size_t varintBytes(std::uint64_t value) {
-    std::size_t bytes = 1;
-    while (value >= 0x80) {
-        value >>= 7;
-        ++bytes;
-    }
-    return bytes;
-}
-
-unsigned char* writeVarint(unsigned char* at, std::uint64_t value) {
-    for (;; value >>= 7) {
-        *at++ = static_cast<unsigned char>((value & 0x7f) | (value >= 0x80 ? 0x80 : 0));
-        if (value < 0x80)
-            return at;
-    }
-}
-
-unsigned char* readVarint(unsigned char* at, std::uint64_t& value) {
-    value = 0;
-    for (int shift = 0;; shift += 7) {
-        const unsigned char byte = *at++;
-        value |= std::uint64_t(byte & 0x7f) << shift;
-        if (!(byte & 0x80))
-            return at;
-    }
-}
 
 // Where rows come in rising order, a record's number is kept as how far it
 // lies from the number of its block's first record, which is small; but any
@@ -102,20 +75,20 @@ RepeatFinder::Record RepeatFinder::recordAt(std::uint64_t offset) const {
     auto* at = reinterpret_cast<unsigned char*>(m_blocks[offset / kBlockBytes].get()) +
                offset % kBlockBytes;
     std::uint64_t header = 0;
-    at = readVarint(at, header);
+    at = Varint::Read(at, header);
     Record record{false, 0, nullptr, nullptr, header >> 1, (header & 1) != 0};
     std::uint64_t rankSize = 0;
     if (record.fingerprinted || m_options.keptNumbers) {
         record.numbered = true;
         if (m_options.order == Order::Rising) {
             std::uint64_t number = 0;
-            at = readVarint(at, number);
+            at = Varint::Read(at, number);
             record.number = unzigzag(number, m_bases[offset / kBlockBytes]);
         } else {
             record.numberAt = reinterpret_cast<char*>(at);
             std::memcpy(&record.number, at, kNumberBytes);
             record.rankSizeAt = at + kNumberBytes;
-            at = readVarint(at + kNumberBytes, rankSize);
+            at = Varint::Read(at + kNumberBytes, rankSize);
         }
     }
     record.bytes = reinterpret_cast<const char*>(at);
@@ -136,9 +109,9 @@ std::uint64_t RepeatFinder::store(QByteArrayView key, std::uint64_t hash, qint64
     // At most: how far a number lies from its block's first is known only
     // once the block is.
     const std::size_t numberBytes = !numbered ? 0
-                                    : rising  ? kLongestVarint
-                                              : kNumberBytes + varintBytes(rankSize << 1);
-    const std::size_t needed = varintBytes(header) + numberBytes + size + rankSize;
+                                    : rising  ? Varint::kLongest
+                                              : kNumberBytes + Varint::Bytes(rankSize << 1);
+    const std::size_t needed = Varint::Bytes(header) + numberBytes + size + rankSize;
     // A key larger than a block gets a block of its own.
     if (m_blocks.empty() || m_used.back() + needed > kBlockBytes) {
         Db::FaultInjection::check(Db::FaultInjection::Point::Memory);
@@ -150,12 +123,12 @@ std::uint64_t RepeatFinder::store(QByteArrayView key, std::uint64_t hash, qint64
     const std::uint64_t offset = (m_blocks.size() - 1) * kBlockBytes + m_used.back();
     if (offset >= kOffsetMask)
         throw std::bad_alloc();
-    at = writeVarint(at, header);
+    at = Varint::Write(at, header);
     if (numbered && rising) {
-        at = writeVarint(at, zigzag(number, m_bases.back()));
+        at = Varint::Write(at, zigzag(number, m_bases.back()));
     } else if (numbered) {
         std::memcpy(at, &number, kNumberBytes);
-        at = writeVarint(at + kNumberBytes, rankSize << 1);
+        at = Varint::Write(at + kNumberBytes, rankSize << 1);
     }
     std::memcpy(at, fingerprinted ? static_cast<const void*>(&hash) : key.data(), size);
     if (rankSize)
@@ -308,7 +281,7 @@ std::optional<qint64> RepeatFinder::offerHashed(QByteArrayView key, std::uint64_
         std::memcpy(record.rank, offered.data(), offered.size());
     } else {
         // Same varint size: the flag is the lowest bit.
-        writeVarint(record.rankSizeAt, std::uint64_t(held.size()) << 1 | 1);
+        Varint::Write(record.rankSizeAt, std::uint64_t(held.size()) << 1 | 1);
         setSlot(found.slot, tag | (store(key, hash, number, rank) + 1));
     }
     if (kept)
