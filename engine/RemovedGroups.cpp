@@ -5,6 +5,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <fcntl.h>
 
 bool RemovedGroups::next() {
     if (!m_started)
@@ -34,6 +35,10 @@ QByteArray compact(const QJsonArray& values) {
     return QJsonDocument(values).toJson(QJsonDocument::Compact);
 }
 
+// The report is put on disk as it is written, so that putting it in place at
+// the end does not wait for all of it at once.
+constexpr qint64 kBytesPerWriteback = qint64(4) << 20;
+
 } // namespace
 
 void GroupReport::write(RemovedGroups& groups) {
@@ -50,6 +55,10 @@ void GroupReport::write(RemovedGroups& groups) {
         m_file.write("{\"key\":" + compact(key) +
                      ",\"kept\":" + QByteArray::number(groups.group().kept) +
                      ",\"removed\":" + compact(removed) + "}\n");
+        if (m_file.pos() - m_writtenBack >= kBytesPerWriteback && m_file.flush()) {
+            sync_file_range(m_file.handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
+            m_writtenBack = m_file.pos();
+        }
     }
 }
 

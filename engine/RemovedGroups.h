@@ -45,6 +45,7 @@ public:
 
 private:
     QSaveFile m_file;
+    qint64 m_writtenBack = 0;
 };
 
 // A key value as the JSON the command line and the report write: NULL as
