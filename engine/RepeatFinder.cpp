@@ -278,7 +278,8 @@ std::optional<qint64> RepeatFinder::offerHashed(QByteArrayView key, std::uint64_
     // The offered row beats the earlier holder, which is the repeat.
     if (offered.size() == held.size()) {
         std::memcpy(record.numberAt, &number, kNumberBytes);
-        std::memcpy(record.rank, offered.data(), offered.size());
+        if (!offered.empty())
+            std::memcpy(record.rank, offered.data(), offered.size());
     } else {
         // Same varint size: the flag is the lowest bit.
         Varint::Write(record.rankSizeAt, std::uint64_t(held.size()) << 1 | 1);
