@@ -234,7 +234,7 @@ std::optional<qint64> RepeatFinder::offer(QByteArrayView key, qint64 number, qin
     return offerHashed(key, m_options.fingerprint(key), number, {}, kept);
 }
 
-void RepeatFinder::offer(std::span<Offer> batch) {
+void RepeatFinder::offer(std::span<Offer> batch, std::span<const QByteArrayView> ranks) {
     // Grown first: the places loaded must be the ones the offers use.
     while ((m_keys + batch.size()) * 8 > m_size * 5)
         grow(m_size == 0 ? 1024 : m_size * 2);
@@ -252,8 +252,8 @@ void RepeatFinder::offer(std::span<Offer> batch) {
         }
     }
     for (std::size_t i = 0; i < batch.size(); ++i)
-        batch[i].repeat =
-            offerHashed(batch[i].key, m_hashes[i], batch[i].number, batch[i].rank, &batch[i].kept);
+        batch[i].repeat = offerHashed(batch[i].key, m_hashes[i], batch[i].number,
+                                      ranks.empty() ? QByteArrayView() : ranks[i], &batch[i].kept);
 }
 
 std::optional<qint64> RepeatFinder::offerHashed(QByteArrayView key, std::uint64_t hash,

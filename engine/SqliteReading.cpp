@@ -58,9 +58,7 @@ public:
                       if (m_reserve > 0)
                           finder.reserve(std::size_t(m_reserve.exchange(0)));
                       for (std::size_t at = 0; at < working.rows.size(); at += kRowsPerBatch)
-                          finder.offer(
-                              std::span(working.rows)
-                                  .subspan(at, std::min(kRowsPerBatch, working.rows.size() - at)));
+                          working.offerTo(finder, at, kRowsPerBatch);
                   } catch (...) {
                       m_error = std::current_exception();
                   }
@@ -174,15 +172,24 @@ void FirstRows::add(qint64 number, const Db::RawValue* values, int count, const 
 void FirstRows::Batch::point() {
     std::size_t start = 0;
     std::size_t rankStart = 0;
+    rankViews.resize(rankEnds.size());
     for (std::size_t row = 0; row < rows.size(); ++row) {
         rows[row].key = QByteArrayView(keys.data() + start, qsizetype(ends[row] - start));
         start = ends[row];
         if (!rankEnds.empty()) {
-            rows[row].rank =
+            rankViews[row] =
                 QByteArrayView(ranks.data() + rankStart, qsizetype(rankEnds[row] - rankStart));
             rankStart = rankEnds[row];
         }
     }
+}
+
+void FirstRows::Batch::offerTo(RepeatFinder& finder, std::size_t from, std::size_t most) {
+    const std::size_t count = std::min(most, rows.size() - from);
+    finder.offer(std::span(rows).subspan(from, count),
+                 rankViews.empty()
+                     ? std::span<const QByteArrayView>()
+                     : std::span<const QByteArrayView>(rankViews).subspan(from, count));
 }
 
 void FirstRows::Batch::clear() {
@@ -198,7 +205,7 @@ void FirstRows::Batch::clear() {
 void FirstRows::hand(const Judged& judged) {
     if (!m_aside) {
         m_batch.point();
-        m_finder.offer(m_batch.rows);
+        m_batch.offerTo(m_finder, 0, m_batch.rows.size());
         for (const RepeatFinder::Offer& row : m_batch.rows)
             judged(row);
         m_batch.clear();

@@ -75,11 +75,14 @@ private:
         std::string ranks;
         std::vector<std::size_t> rankEnds;
         std::vector<RepeatFinder::Offer> rows;
+        std::vector<QByteArrayView> rankViews;
 
         // Views into the keys only once the batch is full: the text moves
         // while it grows.
         void point();
         void clear();
+        // Offers at most `most` rows from `from` on.
+        void offerTo(RepeatFinder& finder, std::size_t from, std::size_t most);
     };
     class Aside;
 
