@@ -40,7 +40,7 @@ namespace {
 constexpr std::size_t kRowsPerBatch = 64;
 // Rows handed to the thread aside at once: fewer, and the two threads would
 // spend their time waking each other.
-constexpr std::size_t kRowsPerHand = 1024;
+constexpr std::size_t kRowsPerHand = 4096;
 } // namespace
 
 // The thread a batch is judged on, and the batch it judges.
