@@ -111,6 +111,14 @@ QString SqliteDialect::rowCount(const QString& table) const {
     return QStringLiteral("SELECT count(*) FROM ") + quoted(table);
 }
 
+// Each in a query of its own: SQLite finds a lone min() or max() at an end of
+// the table, but scans the whole of it for both at once.
+QString SqliteDialect::rowidRange(const QString& table, const QString& rowid) const {
+    const QString from = QStringLiteral(") FROM ") + quoted(table) + QLatin1Char(')');
+    return QStringLiteral("SELECT (SELECT min(") + rowid + from + QStringLiteral(", (SELECT max(") +
+           rowid + from;
+}
+
 namespace {
 
 // Where the name that starts at `at` ends: a name between "", [], `` or ''

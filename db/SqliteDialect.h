@@ -42,6 +42,8 @@ public:
     // How many rows a table has: SQLite counts a table's pages without
     // reading its rows, a few milliseconds for a million.
     QString rowCount(const QString& table) const;
+    // The lowest and the highest rowid, NULL for an empty table.
+    QString rowidRange(const QString& table, const QString& rowid) const;
     // The CREATE TABLE statement `definition` (as the database keeps it) with
     // the table's name changed to `newTable`; empty when the text does not
     // read as such a statement.

@@ -32,7 +32,8 @@ RemovedGroups removedGroups(SqliteFile& file, const SqliteDialect& sql, const QS
 // can, so that the row that stays in each group is found as the table is read
 // in its own order; nothing where they must be sorted instead. For the last
 // row the order is turned round, and of equal ranks the last row stays.
-std::optional<OrderRank> rankingOf(SqliteFile& file, const Shape& shape, const RunInputs& inputs) {
+std::optional<FirstRows::Ranking> rankingOf(SqliteFile& file, const SqliteDialect& sql,
+                                            const Shape& shape, const RunInputs& inputs) {
     const RunOptions& options = inputs.options;
     if (options.orderBy.isEmpty() || shape.rowid.isEmpty())
         return std::nullopt;
@@ -45,7 +46,9 @@ std::optional<OrderRank> rankingOf(SqliteFile& file, const Shape& shape, const R
             return std::nullopt;
         terms << OrderRank::Term{*collation, term.descending != last};
     }
-    return OrderRank(terms);
+    SqliteFile::Statement range(file, sql.rowidRange(inputs.sourceTable, shape.rowid));
+    range.step();
+    return FirstRows::Ranking{OrderRank(terms), last, range.integer(0), range.integer(1)};
 }
 
 // Copies the rows not removed. Both come in the order of their numbers, so
@@ -93,12 +96,12 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
             // Ranked rows are judged in the table's own order, where the
             // kept row of a group may still give way to a later one: its
             // number is good only where groups are not read back.
-            const std::optional<OrderRank> ranking =
-                grouped ? std::nullopt : rankingOf(file, shape, inputs);
+            const std::optional<FirstRows::Ranking> ranking =
+                grouped ? std::nullopt : rankingOf(file, sql, shape, inputs);
             const bool last = options.keep == RunOptions::Keep::Last;
             FirstRows firstRows(
                 file, sql, shape, inputs.sourceTable, keyValues, grouped,
-                {options.ignoreCase, options.trim}, [&] { stop.check(); }, ranking, last, true);
+                {options.ignoreCase, options.trim}, [&] { stop.check(); }, ranking, true);
             const FirstRows::Judged judged = [&](const RepeatFinder::Offer& row) {
                 if (!row.repeat)
                     return;

@@ -1,6 +1,7 @@
 #include "RepeatFinder.h"
 
 #include "Varint.h"
+#include "db/DatabaseError.h"
 #include "db/Session.h"
 
 #include <algorithm>
@@ -23,7 +24,6 @@ constexpr std::uint64_t kSlotMask = (std::uint64_t(1) << (8 * kSlotBytes)) - 1;
 constexpr std::uint64_t kTagMask = kSlotMask & ~kOffsetMask;
 static_assert(std::endian::native == std::endian::little,
               "slots are read and written as the low bytes of a 64-bit word");
-constexpr std::size_t kNumberBytes = sizeof(qint64);
 constexpr std::size_t kFingerprintBytes = sizeof(std::uint64_t);
 
 __extension__ typedef unsigned __int128 Wide;
@@ -63,6 +63,24 @@ RepeatFinder::RepeatFinder(Options options) : m_options(std::move(options)) {
         m_options.keptNumbers = true;
     if (!m_options.fingerprint)
         m_options.fingerprint = processFingerprint;
+    const std::uint64_t span =
+        std::uint64_t(m_options.highestNumber) - std::uint64_t(m_options.lowestNumber);
+    m_numberBytes = std::max<std::size_t>(1, (std::bit_width(span) + 7) / 8);
+}
+
+// A number is kept as its distance from the lowest, its low bytes first.
+void RepeatFinder::putNumber(char* at, qint64 number) const {
+    const std::uint64_t distance = std::uint64_t(number) - std::uint64_t(m_options.lowestNumber);
+    if (number < m_options.lowestNumber || number > m_options.highestNumber)
+        throw Db::DatabaseError(
+            QString(), QStringLiteral("Row %1 lies outside the rows that were there.").arg(number));
+    std::memcpy(at, &distance, m_numberBytes);
+}
+
+qint64 RepeatFinder::numberAt(const char* at) const {
+    std::uint64_t distance = 0;
+    std::memcpy(&distance, at, m_numberBytes);
+    return qint64(std::uint64_t(m_options.lowestNumber) + distance);
 }
 
 // A record is its size, doubled and one added when it is a fingerprint, as a
@@ -86,9 +104,9 @@ RepeatFinder::Record RepeatFinder::recordAt(std::uint64_t offset) const {
             record.number = unzigzag(number, m_bases[offset / kBlockBytes]);
         } else {
             record.numberAt = reinterpret_cast<char*>(at);
-            std::memcpy(&record.number, at, kNumberBytes);
-            record.rankSizeAt = at + kNumberBytes;
-            at = Varint::Read(at + kNumberBytes, rankSize);
+            record.number = numberAt(record.numberAt);
+            record.rankSizeAt = at + m_numberBytes;
+            at = Varint::Read(at + m_numberBytes, rankSize);
         }
     }
     record.bytes = reinterpret_cast<const char*>(at);
@@ -110,7 +128,7 @@ std::uint64_t RepeatFinder::store(QByteArrayView key, std::uint64_t hash, qint64
     // once the block is.
     const std::size_t numberBytes = !numbered ? 0
                                     : rising  ? Varint::kLongest
-                                              : kNumberBytes + Varint::Bytes(rankSize << 1);
+                                              : m_numberBytes + Varint::Bytes(rankSize << 1);
     const std::size_t needed = Varint::Bytes(header) + numberBytes + size + rankSize;
     // A key larger than a block gets a block of its own.
     if (m_blocks.empty() || m_used.back() + needed > kBlockBytes) {
@@ -127,8 +145,8 @@ std::uint64_t RepeatFinder::store(QByteArrayView key, std::uint64_t hash, qint64
     if (numbered && rising) {
         at = Varint::Write(at, zigzag(number, m_bases.back()));
     } else if (numbered) {
-        std::memcpy(at, &number, kNumberBytes);
-        at = Varint::Write(at + kNumberBytes, rankSize << 1);
+        putNumber(reinterpret_cast<char*>(at), number);
+        at = Varint::Write(at + m_numberBytes, rankSize << 1);
     }
     std::memcpy(at, fingerprinted ? static_cast<const void*>(&hash) : key.data(), size);
     if (rankSize)
@@ -277,7 +295,7 @@ std::optional<qint64> RepeatFinder::offerHashed(QByteArrayView key, std::uint64_
     }
     // The offered row beats the earlier holder, which is the repeat.
     if (offered.size() == held.size()) {
-        std::memcpy(record.numberAt, &number, kNumberBytes);
+        putNumber(record.numberAt, number);
         if (!offered.empty())
             std::memcpy(record.rank, offered.data(), offered.size());
     } else {

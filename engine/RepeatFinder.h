@@ -3,6 +3,7 @@
 #include <QByteArrayView>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <span>
@@ -51,6 +52,10 @@ public:
         // Called now and then while the table is rebuilt to grow, which on
         // millions of keys takes long enough to be felt.
         std::function<void()> pulse = {};
+        // With Order::Any: the numbers offered lie from `lowestNumber` to
+        // `highestNumber`, and each is kept in as few bytes as that span needs.
+        qint64 lowestNumber = std::numeric_limits<qint64>::min();
+        qint64 highestNumber = std::numeric_limits<qint64>::max();
     };
     static constexpr std::size_t kWholeKeyBytes = 32;
     static std::uint64_t defaultFingerprint(QByteArrayView key);
@@ -120,6 +125,9 @@ private:
     void grow(std::size_t size);
 
     Options m_options;
+    std::size_t m_numberBytes = sizeof(qint64);
+    void putNumber(char* at, qint64 number) const;
+    qint64 numberAt(const char* at) const;
     // Blocks never move, so growing costs no copy of the keys already stored.
     std::vector<std::unique_ptr<char[]>> m_blocks;
     std::vector<std::size_t> m_used; // bytes used in each block

@@ -111,23 +111,26 @@ private:
 FirstRows::FirstRows(Db::SqliteFile& file, const Db::SqliteDialect& sql,
                      const SqliteTable::Shape& shape, const QString& source,
                      const QStringList& keyValues, bool keptNumbers, const KeyFolding& folding,
-                     std::function<void()> pulse, std::optional<OrderRank> ranking,
-                     bool lastOfEqual, bool aside)
+                     std::function<void()> pulse, std::optional<Ranking> ranking, bool aside)
     : m_folding(folding), m_ranking(std::move(ranking)), m_pulse(std::move(pulse)),
-      m_finder({.order = m_ranking ? RepeatFinder::Order::Any : RepeatFinder::Order::Rising,
-                .keptNumbers = keptNumbers,
-                .highestOfEqual = lastOfEqual,
-                .readBack = shape.rowid.isEmpty()
-                                ? RepeatFinder::ReadBack()
-                                : [this](qint64 rowid, std::string& key) { readBack(rowid, key); },
-                // The thread judging aside only learns that the run stops.
-                .pulse =
-                    [this] {
-                        if (!m_aside)
-                            m_pulse();
-                        else if (m_aside->stopping())
-                            throw Stopped{};
-                    }}),
+      m_finder(
+          {.order = m_ranking ? RepeatFinder::Order::Any : RepeatFinder::Order::Rising,
+           .keptNumbers = keptNumbers,
+           .highestOfEqual = m_ranking && m_ranking->lastOfEqual,
+           .readBack = shape.rowid.isEmpty()
+                           ? RepeatFinder::ReadBack()
+                           : [this](qint64 rowid, std::string& key) { readBack(rowid, key); },
+           // The thread judging aside only learns that the run stops.
+           .pulse =
+               [this] {
+                   if (!m_aside)
+                       m_pulse();
+                   else if (m_aside->stopping())
+                       throw Stopped{};
+               },
+           .lowestNumber = m_ranking ? m_ranking->lowest : RepeatFinder::Options().lowestNumber,
+           .highestNumber =
+               m_ranking ? m_ranking->highest : RepeatFinder::Options().highestNumber}),
       m_source(source), m_file(file) {
     if (!shape.rowid.isEmpty())
         m_readRow = sql.readRow(source, shape.rowid, keyValues);
@@ -157,11 +160,11 @@ std::optional<qint64> FirstRows::firstOf(qint64 number, const Db::RawValue* valu
 }
 
 void FirstRows::add(qint64 number, const Db::RawValue* values, int count, const Judged& judged) {
-    const int keys = m_ranking ? count - int(m_ranking->terms()) : count;
+    const int keys = m_ranking ? count - int(m_ranking->rank.terms()) : count;
     appendKey(m_batch.keys, values, keys);
     m_batch.ends.push_back(m_batch.keys.size());
     if (m_ranking) {
-        m_ranking->append(m_batch.ranks, values + keys);
+        m_ranking->rank.append(m_batch.ranks, values + keys);
         m_batch.rankEnds.push_back(m_batch.ranks.size());
     }
     m_batch.rows.push_back({.key = {}, .number = number});

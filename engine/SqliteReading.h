@@ -42,16 +42,23 @@ void ReadKeysInPlace(Db::SqliteFile& file, const Db::SqliteDialect& sql, const Q
 // row back by rowid; a table without rowid keeps its keys whole. Given a
 // ranking, the rows come in any order, each with its key values followed by
 // the values it is ranked by, and the best ranked row of each key is the one
-// that stays: of equal ranks the first, or with `lastOfEqual` the last. With
-// `aside`, each batch is judged on a thread of its own while the next is
-// read, and rows are read back on a connection of that thread's own.
+// that stays. With `aside`, each batch is judged on a thread of its own while
+// the next is read, and rows are read back on a connection of that thread's
+// own.
 class FirstRows {
 public:
+    struct Ranking {
+        OrderRank rank;
+        // Of equal ranks the last row stays, else the first.
+        bool lastOfEqual = false;
+        // The lowest and highest number of the rows offered.
+        qint64 lowest = 0;
+        qint64 highest = 0;
+    };
     FirstRows(Db::SqliteFile& file, const Db::SqliteDialect& sql, const SqliteTable::Shape& shape,
               const QString& source, const QStringList& keyValues, bool keptNumbers,
               const KeyFolding& folding, std::function<void()> pulse,
-              std::optional<OrderRank> ranking = std::nullopt, bool lastOfEqual = false,
-              bool aside = false);
+              std::optional<Ranking> ranking = std::nullopt, bool aside = false);
     ~FirstRows();
 
     // Takes the row numbered `number` with the given key values. Nothing when
@@ -91,7 +98,7 @@ private:
     void hand(const Judged& judged);
 
     KeyFolding m_folding;
-    std::optional<OrderRank> m_ranking;
+    std::optional<Ranking> m_ranking;
     std::function<void()> m_pulse;
     std::unique_ptr<Aside> m_aside;
     RepeatFinder m_finder;

@@ -112,6 +112,14 @@ void EngineTest::repeatFinderKeepsTheLowestNumberWhateverTheOrder() {
                  Answer(numberOf(300000 + i)));
         QCOMPARE(kept, numberOf(i));
     }
+    // Numbers in a span told beforehand are kept as short as it allows, to
+    // both its ends.
+    RepeatFinder spanned(
+        {.order = RepeatFinder::Order::Any, .lowestNumber = -300, .highestNumber = 70000});
+    QCOMPARE(spanned.offer("e", 70000), fresh);
+    QCOMPARE(spanned.offer("e", -300, &kept), Answer(70000));
+    QCOMPARE(spanned.offer("e", 65536, &kept), Answer(65536));
+    QCOMPARE(kept, qint64(-300));
 }
 
 void EngineTest::workedExample() {
