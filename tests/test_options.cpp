@@ -71,12 +71,13 @@ RunOptions optionsFrom(const QString& text) {
     for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         if (word == QStringLiteral("last"))
             options.keep = RunOptions::Keep::Last;
-        else if (word == QStringLiteral("rank") || word == QStringLiteral("rank:desc"))
-            options.orderBy << OrderTerm{QStringLiteral("RANK"), word.endsWith("desc")};
         else if (word == QStringLiteral("case"))
             options.ignoreCase = true;
         else if (word == QStringLiteral("trim"))
             options.trim = true;
+        else // a column to order by, ":desc" falling
+            options.orderBy << OrderTerm{word.section(QLatin1Char(':'), 0, 0).toUpper(),
+                                         word.endsWith(QStringLiteral(":desc"))};
     }
     return options;
 }
@@ -291,16 +292,8 @@ void OptionsTest::rowsStayAsSqliteOrdersThem() {
                        .arg(any(), any(), any());
     }
     db.exec(QStringLiteral("BEGIN;") + inserts.join(QLatin1Char(';')) + QStringLiteral(";COMMIT"));
-    RunOptions options;
+    const RunOptions options = optionsFrom(order);
     QStringList terms;
-    for (const QString& word : order.split(QLatin1Char(' '))) {
-        if (word == QStringLiteral("last")) {
-            options.keep = RunOptions::Keep::Last;
-            continue;
-        }
-        const QString column = word.section(QLatin1Char(':'), 0, 0);
-        options.orderBy << OrderTerm{column, word.endsWith(QStringLiteral(":desc"))};
-    }
     // The last row in an order is the first in the order turned round.
     const bool last = options.keep == RunOptions::Keep::Last;
     for (const OrderTerm& term : options.orderBy)
