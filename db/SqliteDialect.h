@@ -54,7 +54,7 @@ public:
     // The key values of the row whose rowid is bound to ?1.
     QString readRow(const QString& table, const QString& rowid, const QStringList& keyValues) const;
     // Calls the function `judge` with every row's number and key values, in
-    // the table's own order, read from the table itself.
+    // the given order of the table, read from the table itself.
     QString judgeRows(const QString& source, const QString& judge, const QString& number,
                       const QStringList& keyValues, const QString& order) const;
     // Copies into `newTable` the rows of `source`, read in the table's own

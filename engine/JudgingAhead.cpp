@@ -2,8 +2,6 @@
 
 #include "db/DatabaseError.h"
 
-#include <chrono>
-
 using Db::DatabaseError;
 using Db::SqliteFile;
 
@@ -13,7 +11,6 @@ constexpr std::size_t kRowsPerChunk = 4096;
 // Enough for the copy never to wait while the judge is ahead, few enough to
 // cost nothing worth counting.
 constexpr std::size_t kChunksAhead = 16;
-constexpr auto kWaitingEvery = std::chrono::milliseconds(10);
 
 } // namespace
 
@@ -97,11 +94,7 @@ void JudgingAhead::hand(Chunk& chunk) {
 void JudgingAhead::waitUntil(std::unique_lock<std::mutex>& lock,
                              const std::function<void()>& waiting,
                              const std::function<bool()>& ready) {
-    while (!m_changed.wait_for(lock, kWaitingEvery, ready)) {
-        lock.unlock();
-        waiting();
-        lock.lock();
-    }
+    WaitAsking(m_changed, lock, ready, waiting);
     if (m_error)
         std::rethrow_exception(m_error);
 }

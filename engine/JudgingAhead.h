@@ -49,7 +49,6 @@ private:
         std::vector<qint64> numbers;
         std::vector<bool> stays;
     };
-    void judge();
     void hand(Chunk& chunk);
     // True once a chunk is there to take, false when the judge is done.
     bool nextChunk(const std::function<void()>& waiting);

@@ -70,10 +70,10 @@ RepeatFinder::RepeatFinder(Options options) : m_options(std::move(options)) {
 
 // A number is kept as its distance from the lowest, its low bytes first.
 void RepeatFinder::putNumber(char* at, qint64 number) const {
-    const std::uint64_t distance = std::uint64_t(number) - std::uint64_t(m_options.lowestNumber);
     if (number < m_options.lowestNumber || number > m_options.highestNumber)
         throw Db::DatabaseError(
             QString(), QStringLiteral("Row %1 lies outside the rows that were there.").arg(number));
+    const std::uint64_t distance = std::uint64_t(number) - std::uint64_t(m_options.lowestNumber);
     std::memcpy(at, &distance, m_numberBytes);
 }
 
@@ -85,8 +85,8 @@ qint64 RepeatFinder::numberAt(const char* at) const {
 
 // A record is its size, doubled and one added when it is a fingerprint, as a
 // varint; the number of the row, where one is kept (a varint where rows come
-// in rising order, as it never changes then, else eight bytes to be changed
-// in place) and for Order::Any the size of its rank, doubled and one added
+// in rising order, as it never changes then, else a fixed width to be changed
+// in place, see putNumber) and for Order::Any the size of its rank, doubled and one added
 // once a better row's record replaces it, as a varint; then the key's bytes or
 // its fingerprint, and the rank.
 RepeatFinder::Record RepeatFinder::recordAt(std::uint64_t offset) const {
@@ -94,10 +94,9 @@ RepeatFinder::Record RepeatFinder::recordAt(std::uint64_t offset) const {
                offset % kBlockBytes;
     std::uint64_t header = 0;
     at = Varint::Read(at, header);
-    Record record{false, 0, nullptr, nullptr, header >> 1, (header & 1) != 0};
+    Record record{0, nullptr, nullptr, header >> 1, (header & 1) != 0};
     std::uint64_t rankSize = 0;
     if (record.fingerprinted || m_options.keptNumbers) {
-        record.numbered = true;
         if (m_options.order == Order::Rising) {
             std::uint64_t number = 0;
             at = Varint::Read(at, number);

@@ -94,7 +94,6 @@ public:
 private:
     // A key as it is stored: where its record starts and what it holds.
     struct Record {
-        bool numbered;
         qint64 number;
         // Where the number is, for Order::Any, which changes it in place.
         char* numberAt;

@@ -80,11 +80,8 @@ public:
     // Waits for the batch being judged, `pulse` asked meanwhile.
     void wait(const std::function<void()>& pulse) {
         std::unique_lock lock(m_mutex);
-        while (!m_changed.wait_for(lock, kWaitingEvery, [this] { return !m_waiting; })) {
-            lock.unlock();
-            pulse();
-            lock.lock();
-        }
+        WaitAsking(
+            m_changed, lock, [this] { return !m_waiting; }, pulse);
         if (m_error)
             std::rethrow_exception(std::exchange(m_error, nullptr));
     }
@@ -98,7 +95,6 @@ public:
     Batch working;
 
 private:
-    static constexpr auto kWaitingEvery = std::chrono::milliseconds(10);
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::atomic<bool> m_stopping = false;
@@ -257,6 +253,15 @@ void FirstRows::readBack(qint64 rowid, std::string& key) {
 
 bool RowTotal::arrived() {
     return m_total < 0 && m_count.ready() && (m_total = m_count.rows()) >= 0;
+}
+
+void WaitAsking(std::condition_variable& changed, std::unique_lock<std::mutex>& lock,
+                const std::function<bool()>& ready, const std::function<void()>& waiting) {
+    while (!changed.wait_for(lock, std::chrono::milliseconds(10), ready)) {
+        lock.unlock();
+        waiting();
+        lock.lock();
+    }
 }
 
 void RowTotal::look(FirstRows& rows) {

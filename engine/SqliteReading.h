@@ -6,8 +6,10 @@
 #include "SqliteTable.h"
 #include "core/Stop.h"
 
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -111,6 +113,12 @@ private:
     std::string m_key;
     Batch m_batch;
 };
+
+// Waits on `changed` until `ready` says so, calling `waiting` (which may
+// throw to stop) every few milliseconds with `lock` let go meanwhile: a run
+// waiting for a thread of its own still answers the front end.
+void WaitAsking(std::condition_variable& changed, std::unique_lock<std::mutex>& lock,
+                const std::function<bool()>& ready, const std::function<void()>& waiting);
 
 // How many rows the source has, counted aside while the work goes on; the
 // first rows are made room for all of them once the number is known.

@@ -6,7 +6,8 @@
 // through SQLite's own interface and judged, then only the first row of each
 // group is written into an empty copy that has every column of the source
 // with its exact name and declared type. Memory holds each distinct key once
-// (a fingerprint where it is long) and a bit for each row.
+// (a fingerprint where it is long) and the decisions on the rows the judge
+// has read ahead of the copy.
 class WriteSurvivors final : public SqlitePlan {
 public:
     using SqlitePlan::SqlitePlan;
