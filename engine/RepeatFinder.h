@@ -57,7 +57,10 @@ public:
         qint64 lowestNumber = std::numeric_limits<qint64>::min();
         qint64 highestNumber = std::numeric_limits<qint64>::max();
     };
-    static constexpr std::size_t kWholeKeyBytes = 32;
+    // A repeat of a key kept as a fingerprint costs a read of the file at
+    // random: a key of names and places, which runs past 32 bytes often
+    // enough, costs less kept whole.
+    static constexpr std::size_t kWholeKeyBytes = 64;
     static std::uint64_t defaultFingerprint(QByteArrayView key);
     // A test seam: the fingerprint of every finder made from now on without
     // one of its own, so that tests can make keys collide; null restores the

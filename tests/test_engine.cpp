@@ -173,8 +173,8 @@ void EngineTest::randomTablesMatchAnIndependentReference() {
                        "x''|-0.0|0|CAST(x'4dfc6c6c6572' AS TEXT)|CAST(x'4de46c6c6572' AS TEXT)|"
                        "CAST(x'610062' AS TEXT)|9007199254740993|9007199254740992.0|2|-2.5|-1|-1.0|"
                        "CAST(x'6180' AS TEXT)|CAST(x'8062' AS TEXT)|"
-                       "9223372036854775807|9.3e18|printf('%.40c', 'w')|printf('%.39cv', 'w')|"
-                       "CAST(printf('%.40c', 'w') AS BLOB)")
+                       "9223372036854775807|9.3e18|printf('%.70c', 'w')|printf('%.69cv', 'w')|"
+                       "CAST(printf('%.70c', 'w') AS BLOB)")
             .split(QLatin1Char('|'));
     const QString keyOf = QStringLiteral(
         "CASE typeof(%1) WHEN 'null' THEN 't:' WHEN 'text' THEN 't:' || hex(%1) "

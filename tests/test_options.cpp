@@ -287,7 +287,7 @@ void OptionsTest::rowsStayAsSqliteOrdersThem() {
         const auto any = [&] { return values.at(random.bounded(values.size())); };
         inserts << QStringLiteral("INSERT INTO T VALUES (%1, '%2%3', %4, %5, %6)")
                        .arg(id)
-                       .arg(QString(40, QLatin1Char('k')))
+                       .arg(QString(70, QLatin1Char('k')))
                        .arg(random.bounded(1000))
                        .arg(any(), any(), any());
     }
