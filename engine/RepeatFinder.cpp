@@ -13,7 +13,9 @@
 
 namespace {
 
-constexpr std::size_t kBlockBytes = std::size_t(1) << 20;
+// Blocks small enough that a record's distance from its block's first row
+// takes two bytes.
+constexpr std::size_t kBlockBytes = std::size_t(1) << 17;
 constexpr std::size_t kKeysPerPulse = 1 << 12;
 // A slot is five bytes: 34 bits of where the key is (16 GiB of keys) and 6 of
 // its fingerprint, which spare most probes a look at the key itself.
@@ -29,16 +31,10 @@ constexpr std::size_t kFingerprintBytes = sizeof(std::uint64_t);
 __extension__ typedef unsigned __int128 Wide;
 
 // Where rows come in rising order, a record's number is kept as how far it
-// lies from the number of its block's first record, which is small; but any
-// 64-bit number is a row's, so the distance wraps, and zigzag puts small
-// negative ones in few bytes too.
-std::uint64_t zigzag(qint64 number, qint64 base) {
-    const auto distance = qint64(std::uint64_t(number) - std::uint64_t(base));
-    return (std::uint64_t(distance) << 1) ^ std::uint64_t(distance >> 63);
-}
-
-qint64 unzigzag(std::uint64_t value, qint64 base) {
-    return qint64(std::uint64_t(base) + std::uint64_t(qint64(value >> 1) ^ -qint64(value & 1)));
+// lies past the number of its block's first record: small, so that a varint
+// of it takes two bytes where the number itself would take up to nine.
+std::uint64_t distance(qint64 number, qint64 base) {
+    return std::uint64_t(number) - std::uint64_t(base);
 }
 
 } // namespace
@@ -100,7 +96,7 @@ RepeatFinder::Record RepeatFinder::recordAt(std::uint64_t offset) const {
         if (m_options.order == Order::Rising) {
             std::uint64_t number = 0;
             at = Varint::Read(at, number);
-            record.number = unzigzag(number, m_bases[offset / kBlockBytes]);
+            record.number = qint64(std::uint64_t(m_bases[offset / kBlockBytes]) + number);
         } else {
             record.numberAt = reinterpret_cast<char*>(at);
             record.number = numberAt(record.numberAt);
@@ -142,7 +138,7 @@ std::uint64_t RepeatFinder::store(QByteArrayView key, std::uint64_t hash, qint64
         throw std::bad_alloc();
     at = Varint::Write(at, header);
     if (numbered && rising) {
-        at = Varint::Write(at, zigzag(number, m_bases.back()));
+        at = Varint::Write(at, distance(number, m_bases.back()));
     } else if (numbered) {
         putNumber(reinterpret_cast<char*>(at), number);
         at = Varint::Write(at + m_numberBytes, rankSize << 1);
@@ -237,23 +233,25 @@ void RepeatFinder::grow(std::size_t size) {
     }
 }
 
-// A table is rebuilt larger once it is four-fifths full: probes stay short,
-// and a table made for a known number of rows is never rebuilt.
+// A table is rebuilt larger once it is four-fifths full, where probes stay
+// short. A table made for a known number of rows has a slot for each: it is
+// rebuilt only where more than four-fifths of them bring keys of their own,
+// and a run whose rows repeat many keys holds no slots it never uses.
 void RepeatFinder::reserve(std::size_t keys) {
-    const std::size_t size = std::max<std::size_t>(1024, keys + keys / 4 + 1);
+    const std::size_t size = std::max<std::size_t>(1024, keys + 1);
     if (size > m_size)
         grow(size);
 }
 
 std::optional<qint64> RepeatFinder::offer(QByteArrayView key, qint64 number, qint64* kept) {
-    if ((m_keys + 1) * 8 > m_size * 5)
+    if ((m_keys + 1) * 5 > m_size * 4)
         grow(m_size == 0 ? 1024 : m_size * 2);
     return offerHashed(key, m_options.fingerprint(key), number, {}, kept);
 }
 
 void RepeatFinder::offer(std::span<Offer> batch, std::span<const QByteArrayView> ranks) {
     // Grown first: the places loaded must be the ones the offers use.
-    while ((m_keys + batch.size()) * 8 > m_size * 5)
+    while ((m_keys + batch.size()) * 5 > m_size * 4)
         grow(m_size == 0 ? 1024 : m_size * 2);
     m_hashes.resize(batch.size());
     for (std::size_t i = 0; i < batch.size(); ++i) {

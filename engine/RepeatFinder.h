@@ -90,8 +90,8 @@ public:
     // each row's rank, where rows are ranked. (An offer is kept small: one
     // larger by the rank's 16 bytes made the plain run a quarter slower.)
     void offer(std::span<Offer> batch, std::span<const QByteArrayView> ranks = {});
-    // Makes room for about `keys` keys at once, so the table need not be
-    // rebuilt while they come.
+    // Makes room at once for the keys of about `keys` rows, so that the
+    // table is rebuilt while they come only if most of them are new.
     void reserve(std::size_t keys);
 
 private:
