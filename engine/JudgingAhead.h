@@ -77,8 +77,10 @@ private:
     std::exception_ptr m_error;
     std::thread m_thread;
 
-    // The copy's side.
-    RowOrder m_copyOrder;
+    // The copy's side, on cache lines of its own: sharing one with the
+    // judge's row count, which the judge writes for every row, made each row
+    // of the copy wait for the line to come back from the other core.
+    alignas(64) RowOrder m_copyOrder;
     Chunk m_taking;
     std::size_t m_at = 0;
 };
