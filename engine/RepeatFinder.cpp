@@ -32,7 +32,9 @@ __extension__ typedef unsigned __int128 Wide;
 
 // Where rows come in rising order, a record's number is kept as how far it
 // lies past the number of its block's first record: small, so that a varint
-// of it takes two bytes where the number itself would take up to nine.
+// of it takes two bytes where the rowid of a large table would take four.
+// (A lower number would wrap round and take the longest varint, but still
+// come back whole.)
 std::uint64_t distance(qint64 number, qint64 base) {
     return std::uint64_t(number) - std::uint64_t(base);
 }
