@@ -1,5 +1,7 @@
 #include "RowKey.h"
 
+#include "Varint.h"
+
 #include <QDateTime>
 #include <QStringDecoder>
 #include <algorithm>
@@ -10,12 +12,9 @@
 namespace {
 
 void appendLength(std::string& key, std::size_t length) {
-    // Seven bits a byte, the high bit saying that more follow.
-    while (length >= 0x80) {
-        key.push_back(static_cast<char>((length & 0x7f) | 0x80));
-        length >>= 7;
-    }
-    key.push_back(static_cast<char>(length));
+    unsigned char bytes[Varint::kLongest];
+    key.append(reinterpret_cast<const char*>(bytes),
+               std::size_t(Varint::Write(bytes, length) - bytes));
 }
 
 // A short text or blob, as most are, takes one byte for its kind and length
