@@ -1,6 +1,5 @@
 #include "TestSupport.h"
 
-#include "core/SettingsStore.h"
 #include "pages/Form1.h"
 #include "pages/Form2.h"
 #include "pages/Form3.h"
@@ -9,13 +8,7 @@
 #include "ui/PageButton.h"
 
 #include <QLineEdit>
-
-#include <QFile>
 #include <QListWidget>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 
 MessageLog::MessageLog() {
     Messages::setHandlers(

@@ -16,7 +16,6 @@
 #include "ui/PageButton.h"
 
 #include <QLineEdit>
-#include <QListWidget>
 #include <QProcess>
 
 using Db::FaultInjection::Point;

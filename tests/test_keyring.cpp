@@ -7,7 +7,6 @@
 #include "pages/Form1.h"
 #include "pages/Wizard.h"
 
-#include <QFile>
 #include <QLineEdit>
 #include <QProcess>
 

@@ -10,11 +10,8 @@
 #include "db/Session.h"
 #include "ui/TablePages.h"
 
-#include <QCoreApplication>
 #include <QSqlDatabase>
-#include <QSqlError>
 #include <QSqlQuery>
-#include <QUrl>
 
 namespace {
 
