@@ -56,31 +56,18 @@ void DbTest::sidNamesAFileOnlyWhenItReadsAsAPath_data() {
     QTest::addColumn<QString>("sid");
     QTest::addColumn<QString>("file");
     QTest::addColumn<DatabaseKind>("kind");
-    const QString home = QDir::homePath();
-    const auto oracle = [](const char* tag, const char* sid) {
-        QTest::newRow(tag) << sid << QString() << DatabaseKind::Oracle;
-    };
-    QTest::newRow("absolute path") << "/data/orders.sqlite"
-                                   << "/data/orders.sqlite" << DatabaseKind::Sqlite;
-    QTest::newRow("relative path") << "./orders.sqlite"
-                                   << "./orders.sqlite" << DatabaseKind::Sqlite;
-    QTest::newRow("parent folder") << "../db/orders.sqlite"
-                                   << "../db/orders.sqlite" << DatabaseKind::Sqlite;
-    QTest::newRow("home folder") << "~/orders.sqlite" << home + "/orders.sqlite"
+    // A path names a file; a URI of PostgreSQL's its server; anything else
+    // goes to Oracle as it stands.
+    for (const char* path : {"/data/orders.sqlite", "./orders.sqlite", "../db/orders.sqlite"})
+        QTest::newRow(path) << path << path << DatabaseKind::Sqlite;
+    QTest::newRow("home folder") << "~/orders.sqlite" << QDir::homePath() + "/orders.sqlite"
                                  << DatabaseKind::Sqlite;
-    QTest::newRow("PostgreSQL URI")
-        << "postgresql://db/sales" << QString() << DatabaseKind::PostgreSql;
-    QTest::newRow("short PostgreSQL URI")
-        << "postgres:///sales?host=/run/pg" << QString() << DatabaseKind::PostgreSql;
-    oracle("a bare name", "orders.sqlite");
-    oracle("alias", "KTNA");
-    oracle("alias with a dot", "HR.DB");
-    oracle("EZConnect", "dbhost/XEPDB1");
-    oracle("EZConnect with port", "dbhost:1521/ORCLPDB1");
-    oracle("EZConnect with //", "//dbhost:1521/ORCLPDB1");
-    oracle("EZConnect, // without port", "//dbhost/XEPDB1");
-    oracle("descriptor", "(DESCRIPTION=(ADDRESS=(HOST=h)))");
-    oracle("another user's home", "~scott/orders.sqlite");
+    for (const char* uri : {"postgresql://db/sales", "postgres:///sales?host=/run/pg"})
+        QTest::newRow(uri) << uri << QString() << DatabaseKind::PostgreSql;
+    for (const char* sid : {"orders.sqlite", "KTNA", "HR.DB", "dbhost/XEPDB1",
+                            "dbhost:1521/ORCLPDB1", "//dbhost:1521/ORCLPDB1", "//dbhost/XEPDB1",
+                            "(DESCRIPTION=(ADDRESS=(HOST=h)))", "~scott/orders.sqlite"})
+        QTest::newRow(sid) << sid << QString() << DatabaseKind::Oracle;
 }
 
 void DbTest::sidNamesAFileOnlyWhenItReadsAsAPath() {
