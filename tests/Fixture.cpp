@@ -17,8 +17,8 @@ int nextConnection = 0;
 }
 
 TempDatabase::TempDatabase(const QString& setup)
-    : m_path(m_dir.filePath(QStringLiteral("test #1?%20.sqlite"))),
-      m_connection(QStringLiteral("test-db-%1").arg(++nextConnection)) {
+    : TestConnection(QStringLiteral("test-db-%1").arg(++nextConnection)),
+      m_path(m_dir.filePath(QStringLiteral("test #1?%20.sqlite"))) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     db.setDatabaseName(m_path);
     if (!db.open())
@@ -44,11 +44,8 @@ void TempDatabase::exec(const QString& sql) const {
     }
 }
 
-namespace {
-
-// Every row of `sql` on the test's own connection `connection`.
-QList<QVariantList> rowsOn(const QString& connection, const QString& sql) {
-    QSqlQuery query(QSqlDatabase::database(connection, false));
+QList<QVariantList> TestConnection::rows(const QString& sql) const {
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
     if (!query.exec(sql))
         qFatal("%s: %s", qPrintable(sql), qPrintable(query.lastError().text()));
     QList<QVariantList> result;
@@ -61,21 +58,11 @@ QList<QVariantList> rowsOn(const QString& connection, const QString& sql) {
     return result;
 }
 
-QStringList firstColumn(const QList<QVariantList>& rows) {
+QStringList TestConnection::column(const QString& sql) const {
     QStringList values;
-    for (const QVariantList& row : rows)
+    for (const QVariantList& row : rows(sql))
         values << row.value(0).toString();
     return values;
-}
-
-} // namespace
-
-QList<QVariantList> TempDatabase::rows(const QString& sql) const {
-    return rowsOn(m_connection, sql);
-}
-
-QStringList TempDatabase::column(const QString& sql) const {
-    return firstColumn(rows(sql));
 }
 
 QByteArray TempDatabase::fileHash() const {
@@ -102,11 +89,7 @@ QByteArray SettingsFileText() {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-namespace {
-const QString kServerOwn = QStringLiteral("test-server-own");
-} // namespace
-
-ServerDatabase::ServerDatabase() {
+ServerDatabase::ServerDatabase() : TestConnection(QStringLiteral("test-server-own")) {
     const QString uri = qEnvironmentVariable("VARNOLT_TEST_PG");
     if (uri.isEmpty())
         return;
@@ -116,7 +99,7 @@ ServerDatabase::ServerDatabase() {
     own.setPath(QLatin1Char('/') + m_name);
     m_data = {own.toString(), qEnvironmentVariable("VARNOLT_TEST_PG_USER"),
               qEnvironmentVariable("VARNOLT_TEST_PG_PASSWORD")};
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), kServerOwn);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connection);
     Db::SupportFor(m_data.kind()).configure(db, m_data);
     if (!db.open())
         qFatal("cannot open the test database: %s", qPrintable(db.lastError().text()));
@@ -125,21 +108,13 @@ ServerDatabase::ServerDatabase() {
 ServerDatabase::~ServerDatabase() {
     if (m_name.isEmpty())
         return;
-    QSqlDatabase::database(kServerOwn, false).close();
-    QSqlDatabase::removeDatabase(kServerOwn);
+    QSqlDatabase::database(m_connection, false).close();
+    QSqlDatabase::removeDatabase(m_connection);
     admin(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(m_name));
 }
 
 void ServerDatabase::exec(const QString& sql) const {
-    rowsOn(kServerOwn, sql);
-}
-
-QList<QVariantList> ServerDatabase::rows(const QString& sql) const {
-    return rowsOn(kServerOwn, sql);
-}
-
-QStringList ServerDatabase::column(const QString& sql) const {
-    return firstColumn(rows(sql));
+    rows(sql);
 }
 
 void ServerDatabase::admin(const QString& sql) {

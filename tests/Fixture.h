@@ -8,10 +8,22 @@
 #include <QTest>
 #include <QVariantList>
 
+// Queries on a connection of the test's own, by its name.
+class TestConnection {
+public:
+    QList<QVariantList> rows(const QString& sql) const;
+    // One column of a query, as text.
+    QStringList column(const QString& sql) const;
+
+protected:
+    explicit TestConnection(QString name) : m_connection(std::move(name)) {}
+    QString m_connection;
+};
+
 // A SQLite database file in a folder of its own, removed with it, made with
 // the statements of `setup` (pragmas that only an empty file takes). Its name
 // has the characters a file name in a URI must escape.
-class TempDatabase {
+class TempDatabase : public TestConnection {
 public:
     explicit TempDatabase(const QString& setup = QString());
     ~TempDatabase();
@@ -20,22 +32,18 @@ public:
     Db::ConnectionData connection() const { return {m_path, {}, {}}; }
     // Runs statements separated by ";" on a connection of the test's own.
     void exec(const QString& sql) const;
-    QList<QVariantList> rows(const QString& sql) const;
-    // One column of a query, as text.
-    QStringList column(const QString& sql) const;
     // A digest of the file's bytes, to show that nothing in it changed.
     QByteArray fileHash() const;
 
 private:
     QTemporaryDir m_dir;
     QString m_path;
-    QString m_connection;
 };
 
 // A database of its own on the PostgreSQL server the test script starts
 // (VARNOLT_TEST_PG), made for this test program and dropped at its end, and a
 // connection of the test's own to it; not available without a server.
-class ServerDatabase {
+class ServerDatabase : public TestConnection {
 public:
     ServerDatabase();
     ~ServerDatabase();
@@ -43,8 +51,6 @@ public:
     bool available() const { return !m_name.isEmpty(); }
     const Db::ConnectionData& connection() const { return m_data; }
     void exec(const QString& sql) const;
-    QList<QVariantList> rows(const QString& sql) const;
-    QStringList column(const QString& sql) const;
 
 private:
     static void admin(const QString& sql);
