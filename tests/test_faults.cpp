@@ -62,7 +62,6 @@ private slots:
     void twoRunsAtOnceOnOneFile();
     void awkwardNamesWork();
     void aTableLeftBehindIsToldEvenAsTheProgramEnds();
-    void aTableDroppedSinceItWasListedIsSaidToBeGone();
 };
 
 void FaultsTest::everyPageActionFailsCleanlyAtEveryPoint() {
@@ -209,17 +208,6 @@ void FaultsTest::aTableLeftBehindIsToldEvenAsTheProgramEnds() {
                  "The unfinished table VISITORS2 could not be removed (Error 54: ORA-00054"),
              qPrintable(messages.shown.first()));
     QVERIFY(FakeOracle::schema().tables.contains("VISITORS2"));
-}
-
-void FaultsTest::aTableDroppedSinceItWasListedIsSaidToBeGone() {
-    TempDatabase db;
-    MakeVisitors(db);
-    OnPage run(db, 2);
-    db.exec(QStringLiteral("DROP TABLE VISITORS"));
-    MessageLog messages;
-    run.chooseTable(QStringLiteral("VISITORS"));
-    QCOMPARE(messages.shown, QStringList{"The table VISITORS no longer exists."});
-    QVERIFY(run.wizard.form2().isVisible());
 }
 
 VARNOLT_TEST_MAIN(FaultsTest)
