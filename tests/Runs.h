@@ -11,3 +11,9 @@ RunResult runOn(const Database& db, const QString& source, const QStringList& co
                             std::move(callbacks))
         .run();
 }
+
+// Callbacks that say yes to replacing a table and tell `progress` how the run
+// goes.
+inline RunCallbacks Replacing(std::function<bool(const Progress&)> progress = {}) {
+    return {std::move(progress), [](const QString&) { return true; }};
+}

@@ -292,7 +292,7 @@ void EngineTest::progressGoesForwardAndAStopAnywhereTakesTheRunBack() {
         const auto run = [&](std::function<bool(const Progress&)> progress) {
             return DuplicateRemoval(
                        {db.connection(), "BIG", Db::ColumnsNamed({"A"}), "BIG2", false, options},
-                       {std::move(progress), [](const QString&) { return true; }})
+                       Replacing(std::move(progress)))
                 .run();
         };
         QList<Progress> told;
@@ -555,7 +555,7 @@ void EngineTest::aDefinitionThatCannotBeUsedChangesNothing() {
                            "UPDATE sqlite_schema SET sql = replace(sql, 'NOCASE', 'LOCAL') "
                            "WHERE name = 'T'; PRAGMA writable_schema = OFF"));
     const QByteArray before = db.fileHash();
-    const RunResult result = runOn(db, "T", {"A"}, "T2", {{}, [](const QString&) { return true; }});
+    const RunResult result = runOn(db, "T", {"A"}, "T2", Replacing());
     QCOMPARE(result.status, RunResult::Status::Failed);
     QVERIFY2(result.message.contains("no such collation sequence: LOCAL") &&
                  result.message.contains("the table T cannot be copied as it is defined"),
@@ -591,7 +591,7 @@ void EngineTest::runningOutOfMemoryFailsWithNothingChanged() {
         const RunResult result =
             DuplicateRemoval({db.connection(), "VISITORS", Db::ColumnsNamed({"NAME", "CITY"}), "V2",
                               false, k % 2 ? RunOptions() : last},
-                             {{}, [](const QString&) { return true; }})
+                             Replacing())
                 .run();
         if (!Db::FaultInjection::fired())
             break;

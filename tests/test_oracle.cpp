@@ -2,9 +2,9 @@
 // sends, in order, and what a failure or a stop at any step leaves behind.
 #include "FakeOracle.h"
 #include "Fixture.h"
+#include "Runs.h"
 
 #include "db/Session.h"
-#include "engine/DuplicateRemoval.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -58,10 +58,6 @@ RunResult run(const QStringList& columns, RunCallbacks callbacks = {}) {
         .run();
 }
 
-RunCallbacks replaceWithout(std::function<bool(const Progress&)> progress = {}) {
-    return {std::move(progress), [](const QString&) { return true; }};
-}
-
 } // namespace
 
 class OracleTest : public QObject {
@@ -113,7 +109,7 @@ void OracleTest::workedExampleSendsTheDocumentedStatements() {
 
 void OracleTest::replacingSwapsTheCopyInOnlyAtTheEnd() {
     workedExample(true);
-    const RunResult result = run({"SEEN", "NAME", "SEEN_AT", "BORN"}, replaceWithout());
+    const RunResult result = run({"SEEN", "NAME", "SEEN_AT", "BORN"}, Replacing());
     QCOMPARE(result.status, RunResult::Status::Done);
     const QStringList log = FakeOracle::log();
     const QString temporary = QStringLiteral("\"TEMP_TABLE_CREATED_BY_QUORVEN\"");
@@ -139,7 +135,7 @@ void OracleTest::failureOrStopAtAnyStepKeepsTheOldTable() {
             FakeOracle::install();
             workedExample(true);
             Db::FaultInjection::failAt(point, k, QStringLiteral("99"), QStringLiteral("injected"));
-            const RunResult result = run({"NAME"}, replaceWithout());
+            const RunResult result = run({"NAME"}, Replacing());
             if (!Db::FaultInjection::fired())
                 break;
             const QStringList log = FakeOracle::log();
@@ -180,7 +176,7 @@ void OracleTest::failureOrStopAtAnyStepKeepsTheOldTable() {
         workedExample(true);
         int asked = 0;
         const RunResult result =
-            run({"NAME"}, replaceWithout([&](const Progress&) { return ++asked < stopAt; }));
+            run({"NAME"}, Replacing([&](const Progress&) { return ++asked < stopAt; }));
         if (result.status == RunResult::Status::Done)
             break;
         QCOMPARE(result.status, RunResult::Status::Stopped);
@@ -200,7 +196,7 @@ void OracleTest::theTemporaryNameNeverCostsTheUserATable() {
         const RunResult result =
             DuplicateRemoval({oracle(), asSource ? kTemporary : "VISITORS", Db::ColumnsNamed({"X"}),
                               asSource ? "VISITORS3" : kTemporary},
-                             replaceWithout())
+                             Replacing())
                 .run();
         QCOMPARE(result.status, RunResult::Status::Refused);
         QVERIFY(FakeOracle::log().isEmpty());
@@ -222,7 +218,7 @@ void OracleTest::theTemporaryNameNeverCostsTheUserATable() {
     FakeOracle::install();
     workedExample(true);
     FakeOracle::schema().tables.insert(kTemporary, {{"ID", "NUMBER"}, {kMarker.mid(1, 30), "INT"}});
-    const RunResult result = run({"NAME"}, replaceWithout());
+    const RunResult result = run({"NAME"}, Replacing());
     QCOMPARE(result.status, RunResult::Status::Done);
     QVERIFY(!FakeOracle::schema().tables.contains(kTemporary));
     QCOMPARE(FakeOracle::schema().tables.value("VISITORS2"),

@@ -13,14 +13,6 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
-namespace {
-
-RunCallbacks replacing(std::function<bool(const Progress&)> progress = {}) {
-    return {std::move(progress), [](const QString&) { return true; }};
-}
-
-} // namespace
-
 class PostgresTest : public QObject {
     Q_OBJECT
 private slots:
@@ -194,7 +186,7 @@ void PostgresTest::aStopAtAnyPointLeavesTheOldTable() {
         int asked = 0;
         Phase last = Phase::Checking;
         const RunResult result =
-            runOn(m_db, "big", {"k"}, "big2", replacing([&](const Progress& p) {
+            runOn(m_db, "big", {"k"}, "big2", Replacing([&](const Progress& p) {
                       last = p.phase;
                       return ++asked < stopAt;
                   }));
