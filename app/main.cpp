@@ -1,3 +1,4 @@
+#include "core/VectorState.h"
 #include "pages/Wizard.h"
 
 #include <QApplication>
@@ -40,6 +41,7 @@ void answerWithoutWindow(int argc, char* argv[]) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    StartWithPlainStringFunctions(argv);
     answerWithoutWindow(argc, argv);
     if (!displayAvailable()) {
         std::fprintf(stderr,

@@ -1,5 +1,6 @@
 // varnolt-cli: the duplicate removal of the wizard, for scripts and terminals.
 #include "Terminal.h"
+#include "core/VectorState.h"
 #include "db/Catalogue.h"
 #include "db/DatabaseError.h"
 #include "db/DatabaseKind.h"
@@ -264,6 +265,7 @@ int listCommand(const Db::ConnectionData& connection, const QStringList& argumen
 } // namespace
 
 int main(int argc, char* argv[]) {
+    StartWithPlainStringFunctions(argv);
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("varnolt-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VARNOLT_VERSION));
