@@ -1,5 +1,6 @@
-// The run on Oracle, against a stand-in for the OCI driver: the statements it
-// sends, in order, and what a failure or a stop at any step leaves behind.
+// The run on Oracle, against a stand-in for the OCI driver that answers as a
+// server does: what a run removes and makes, and what a failure or a stop at
+// any step leaves behind.
 #include "FakeOracle.h"
 #include "Fixture.h"
 #include "Runs.h"
@@ -11,10 +12,6 @@
 
 namespace {
 
-const QString kColumnTypes =
-    QStringLiteral("SELECT COLUMN_NAME, DATA_TYPE from USER_TAB_COLUMNS where "
-                   "TABLE_NAME=:table_name ORDER BY COLUMN_ID; binds: VISITORS");
-const QString kTables = QStringLiteral("select table_name from user_tables");
 const QString kMarker = QStringLiteral("\"TEMP_COLUMN_CREATED_BY_QUORVEN\"");
 const QString kTemporary = QStringLiteral("TEMP_TABLE_CREATED_BY_QUORVEN");
 const QList<std::pair<QString, QString>> kOldColumns{{"X", "NUMBER"}};
@@ -66,7 +63,7 @@ private slots:
     void init() { FakeOracle::install(); }
     void cleanup() { Db::FaultInjection::clear(); }
 
-    void workedExampleSendsTheDocumentedStatements();
+    void workedExampleRemovesTheRepeatsAndTheLeftovers();
     void replacingSwapsTheCopyInOnlyAtTheEnd();
     void failureOrStopAtAnyStepKeepsTheOldTable();
     void theTemporaryNameNeverCostsTheUserATable();
@@ -74,8 +71,11 @@ private slots:
     void judgedRowsStayByTheOrderTheServerSortsThemIn();
 };
 
-void OracleTest::workedExampleSendsTheDocumentedStatements() {
+void OracleTest::workedExampleRemovesTheRepeatsAndTheLeftovers() {
     workedExample(false);
+    // What a crashed run left behind.
+    FakeOracle::schema().sequences.insert(QStringLiteral("TEMP_SEQ_CREATED_BY_QUORVEN"));
+    FakeOracle::schema().indexes.insert(QStringLiteral("TEMP_INDEX_CREATED_BY_QUORVEN"));
     QList<Phase> phases;
     const RunResult result =
         run({"NAME", "CITY"}, {[&](const Progress& progress) {
@@ -89,20 +89,13 @@ void OracleTest::workedExampleSendsTheDocumentedStatements() {
     QCOMPARE(result.status, RunResult::Status::Done);
     QCOMPARE(result.rowsRead, qint64(5));
     QCOMPARE(result.rowsRemoved, qint64(2));
-    QCOMPARE(FakeOracle::log(),
-             (QStringList{
-                 kColumnTypes, kTables, "SELECT \"NAME\", \"CITY\" FROM \"VISITORS\" WHERE 1 = 0",
-                 // What a crashed run may have left goes first.
-                 "DROP INDEX TEMP_INDEX_CREATED_BY_QUORVEN",
-                 "CREATE TABLE \"VISITORS2\" AS SELECT * from \"VISITORS\"",
-                 "DROP SEQUENCE TEMP_SEQ_CREATED_BY_QUORVEN",
-                 "CREATE SEQUENCE TEMP_SEQ_CREATED_BY_QUORVEN START WITH 1",
-                 "ALTER TABLE \"VISITORS2\" ADD " + kMarker + " INT",
-                 "UPDATE \"VISITORS2\" SET " + kMarker + " = TEMP_SEQ_CREATED_BY_QUORVEN.NEXTVAL",
-                 "CREATE INDEX TEMP_INDEX_CREATED_BY_QUORVEN ON \"VISITORS2\" (" + kMarker + ")",
-                 "SELECT " + kMarker + ", \"NAME\", \"CITY\" FROM \"VISITORS2\"",
-                 "DELETE FROM \"VISITORS2\" WHERE " + kMarker + " IN (:n0, :n1); binds: 3, 4",
-                 "ALTER TABLE \"VISITORS2\" DROP COLUMN " + kMarker}));
+    // The repeats go by their numbers in the copy, and the copy ends with the
+    // source's columns alone: what a crashed run left was dropped first.
+    QCOMPARE(
+        FakeOracle::log().filter(QStringLiteral("DELETE")),
+        QStringList{"DELETE FROM \"VISITORS2\" WHERE " + kMarker + " IN (:n0, :n1); binds: 3, 4"});
+    QCOMPARE(FakeOracle::schema().tables.value("VISITORS2"),
+             FakeOracle::schema().tables.value("VISITORS"));
     // A round trip fetches thousands of rows, not the driver's few dozen.
     QVERIFY(FakeOracle::connectOptions().contains(QStringLiteral("OCI_ATTR_PREFETCH_ROWS=")));
 }
@@ -251,22 +244,6 @@ void OracleTest::aServerRefusalIsHandledAsTheServerMeansIt() {
     result = run({"NAME"});
     QCOMPARE(result.status, RunResult::Status::Failed);
     QVERIFY2(result.message.startsWith("The table VISITORS no longer exists."),
-             qPrintable(result.message));
-
-    // A copy that cannot be dropped after a stop is reported as left behind.
-    FakeOracle::install();
-    workedExample(false);
-    FakeOracle::setScript(
-        [](const QString& sql, const QVariantList&) -> std::optional<FakeOracle::Answer> {
-            if (sql == QStringLiteral("DROP TABLE \"VISITORS2\""))
-                return FakeOracle::Answer{{}, {}, "54", "ORA-00054: resource busy"};
-            return std::nullopt;
-        });
-    result = run({"NAME"},
-                 {[](const Progress& progress) { return progress.phase < Phase::Numbering; }, {}});
-    QCOMPARE(result.status, RunResult::Status::Stopped);
-    QVERIFY(result.leftBehind);
-    QVERIFY2(result.message.contains("could not be removed (Error 54: ORA-00054"),
              qPrintable(result.message));
 }
 
