@@ -6,9 +6,11 @@
 // connection(), the columns are named as a user names them.
 template <typename Database>
 RunResult runOn(const Database& db, const QString& source, const QStringList& columns,
-                const QString& newTable, RunCallbacks callbacks = {}, bool dryRun = false) {
-    return DuplicateRemoval({db.connection(), source, Db::ColumnsNamed(columns), newTable, dryRun},
-                            std::move(callbacks))
+                const QString& newTable, RunCallbacks callbacks = {}, bool dryRun = false,
+                RunOptions options = {}) {
+    return DuplicateRemoval(
+               {db.connection(), source, Db::ColumnsNamed(columns), newTable, dryRun, options},
+               std::move(callbacks))
         .run();
 }
 

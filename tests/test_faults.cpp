@@ -3,11 +3,11 @@
 // awkward as a database allows. The wizard stays usable, says what happened,
 // and the source is never changed.
 #include "FakeOracle.h"
+#include "Runs.h"
 #include "TestSupport.h"
 
 #include "db/Dialect.h"
 #include "db/Session.h"
-#include "engine/DuplicateRemoval.h"
 #include "pages/Form1.h"
 #include "pages/Form2.h"
 #include "pages/Form3.h"
@@ -169,11 +169,7 @@ void FaultsTest::awkwardNamesWork() {
                                "(3, 'X', 'y', 'z'), (4, 'x', 'y', 'z, ')")
                     .arg(Db::Dialect::quoted(table)));
         const QString target = QString(table).remove(QLatin1Char('"')).left(900) + " 2";
-        const RunResult result =
-            DuplicateRemoval(
-                {db.connection(), table, Db::ColumnsNamed({"Ünïcode col", "a\"b", "c, d"}), target},
-                {})
-                .run();
+        const RunResult result = runOn(db, table, {"Ünïcode col", "a\"b", "c, d"}, target);
         QVERIFY2(result.status == RunResult::Status::Done, qPrintable(result.message));
         QCOMPARE(db.column(QStringLiteral("SELECT \"from\" FROM %1 ORDER BY rowid")
                                .arg(Db::Dialect::quoted(target))),

@@ -1,8 +1,7 @@
 // Which row stays, what counts as the same, and where the removed rows go:
 // every option alone and together, against a reference worked out here.
 #include "Fixture.h"
-
-#include "engine/DuplicateRemoval.h"
+#include "Runs.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -166,10 +165,7 @@ void OptionsTest::judgeOn(const Database& db, const QString& options, const QStr
     const QMap<qint64, qint64> removed = referenceRemovals(rows, chosen);
     QTemporaryDir folder;
     const auto run = [&](bool dryRun, const QString& name = QStringLiteral("T2")) {
-        return DuplicateRemoval({db.connection(), QStringLiteral("T"),
-                                 Db::ColumnsNamed({"NAME", "CITY"}), name, dryRun, chosen},
-                                {})
-            .run();
+        return runOn(db, QStringLiteral("T"), {"NAME", "CITY"}, name, {}, dryRun, chosen);
     };
     // Without the removed rows' table and the report, a run keeping the
     // first rows (folding texts or not) goes its plain way, to the same rows.
@@ -277,10 +273,7 @@ void OptionsTest::rowsStayAsSqliteOrdersThem() {
         terms << term.column + (term.descending != last ? QStringLiteral(" DESC") : QString());
     terms << (last ? QStringLiteral("ID DESC") : QStringLiteral("ID"));
     const RunResult result =
-        DuplicateRemoval({db.connection(), QStringLiteral("T"), Db::ColumnsNamed({"K"}),
-                          QStringLiteral("T2"), false, options},
-                         {})
-            .run();
+        runOn(db, QStringLiteral("T"), {"K"}, QStringLiteral("T2"), {}, false, options);
     QCOMPARE(result.status, RunResult::Status::Done);
     QCOMPARE(db.column("SELECT ID FROM T2 ORDER BY ID"),
              db.column(QStringLiteral("SELECT ID FROM (SELECT ID, row_number() OVER (PARTITION "

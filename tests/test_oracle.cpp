@@ -16,9 +16,12 @@ const QString kMarker = QStringLiteral("\"TEMP_COLUMN_CREATED_BY_QUORVEN\"");
 const QString kTemporary = QStringLiteral("TEMP_TABLE_CREATED_BY_QUORVEN");
 const QList<std::pair<QString, QString>> kOldColumns{{"X", "NUMBER"}};
 
-Db::ConnectionData oracle() {
-    return {QStringLiteral("KTNA"), QStringLiteral("SCOTT"), FakeOracle::kPassword};
-}
+// The stand-in server, as runs reach it.
+const struct {
+    Db::ConnectionData connection() const {
+        return {QStringLiteral("KTNA"), QStringLiteral("SCOTT"), FakeOracle::kPassword};
+    }
+} kServer;
 
 QVariant null() {
     return QVariant(QMetaType::fromType<QString>());
@@ -49,10 +52,8 @@ void workedExample(bool replacing) {
 }
 
 RunResult run(const QStringList& columns, RunCallbacks callbacks = {}) {
-    return DuplicateRemoval({oracle(), QStringLiteral("VISITORS"), Db::ColumnsNamed(columns),
-                             QStringLiteral("VISITORS2")},
-                            std::move(callbacks))
-        .run();
+    return runOn(kServer, QStringLiteral("VISITORS"), columns, QStringLiteral("VISITORS2"),
+                 std::move(callbacks));
 }
 
 } // namespace
@@ -186,11 +187,8 @@ void OracleTest::theTemporaryNameNeverCostsTheUserATable() {
     for (const bool asSource : {true, false}) {
         workedExample(true);
         FakeOracle::schema().tables.insert(kTemporary, {{"X", "NUMBER"}});
-        const RunResult result =
-            DuplicateRemoval({oracle(), asSource ? kTemporary : "VISITORS", Db::ColumnsNamed({"X"}),
-                              asSource ? "VISITORS3" : kTemporary},
-                             Replacing())
-                .run();
+        const RunResult result = runOn(kServer, asSource ? kTemporary : "VISITORS", {"X"},
+                                       asSource ? "VISITORS3" : kTemporary, Replacing());
         QCOMPARE(result.status, RunResult::Status::Refused);
         QVERIFY(FakeOracle::log().isEmpty());
     }
@@ -279,10 +277,8 @@ void OracleTest::judgedRowsStayByTheOrderTheServerSortsThemIn() {
     options.orderBy = {{QStringLiteral("SEEN"), false}};
     options.ignoreCase = true;
     const auto judged = [&](bool dryRun, const QString& name, RunCallbacks callbacks = {}) {
-        return DuplicateRemoval({oracle(), QStringLiteral("VISITORS"),
-                                 Db::ColumnsNamed({"NAME", "CITY"}), name, dryRun, options},
-                                std::move(callbacks))
-            .run();
+        return runOn(kServer, QStringLiteral("VISITORS"), {"NAME", "CITY"}, name,
+                     std::move(callbacks), dryRun, options);
     };
     const RunResult dry = judged(true, "VISITORS2");
     QCOMPARE(dry.groups.size(), 2);
