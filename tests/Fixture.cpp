@@ -14,7 +14,13 @@
 
 namespace {
 int nextConnection = 0;
+
+// The server's own database, as the test script gives it.
+Db::ConnectionData serverData() {
+    return {qEnvironmentVariable("VARNOLT_TEST_PG"), qEnvironmentVariable("VARNOLT_TEST_PG_USER"),
+            qEnvironmentVariable("VARNOLT_TEST_PG_PASSWORD")};
 }
+} // namespace
 
 TempDatabase::TempDatabase(const QString& setup)
     : TestConnection(QStringLiteral("test-db-%1").arg(++nextConnection)),
@@ -29,18 +35,15 @@ TempDatabase::TempDatabase(const QString& setup)
                                 "DROP TABLE varnolt_test_marker"));
 }
 
-TempDatabase::~TempDatabase() {
+void TestConnection::close() const {
     QSqlDatabase::database(m_connection, false).close();
     QSqlDatabase::removeDatabase(m_connection);
 }
 
-void TempDatabase::exec(const QString& sql) const {
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+void TestConnection::exec(const QString& sql) const {
     for (const QString& statement : sql.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        if (statement.trimmed().isEmpty())
-            continue;
-        if (!query.exec(statement))
-            qFatal("%s: %s", qPrintable(statement), qPrintable(query.lastError().text()));
+        if (!statement.trimmed().isEmpty())
+            rows(statement);
     }
 }
 
@@ -90,15 +93,14 @@ QByteArray SettingsFileText() {
 }
 
 ServerDatabase::ServerDatabase() : TestConnection(QStringLiteral("test-server-own")) {
-    const QString uri = qEnvironmentVariable("VARNOLT_TEST_PG");
-    if (uri.isEmpty())
+    m_data = serverData();
+    if (m_data.sid.isEmpty())
         return;
     m_name = QStringLiteral("varnolt_test_%1").arg(QCoreApplication::applicationPid());
     admin(QStringLiteral("CREATE DATABASE %1").arg(m_name));
-    QUrl own(uri);
+    QUrl own(m_data.sid);
     own.setPath(QLatin1Char('/') + m_name);
-    m_data = {own.toString(), qEnvironmentVariable("VARNOLT_TEST_PG_USER"),
-              qEnvironmentVariable("VARNOLT_TEST_PG_PASSWORD")};
+    m_data.sid = own.toString();
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connection);
     Db::SupportFor(m_data.kind()).configure(db, m_data);
     if (!db.open())
@@ -108,23 +110,15 @@ ServerDatabase::ServerDatabase() : TestConnection(QStringLiteral("test-server-ow
 ServerDatabase::~ServerDatabase() {
     if (m_name.isEmpty())
         return;
-    QSqlDatabase::database(m_connection, false).close();
-    QSqlDatabase::removeDatabase(m_connection);
+    close();
     admin(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(m_name));
-}
-
-void ServerDatabase::exec(const QString& sql) const {
-    rows(sql);
 }
 
 void ServerDatabase::admin(const QString& sql) {
     const QString name = QStringLiteral("test-server-admin");
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-        const Db::ConnectionData data{qEnvironmentVariable("VARNOLT_TEST_PG"),
-                                      qEnvironmentVariable("VARNOLT_TEST_PG_USER"),
-                                      qEnvironmentVariable("VARNOLT_TEST_PG_PASSWORD")};
-        Db::SupportFor(data.kind()).configure(db, data);
+        Db::SupportFor(serverData().kind()).configure(db, serverData());
         if (!db.open() || !QSqlQuery(db).exec(sql))
             qFatal("%s failed", qPrintable(sql));
         db.close();

@@ -14,9 +14,12 @@ public:
     QList<QVariantList> rows(const QString& sql) const;
     // One column of a query, as text.
     QStringList column(const QString& sql) const;
+    // Runs statements separated by ";".
+    void exec(const QString& sql) const;
 
 protected:
     explicit TestConnection(QString name) : m_connection(std::move(name)) {}
+    void close() const;
     QString m_connection;
 };
 
@@ -26,12 +29,10 @@ protected:
 class TempDatabase : public TestConnection {
 public:
     explicit TempDatabase(const QString& setup = QString());
-    ~TempDatabase();
+    ~TempDatabase() { close(); }
 
     QString path() const { return m_path; }
     Db::ConnectionData connection() const { return {m_path, {}, {}}; }
-    // Runs statements separated by ";" on a connection of the test's own.
-    void exec(const QString& sql) const;
     // A digest of the file's bytes, to show that nothing in it changed.
     QByteArray fileHash() const;
 
@@ -50,7 +51,6 @@ public:
 
     bool available() const { return !m_name.isEmpty(); }
     const Db::ConnectionData& connection() const { return m_data; }
-    void exec(const QString& sql) const;
 
 private:
     static void admin(const QString& sql);
