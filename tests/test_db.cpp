@@ -22,7 +22,6 @@ private slots:
     void sqliteIsToldByItsHeader();
     void sidNamesAFileOnlyWhenItReadsAsAPath_data();
     void sidNamesAFileOnlyWhenItReadsAsAPath();
-    void aFilePathTravelsAsAValue();
     void errorsCarryTheNativeCodeAndText();
     void catalogueListsNamesAsStored();
     void sqliteComparesNamesLikeSqlite();
@@ -76,20 +75,6 @@ void DbTest::sidNamesAFileOnlyWhenItReadsAsAPath() {
     QFETCH(DatabaseKind, kind);
     QCOMPARE(DatabaseFile(sid), file);
     QCOMPARE(KindOf(sid), kind);
-}
-
-void DbTest::aFilePathTravelsAsAValue() {
-    // The path travels as a value: words of a connection string in it are
-    // part of the file's name.
-    TempDatabase db;
-    db.exec(QStringLiteral("CREATE TABLE REAL_ONE(ID)"));
-    const QString odd = QFileInfo(db.path()).absolutePath() + QStringLiteral("/x;User Id=y.db");
-    QVERIFY(QFile::copy(db.path(), odd));
-    Session session({odd, {}, {}});
-    session.open();
-    QCOMPARE(TableList(session), QStringList{"REAL_ONE"});
-    QVERIFY(!QFile::exists(QFileInfo(db.path()).absolutePath() + QStringLiteral("/x")));
-    QFile::remove(odd);
 }
 
 void DbTest::errorsCarryTheNativeCodeAndText() {
