@@ -57,12 +57,15 @@ WizardDriver& WizardDriver::connect() {
     return *this;
 }
 
-WizardDriver& WizardDriver::chooseTable(const QString& table) {
-    QListWidget* tables = wizard.form2().List1;
-    const QList<QListWidgetItem*> found = tables->findItems(table, Qt::MatchExactly);
+void selectItem(QListWidget* list, const QString& text) {
+    const QList<QListWidgetItem*> found = list->findItems(text, Qt::MatchExactly);
     if (found.isEmpty())
-        qFatal("no table %s on the table page", qPrintable(table));
-    tables->setCurrentItem(found.first());
+        qFatal("no item %s in the list", qPrintable(text));
+    list->setCurrentItem(found.first());
+}
+
+WizardDriver& WizardDriver::chooseTable(const QString& table) {
+    selectItem(wizard.form2().List1, table);
     wizard.form2().Check3->click();
     return *this;
 }
@@ -70,10 +73,7 @@ WizardDriver& WizardDriver::chooseTable(const QString& table) {
 WizardDriver& WizardDriver::chooseColumns(const QStringList& columns) {
     Form3& fields = wizard.form3();
     for (const QString& column : columns) {
-        const QList<QListWidgetItem*> found = fields.List1->findItems(column, Qt::MatchExactly);
-        if (found.isEmpty())
-            qFatal("no column %s on the field page", qPrintable(column));
-        fields.List1->setCurrentItem(found.first());
+        selectItem(fields.List1, column);
         fields.Check5->click();
     }
     fields.Check3->click();

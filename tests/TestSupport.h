@@ -30,6 +30,8 @@ struct FakeStartup {
 class QListWidget;
 // The texts of a list's items, in order.
 QStringList itemsOf(const QListWidget* list);
+// Makes the item of that text the list's current one; there must be one.
+void selectItem(QListWidget* list, const QString& text);
 
 class Wizard;
 // A wizard driven as a user would: started with an empty store and the test

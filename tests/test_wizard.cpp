@@ -45,10 +45,6 @@ void answerNextBox(Qt::Key key) {
     });
 }
 
-void select(QListWidget* list, const QString& text) {
-    list->setCurrentItem(list->findItems(text, Qt::MatchExactly).value(0));
-}
-
 void hover(QWidget* widget, QPoint at = {}) {
     QWidget* window = widget->window();
     window->show();
@@ -238,10 +234,10 @@ void WizardTest::fieldPageMovesColumnsBetweenItsLists() {
     page.Check5->click();
     QCOMPARE(messages.shown, QStringList{"Please select a field first."});
     for (const QString& column : {QStringLiteral("C"), QStringLiteral("A")}) {
-        select(page.List1, column);
+        selectItem(page.List1, column);
         page.Check5->click();
     }
-    select(page.List1, QStringLiteral("B"));
+    selectItem(page.List1, QStringLiteral("B"));
     emit page.List1->itemDoubleClicked(page.List1->currentItem());
     QCOMPARE(itemsOf(page.List2), (QStringList{"C", "A", "B"}));
     QCOMPARE(itemsOf(page.List1), QStringList{"lower case"});
@@ -252,7 +248,7 @@ void WizardTest::fieldPageMovesColumnsBetweenItsLists() {
     QCOMPARE(buttons(), (QList<bool>{true, true, false, false, false}));
     page.Check6->click(); // ">>"
     QCOMPARE(buttons(), (QList<bool>{false, false, true, true, true}));
-    select(page.List2, QStringLiteral("lower case"));
+    selectItem(page.List2, QStringLiteral("lower case"));
     page.Check7->click(); // "<"
     page.Check3->click();
     QCOMPARE(Db::NamesOf(run.wizard.selectedFields), (QStringList{"C", "A", "B"}));
