@@ -151,13 +151,10 @@ void OptionsTest::judgeOn(const Database& db, const QString& options, const QStr
         Row row{placeNumbers ? i + 1 : id,
                 {id, names.at(random.bounded(names.size())),
                  cities.at(random.bounded(cities.size())), rank}};
-        inserts << QStringLiteral("INSERT INTO \"T\" VALUES (%1, %2, %3, %4)")
-                       .arg(id)
-                       .arg(row.values.at(1).isNull() ? QStringLiteral("NULL")
-                                                      : "'" + row.values.at(1).toString() + "'",
-                            row.values.at(2).isNull() ? QStringLiteral("NULL")
-                                                      : "'" + row.values.at(2).toString() + "'",
-                            rank.isNull() ? QStringLiteral("NULL") : rank.toString());
+        QStringList literals;
+        for (const QVariant& value : row.values)
+            literals << (value.isNull() ? QStringLiteral("NULL") : "'" + value.toString() + "'");
+        inserts << "INSERT INTO \"T\" VALUES (" + literals.join(", ") + ")";
         rows << row;
     }
     db.exec(QStringLiteral("BEGIN;") + inserts.join(QLatin1Char(';')) + QStringLiteral(";COMMIT"));
