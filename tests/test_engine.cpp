@@ -42,8 +42,7 @@ private slots:
 };
 
 void EngineTest::valueListsMatchThePairwiseReading() {
-    const QStringList example{"A", "B", "A", "C", "B", "A"};
-    QCOMPARE(DuplicatePositions(example), (QList<qint64>{6, 5, 3}));
+    QCOMPARE(DuplicatePositions({"A", "B", "A", "C", "B", "A"}), (QList<qint64>{6, 5, 3}));
     QCOMPARE(DistinctValues(QStringList{"A", "B", "A", "C", "B"}), (QStringList{"A", "C", "B"}));
     QRandomGenerator random(20261206);
     for (int round = 0; round < 300; ++round) {
@@ -126,14 +125,12 @@ void EngineTest::workedExample() {
     MakeVisitors(db);
     db.exec(QStringLiteral("CREATE TABLE E(ID, A)"));
     int asked = 0;
-    const RunResult result =
-        runOn(db, QStringLiteral("VISITORS"), {"NAME", "CITY"}, QStringLiteral("VISITORS2"),
-              {{}, [&](const QString&) { return ++asked > 0; }});
+    const RunResult result = runOn(db, "VISITORS", {"NAME", "CITY"}, "VISITORS2",
+                                   {{}, [&](const QString&) { return ++asked > 0; }});
     QCOMPARE(result.status, RunResult::Status::Done);
     QCOMPARE(asked, 0); // nothing to replace, nothing to ask
     QCOMPARE(ids(db, QStringLiteral("VISITORS2")), (QStringList{"1", "2", "5"}));
-    QCOMPARE(runOn(db, QStringLiteral("E"), {"A"}, QStringLiteral("E2")).status,
-             RunResult::Status::Done);
+    QCOMPARE(runOn(db, "E", {"A"}, "E2").status, RunResult::Status::Done);
     // A column travels with the type it was chosen with: a table changed
     // since is not read as if it were the same.
     const RunResult changed =
@@ -238,8 +235,7 @@ void EngineTest::randomTablesMatchAnIndependentReference() {
             }
             ++members[firstOf.value(key)];
         }
-        QCOMPARE(runOn(db, QStringLiteral("T"), {"A", "B"}, QStringLiteral("T2")).status,
-                 RunResult::Status::Done);
+        QCOMPARE(runOn(db, "T", {"A", "B"}, "T2").status, RunResult::Status::Done);
         QCOMPARE(ids(db, QStringLiteral("T2"), orders.at(kind)), expected);
         // A dry run shows the first groups that have repeats, by the number
         // of the row that stays.
@@ -336,12 +332,11 @@ void EngineTest::tableChangedWhileAskingStopsTheRun() {
     TempDatabase db;
     MakeVisitors(db);
     db.exec(QStringLiteral("CREATE TABLE V2(X); INSERT INTO V2 VALUES (7)"));
-    const RunResult result =
-        runOn(db, QStringLiteral("VISITORS"), {"NAME"}, QStringLiteral("V2"),
-              {{}, [&](const QString&) {
-                   db.exec(QStringLiteral("ALTER TABLE VISITORS RENAME COLUMN NAME TO WHO"));
-                   return true;
-               }});
+    const RunResult result = runOn(db, "VISITORS", {"NAME"}, "V2",
+                                   {{}, [&](const QString&) {
+                                        db.exec("ALTER TABLE VISITORS RENAME COLUMN NAME TO WHO");
+                                        return true;
+                                    }});
     QCOMPARE(result.status, RunResult::Status::Failed);
     QVERIFY2(result.message.contains(QStringLiteral("changed by someone else")),
              qPrintable(result.message));
@@ -442,7 +437,7 @@ void EngineTest::copyIsTheSourcesOwnTable() {
         db.exec(QStringLiteral("UPDATE T SET rowid = rowid - 4"));
     const QList<QStringList> source = rowImages(db, QStringLiteral("T"), "v", order);
 
-    const RunResult result = runOn(db, QStringLiteral("T"), {"v"}, QStringLiteral("T2"));
+    const RunResult result = runOn(db, "T", {"v"}, "T2");
     QVERIFY2(result.status == RunResult::Status::Done, qPrintable(result.message));
 
     // The reference: the first row of each key in the table's own order,
@@ -479,7 +474,7 @@ void EngineTest::textsCompareByStoredBytesInEveryEncoding() {
                                "(1, CAST(x'%1' AS TEXT)), (2, CAST(x'%2' AS TEXT)), "
                                "(3, CAST(x'%1' AS TEXT)), (4, 'é'), (5, 'é'), (6, x'%1')")
                     .arg(first, second));
-        const RunResult result = runOn(db, QStringLiteral("T"), {"A"}, QStringLiteral("T2"));
+        const RunResult result = runOn(db, "T", {"A"}, "T2");
         QVERIFY2(result.status == RunResult::Status::Done, qPrintable(result.message));
         QCOMPARE(ids(db, QStringLiteral("T2")), (QStringList{"1", "2", "4", "6"}));
         QCOMPARE(db.column("SELECT hex(A) FROM T2 ORDER BY rowid"),
@@ -526,8 +521,7 @@ void EngineTest::whatIsNoTableOfTheUsersIsRefusedWithNothingRead() {
     QCOMPARE(db.fileHash(), before);
     // A virtual table is the user's own and can be copied.
     db.exec(QStringLiteral("INSERT INTO F VALUES ('duplicate rows'), ('duplicate rows')"));
-    QCOMPARE(runOn(db, QStringLiteral("F"), {"body"}, QStringLiteral("F2")).status,
-             RunResult::Status::Done);
+    QCOMPARE(runOn(db, "F", {"body"}, "F2").status, RunResult::Status::Done);
     QCOMPARE(db.column("SELECT count(*) FROM F2"), QStringList{"1"});
 }
 

@@ -162,7 +162,7 @@ void OptionsTest::judgeOn(const Database& db, const QString& options, const QStr
     const QMap<qint64, qint64> removed = referenceRemovals(rows, chosen);
     QTemporaryDir folder;
     const auto run = [&](bool dryRun, const QString& name = QStringLiteral("T2")) {
-        return runOn(db, QStringLiteral("T"), {"NAME", "CITY"}, name, {}, dryRun, chosen);
+        return runOn(db, "T", {"NAME", "CITY"}, name, {}, dryRun, chosen);
     };
     // Without the removed rows' table and the report, a run keeping the
     // first rows (folding texts or not) goes its plain way, to the same rows.
@@ -269,8 +269,7 @@ void OptionsTest::rowsStayAsSqliteOrdersThem() {
     for (const OrderTerm& term : options.orderBy)
         terms << term.column + (term.descending != last ? QStringLiteral(" DESC") : QString());
     terms << (last ? QStringLiteral("ID DESC") : QStringLiteral("ID"));
-    const RunResult result =
-        runOn(db, QStringLiteral("T"), {"K"}, QStringLiteral("T2"), {}, false, options);
+    const RunResult result = runOn(db, "T", {"K"}, "T2", {}, false, options);
     QCOMPARE(result.status, RunResult::Status::Done);
     QCOMPARE(db.column("SELECT ID FROM T2 ORDER BY ID"),
              db.column(QStringLiteral("SELECT ID FROM (SELECT ID, row_number() OVER (PARTITION "

@@ -52,8 +52,7 @@ void workedExample(bool replacing) {
 }
 
 RunResult run(const QStringList& columns, RunCallbacks callbacks = {}) {
-    return runOn(kServer, QStringLiteral("VISITORS"), columns, QStringLiteral("VISITORS2"),
-                 std::move(callbacks));
+    return runOn(kServer, "VISITORS", columns, "VISITORS2", std::move(callbacks));
 }
 
 } // namespace
@@ -269,8 +268,8 @@ void OracleTest::judgedRowsStayByTheOrderTheServerSortsThemIn() {
     options.orderBy = {{QStringLiteral("SEEN"), false}};
     options.ignoreCase = true;
     const auto judged = [&](bool dryRun, const QString& name, RunCallbacks callbacks = {}) {
-        return runOn(kServer, QStringLiteral("VISITORS"), {"NAME", "CITY"}, name,
-                     std::move(callbacks), dryRun, options);
+        return runOn(kServer, "VISITORS", {"NAME", "CITY"}, name, std::move(callbacks), dryRun,
+                     options);
     };
     const RunResult dry = judged(true, "VISITORS2");
     QCOMPARE(dry.groups.size(), 2);
