@@ -1,15 +1,14 @@
 #include "VectorState.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <unistd.h>
 
 void StartWithPlainStringFunctions(char* argv[]) {
 #if defined(__x86_64__) && defined(__GLIBC__)
-    // glibc takes its EVEX versions only with AVX512VL.
-    if (!__builtin_cpu_supports("avx512vl"))
+    // glibc takes its AVX-512 versions only where the processor has AVX512F.
+    if (!__builtin_cpu_supports("avx512f"))
         return;
     const char* const name = "GLIBC_TUNABLES";
     const char* const plain = "glibc.cpu.hwcaps=-AVX512F,-AVX512VL";
