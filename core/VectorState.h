@@ -5,7 +5,7 @@
 // clearing the vector registers' upper halves. On some of them (a virtual Xeon
 // was measured) every SSE instruction that follows, and SQLite works on reals
 // with SSE, then pays a state transition that costs far more than the copy: a
-// run took 1.7 times as long. glibc's AVX2 versions clear that state before
+// run took 1.8 times as long. glibc's AVX2 versions clear that state before
 // they return, and glibc reads which versions to use only as a program starts,
 // from GLIBC_TUNABLES. So the program starts itself once more, its arguments
 // unchanged, with the AVX-512 versions left out, unless GLIBC_TUNABLES already
