@@ -125,11 +125,12 @@ private:
     std::optional<qint64> offerHashed(QByteArrayView key, std::uint64_t hash, qint64 number,
                                       QByteArrayView rank, qint64* kept);
     void grow(std::size_t size);
+    // With Order::Any: a row's number as kept in m_numberBytes, and back.
+    void putNumber(char* at, qint64 number) const;
+    qint64 numberAt(const char* at) const;
 
     Options m_options;
     std::size_t m_numberBytes = sizeof(qint64);
-    void putNumber(char* at, qint64 number) const;
-    qint64 numberAt(const char* at) const;
     // Blocks never move, so growing costs no copy of the keys already stored.
     std::vector<std::unique_ptr<char[]>> m_blocks;
     std::vector<std::size_t> m_used; // bytes used in each block
