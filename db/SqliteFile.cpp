@@ -243,6 +243,14 @@ void SqliteFile::look() {
     }
 }
 
+void SqliteFile::settle(StopCheck& stop) {
+    if (m_writeback < 0)
+        return;
+    auto synced = std::async(std::launch::async, [fd = m_writeback] { ::fdatasync(fd); });
+    while (synced.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
+        stop.check();
+}
+
 void SqliteFile::watch(StopCheck* stop, bool writing) {
     m_stop = stop;
     m_writing = writing;

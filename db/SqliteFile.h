@@ -122,6 +122,11 @@ public:
     // system is also told now and then to start putting the file's new pages
     // on disk, so the commit at the end does not wait for all of them at once.
     void watch(StopCheck* stop, bool writing = false);
+    // Puts every page written so far on disk on a thread of its own, asking
+    // `stop` meanwhile: the commit's own syncs then wait only for its last
+    // pages, where they would otherwise hold the front end for as long as the
+    // disk takes for the whole table.
+    void settle(StopCheck& stop);
 
     // A function of one or more arguments that statements can call, true or
     // false for each row; it is gone again when `Registration` is.

@@ -192,7 +192,10 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
         }
         if (!options.reportFile.isEmpty())
             readGroups([&](RemovedGroups& groups) { report.write(groups); });
+        StopCheck stop(m_context.keepGoingIn(Phase::Finishing));
         m_context.report(Phase::Finishing);
+        if (!inputs.dryRun)
+            file.settle(stop);
         file.execute(inputs.dryRun ? QStringLiteral("ROLLBACK") : sql.commitChange());
     } catch (...) {
         file.watch(nullptr);

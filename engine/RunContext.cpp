@@ -23,6 +23,11 @@ KeepGoing RunContext::keepGoingIn(Phase phase, const qint64& done) const {
     return keepGoingIn(phase, done, unknown);
 }
 
+KeepGoing RunContext::keepGoingIn(Phase phase) const {
+    static const qint64 none = 0;
+    return keepGoingIn(phase, none);
+}
+
 bool RunContext::mayReplace(const QString& table) const {
     const QString question =
         QStringLiteral("A table named %1 already exists. Do you want to replace it?").arg(table);

@@ -22,6 +22,7 @@ public:
     // `total`, both read each time it asks.
     KeepGoing keepGoingIn(Phase phase, const qint64& done, const qint64& total) const;
     KeepGoing keepGoingIn(Phase phase, const qint64& done) const;
+    KeepGoing keepGoingIn(Phase phase) const;
     // Asks whether an existing table of the new name, or of `table`, may be
     // replaced.
     bool mayReplace() const { return mayReplace(inputs.newTable); }

@@ -122,7 +122,9 @@ RunResult WriteSurvivors::runOn(SqliteFile& file, const Shape& shape,
                                 QStringLiteral("The new table would hold %1 rows instead of %2.")
                                     .arg(file.changes())
                                     .arg(result.rowsKept));
+        StopCheck stop(m_context.keepGoingIn(Phase::Finishing));
         m_context.report(Phase::Finishing);
+        file.settle(stop);
         file.execute(sql.commitChange());
     } catch (...) {
         file.watch(nullptr);
