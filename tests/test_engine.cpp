@@ -237,6 +237,13 @@ void EngineTest::randomTablesMatchAnIndependentReference() {
         }
         QCOMPARE(runOn(db, "T", {"A", "B"}, "T2").status, RunResult::Status::Done);
         QCOMPARE(ids(db, QStringLiteral("T2"), orders.at(kind)), expected);
+        // Keeping the removed rows makes the run number the rows itself, in
+        // that same order, and the same rows stay.
+        RunOptions keeping;
+        keeping.removedInto = QStringLiteral("GONE");
+        QCOMPARE(runOn(db, "T", {"A", "B"}, "T4", {}, false, keeping).rowsKept,
+                 qint64(expected.size()));
+        QCOMPARE(ids(db, QStringLiteral("T4"), orders.at(kind)), expected);
         // A dry run shows the first groups that have repeats, by the number
         // of the row that stays.
         QList<qint64> groups;
