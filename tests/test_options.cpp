@@ -138,8 +138,8 @@ void OptionsTest::judgeOn(const Database& db, const QString& options, const QStr
     db.exec(definition);
     // Rowids with gaps, and values equal only once folded: case, blanks at
     // either end, blanks alone against '' and NULL, letters beyond ASCII.
-    const QVariantList names{"Anna Berg", "anna berg", " Anna Berg ", "ANNA BERG", "  ",   "",
-                             QVariant(),  "Åse",       "ÅSE ",        "Per",       "per\t"};
+    const QVariantList names{"Anna Berg", "anna berg", " Anna Berg ", "ANNA BERG", "  ",     "",
+                             QVariant(),  "Åse",       "ÅSE ",        "Per",       "per\t\n"};
     const QVariantList cities{"Oslo", "oslo", "Oslo ", QVariant(), ""};
     QRandomGenerator random(7);
     QList<Row> rows;

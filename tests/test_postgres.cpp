@@ -35,18 +35,22 @@ private:
 };
 
 void PostgresTest::listsTheSchemasOwnTablesOnly() {
-    m_db.exec(QStringLiteral("CREATE SCHEMA other; CREATE TABLE other.elsewhere (x int);"
-                             "CREATE TABLE \"Mixed Case\" (b text, a int, \"it's\" date);"
-                             "CREATE VIEW mixed_view AS SELECT * FROM \"Mixed Case\""));
+    m_db.exec(
+        QStringLiteral("CREATE SCHEMA other; CREATE TABLE other.elsewhere (x int);"
+                       "CREATE TABLE \"Mixed Case\" (b text, a int, \"it's\" date);"
+                       "CREATE VIEW mixed_view AS SELECT * FROM \"Mixed Case\";"
+                       "CREATE TABLE parted (x int) PARTITION BY RANGE (x);"
+                       "CREATE TABLE parted_low PARTITION OF parted FOR VALUES FROM (0) TO (9)"));
     Db::Session session(m_db.connection());
     session.open();
-    QCOMPARE(Db::TableList(session), QStringList{"Mixed Case"});
+    QCOMPARE(Db::TableList(session), (QStringList{"Mixed Case", "parted"}));
     QCOMPARE(Db::ColumnList(session, QStringLiteral("Mixed Case")),
              (QStringList{"b", "a", "it's"}));
     const RunResult view = runOn(m_db, "mixed_view", {"a"}, "copy_of_view");
     QCOMPARE(view.status, RunResult::Status::Refused);
     QVERIFY2(view.message.contains("mixed_view is a view"), qPrintable(view.message));
-    m_db.exec(QStringLiteral("DROP SCHEMA other CASCADE; DROP TABLE \"Mixed Case\" CASCADE"));
+    m_db.exec(
+        QStringLiteral("DROP SCHEMA other CASCADE; DROP TABLE \"Mixed Case\", parted CASCADE"));
 }
 
 // Tables with and without a primary key (one of two columns too), holding
@@ -212,11 +216,13 @@ void PostgresTest::aWrongPasswordSaysSo() {
     QVERIFY2(error->text().contains("password authentication failed"), qPrintable(error->text()));
 }
 
-// The preview reads a page at a time by row address: every row once, in order.
+// The preview reads a page at a time by row address: every row once, in order,
+// a long text cut with a mark.
 void PostgresTest::theGridReadsEveryRowOnce() {
     m_db.exec(
         QStringLiteral("DROP TABLE IF EXISTS paged; CREATE TABLE paged (id int, note text);"
-                       "INSERT INTO paged SELECT i, NULL FROM generate_series(1, 1000) AS i"));
+                       "INSERT INTO paged SELECT i, CASE i WHEN 2 THEN repeat('x', 400) END FROM "
+                       "generate_series(1, 1000) AS i"));
     auto session = std::make_shared<Db::Session>(m_db.connection());
     session->open();
     Ui::TablePages grid(session, QStringLiteral("paged"), {"id", "note"});
@@ -226,6 +232,7 @@ void PostgresTest::theGridReadsEveryRowOnce() {
     for (int row = 0; row < grid.rowCount(); ++row)
         QCOMPARE(grid.index(row, 0).data().toInt(), row + 1);
     QCOMPARE(grid.index(0, 1).data().toString(), QStringLiteral("NULL"));
+    QCOMPARE(grid.index(1, 1).data().toString(), QString(300, 'x') + QChar(0x2026));
 }
 
 void PostgresTest::identityAndGeneratedColumnsAreCopiedAsDeclared() {
