@@ -113,6 +113,18 @@ void CliTest::dryRunChangesNothing() {
     QCOMPARE(groups.toJson(QJsonDocument::Compact),
              QByteArray(R"([{"kept":1,"repeats":[3],"values":["Ann","Oslo"]},)"
                         R"({"kept":2,"repeats":[4],"values":["Bob",null]}])"));
+    // A blob is shown, and reported, as its bytes in hex.
+    db.exec(QStringLiteral("CREATE TABLE B(K); INSERT INTO B VALUES (x'00ff'), (x'00ff')"));
+    const QString report = db.path() + QStringLiteral(".jsonl");
+    const Outcome blobs =
+        cli({"run", db.path(), "B", "--column", "K", "--dry-run", "--json", "--report", report});
+    QCOMPARE(QJsonDocument::fromJson(blobs.out.toUtf8())["groups"][0]["values"][0].toString(),
+             QStringLiteral("00ff"));
+    QFile reported(report);
+    QVERIFY(reported.open(QIODevice::ReadOnly));
+    QCOMPARE(QJsonDocument::fromJson(reported.readAll())["key"][0].toString(),
+             QStringLiteral("00ff"));
+    reported.remove();
 }
 
 void CliTest::interruptTakesTheRunBack() {

@@ -177,7 +177,8 @@ void OptionsTest::judgeOn(const Database& db, const QString& options, const QStr
         return QByteArray();
     };
     const QByteArray before = fileHash();
-    QCOMPARE(run(true).rowsRemoved, removed.size());
+    const RunResult dry = run(true);
+    QCOMPARE(dry.rowsRemoved, removed.size());
     QCOMPARE(fileHash(), before);
 
     chosen.reportFile = folder.filePath(QStringLiteral("run.jsonl"));
@@ -203,6 +204,13 @@ void OptionsTest::judgeOn(const Database& db, const QString& options, const QStr
     QMap<qint64, QList<qint64>> groups;
     for (auto entry = removed.begin(); entry != removed.end(); ++entry)
         groups[entry.value()] << entry.key();
+    // The dry run showed the first ten by the number of the row that stays.
+    QMap<qint64, QList<qint64>> firstGroups, shownGroups;
+    for (auto group = groups.begin(); firstGroups.size() < 10 && group != groups.end(); ++group)
+        firstGroups.insert(group.key(), group.value());
+    for (const RepeatGroup& group : dry.groups)
+        shownGroups.insert(group.kept, group.repeats);
+    QCOMPARE(shownGroups, firstGroups);
     for (const QString& name : {QStringLiteral("dry.jsonl"), QStringLiteral("run.jsonl")}) {
         QFile report(folder.filePath(name));
         QVERIFY(report.open(QIODevice::ReadOnly));
