@@ -65,14 +65,17 @@ void CliTest::listsAndRunsWithItsExitCodes() {
     QCOMPARE(db.column("SELECT count(*) FROM VISITORS2"), QStringList{"3"});
     QCOMPARE(cli({"run", file, "VISITORS", "--column", "CITY", "--replace"}).code, 0);
     QCOMPARE(db.column("SELECT count(*) FROM VISITORS2"), QStringList{"2"});
+    QCOMPARE(cli({"run", file, "VISITORS2", "--column", "CITY"}).code, 0);
+    QCOMPARE(db.column("SELECT count(*) FROM VISITORS2Two"), QStringList{"2"});
 
     // Which row stays, and where the others go; the summary names the options.
     const Outcome judged = cli({"run", file, "VISITORS", "--column", "NAME", "--column", "CITY",
                                 "--new-name", "EARLIEST", "--keep", "last", "--order-by", "ID:desc",
                                 "--ignore-case", "--removed-into", "LATER", "--json"});
     QCOMPARE(judged.code, 0);
-    QCOMPARE(QJsonDocument::fromJson(judged.out.toUtf8())["options"]["order_by"][0].toString(),
-             QStringLiteral("ID:desc"));
+    const QJsonValue options = QJsonDocument::fromJson(judged.out.toUtf8())["options"];
+    QCOMPARE(options["order_by"][0].toString() + options["keep"].toString(),
+             QStringLiteral("ID:desclast"));
     QCOMPARE(db.column("SELECT ID || '<' || VARNOLT_KEPT_ROW FROM LATER ORDER BY ID"),
              (QStringList{"3<1", "4<2", "5<1"}));
 
@@ -96,6 +99,18 @@ void CliTest::listsAndRunsWithItsExitCodes() {
         QVERIFY2(outcome.err.contains(QString::fromUtf8(says)), qPrintable(outcome.err));
     }
     QCOMPARE(cli({"--help"}).code, 0);
+
+    // On a server the password comes from the environment, and a wrong one
+    // is said to be wrong.
+    if (const ServerDatabase server; server.available()) {
+        const Db::ConnectionData& data = server.connection();
+        for (const QString& password : {data.password, data.password + "x"}) {
+            qputenv("VARNOLT_PASSWORD", password.toUtf8());
+            const Outcome listed = cli({"tables", data.sid, "--user", data.user});
+            QCOMPARE(listed.code, password == data.password ? 0 : 1);
+            QVERIFY(listed.code == 0 || listed.err.contains("password authentication failed"));
+        }
+    }
 }
 
 void CliTest::dryRunChangesNothing() {

@@ -393,47 +393,45 @@ QString definitionBody(const TempDatabase& db, const QString& table) {
 void EngineTest::copyIsTheSourcesOwnTable_data() {
     QTest::addColumn<QString>("definition");
     QTest::addColumn<QString>("rows");
-    QTest::addColumn<int>("kept");
     QTest::addColumn<QString>("order");
-    const auto row = [](const char* tag, const char* definition, const char* rows, int kept,
+    const auto row = [](const char* tag, const char* definition, const char* rows,
                         const char* order = "rowid") {
-        QTest::newRow(tag) << QString(definition) << QString(rows) << kept << QString(order);
+        QTest::newRow(tag) << QString(definition) << QString(rows) << QString(order);
     };
     row("type reading as UNIQUE ON CONFLICT REPLACE",
         "CREATE TABLE T(k \"INT UNIQUE ON CONFLICT REPLACE\", v)",
-        "(1, 'a'), (1, 'b'), (2, 'c'), (3, 'a')", 3);
+        "(1, 'a'), (1, 'b'), (2, 'c'), (3, 'a')");
     row("type reading as INTEGER PRIMARY KEY", "CREATE TABLE T(k \"INTEGER PRIMARY KEY\", v)",
-        "(NULL, 'a'), (5, 'b'), (NULL, 'b'), (2, 'c')", 3);
+        "(NULL, 'a'), (5, 'b'), (NULL, 'b'), (2, 'c')");
     row("types reading as NOT NULL, CHECK and AS, a quote in a type",
         "CREATE TABLE T(k \"NOT NULL\", v \"CHECK(0)\", w \"AS (7)\", x \"it's\")",
-        "(NULL, 'a', 1, 2), (1, 'a', NULL, 'q'), (2, 'b', 3, 4)", 2);
+        "(NULL, 'a', 1, 2), (1, 'a', NULL, 'q'), (2, 'b', 3, 4)");
     row("type reading as COLLATE NOCASE", "CREATE TABLE T(k \"COLLATE NOCASE\", v)",
-        "(1, 'a'), (2, 'A'), (3, 'a')", 2);
+        "(1, 'a'), (2, 'A'), (3, 'a')");
     row("STRICT with ANY", "CREATE TABLE T(k INTEGER, v ANY) STRICT",
-        "(1, '1'), (2, ' 7'), (3, '1.0'), (4, 1), (5, '1')", 4);
+        "(1, '1'), (2, ' 7'), (3, '1.0'), (4, 1), (5, '1')");
     row("constraints, defaults, generated columns, AUTOINCREMENT",
         "CREATE TABLE P(id INTEGER PRIMARY KEY); CREATE TABLE T(k INTEGER PRIMARY KEY "
         "AUTOINCREMENT, v TEXT NOT NULL DEFAULT 'd' CHECK (length(v) < 9) COLLATE NOCASE, "
         "p REFERENCES P(id), g AS (upper(v)) STORED, h AS (k * 2), UNIQUE (v, k))",
-        "(3, 'x', NULL), (1, 'y', NULL), (7, 'x', NULL), (9, 'X', NULL)", 3);
+        "(3, 'x', NULL), (1, 'y', NULL), (7, 'x', NULL), (9, 'X', NULL)");
     row("without rowid, collated and descending key",
         "CREATE TABLE T(k TEXT COLLATE NOCASE, v, PRIMARY KEY (k DESC)) WITHOUT ROWID",
-        "('b', 1), ('A', 2), ('c', 1), ('a ', 2)", 2, "k COLLATE NOCASE DESC");
+        "('b', 1), ('A', 2), ('c', 1), ('a ', 2)", "k COLLATE NOCASE DESC");
     row("names CREATE TABLE ... AS SELECT would change",
         "CREATE TABLE T(k INTEGER, \"True\" TEXT, \"False\" VARCHAR(5), v)",
-        "(1, 'a', 'b', 'yes'), (2, 'c', 'd', 'maybe'), (3, 'e', 'f', 'yes')", 2);
+        "(1, 'a', 'b', 'yes'), (2, 'c', 'd', 'maybe'), (3, 'e', 'f', 'yes')");
     row("generated key, and a generated column named rowid",
         "CREATE TABLE T(k, c, v INT AS (length(c)), rowid AS (v * 10))",
-        "(1, 'ab'), (2, 'cd'), (3, 'xyz'), (4, 'ab'), (5, 'uvw')", 2, "_rowid_");
+        "(1, 'ab'), (2, 'cd'), (3, 'xyz'), (4, 'ab'), (5, 'uvw')", "_rowid_");
     row("rowids 0 and below", "CREATE TABLE T(k, v)",
-        "(1, 'a'), (2, 'b'), (3, 'c'), (4, 'a'), (5, 'b')", 3);
+        "(1, 'a'), (2, 'b'), (3, 'c'), (4, 'a'), (5, 'b')");
 }
 
 void EngineTest::copyIsTheSourcesOwnTable() {
     QFETCH(QString, definition);
     QFETCH(QString, rows);
     QFETCH(QString, order);
-    QFETCH(int, kept);
     TempDatabase db;
     db.exec(definition);
     const QStringList columns =
@@ -456,9 +454,8 @@ void EngineTest::copyIsTheSourcesOwnTable() {
             expected << row;
         seen.insert(row.first());
     }
-    QCOMPARE(expected.size(), kept);
     QCOMPARE(rowImages(db, QStringLiteral("T2"), "v", order), expected);
-    QCOMPARE(result.rowsKept, qint64(kept));
+    QCOMPARE(result.rowsKept, qint64(expected.size()));
     QCOMPARE(definitionBody(db, QStringLiteral("T2")), definitionBody(db, QStringLiteral("T")));
     QCOMPARE(rowImages(db, QStringLiteral("T"), "v", order), source);
 }

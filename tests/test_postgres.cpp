@@ -5,7 +5,6 @@
 
 #include "Runs.h"
 #include "db/Catalogue.h"
-#include "db/DatabaseError.h"
 #include "db/DatabaseKind.h"
 #include "db/Session.h"
 #include "ui/TablePages.h"
@@ -26,7 +25,6 @@ private slots:
     void runsMatchTheServersOwnGrouping();
     void theCopyHoldsOneMomentOfTheSource();
     void aStopAtAnyPointLeavesTheOldTable();
-    void aWrongPasswordSaysSo();
     void theGridReadsEveryRowOnce();
     void identityAndGeneratedColumnsAreCopiedAsDeclared();
 
@@ -206,14 +204,6 @@ void PostgresTest::aStopAtAnyPointLeavesTheOldTable() {
     QVERIFY(stoppedWhileWriting > 0);
     QCOMPARE(m_db.column("SELECT count(*) FROM big2"),
              m_db.column("SELECT count(DISTINCT k) FROM big"));
-}
-
-void PostgresTest::aWrongPasswordSaysSo() {
-    Db::ConnectionData wrong = m_db.connection();
-    wrong.password += QStringLiteral("x");
-    const std::optional<Db::DatabaseError> error = Db::ConnectError(wrong);
-    QVERIFY(error.has_value());
-    QVERIFY2(error->text().contains("password authentication failed"), qPrintable(error->text()));
 }
 
 // The preview reads a page at a time by row address: every row once, in order,
