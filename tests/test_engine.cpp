@@ -235,15 +235,13 @@ void EngineTest::randomTablesMatchAnIndependentReference() {
             }
             ++members[firstOf.value(key)];
         }
-        QCOMPARE(runOn(db, "T", {"A", "B"}, "T2").status, RunResult::Status::Done);
-        QCOMPARE(ids(db, QStringLiteral("T2"), orders.at(kind)), expected);
-        // Keeping the removed rows makes the run number the rows itself, in
-        // that same order, and the same rows stay.
+        // Every second run keeps the removed rows, and so numbers the rows
+        // itself, in that same order.
         RunOptions keeping;
-        keeping.removedInto = QStringLiteral("GONE");
-        QCOMPARE(runOn(db, "T", {"A", "B"}, "T4", {}, false, keeping).rowsKept,
-                 qint64(expected.size()));
-        QCOMPARE(ids(db, QStringLiteral("T4"), orders.at(kind)), expected);
+        keeping.removedInto = round % 2 ? QStringLiteral("GONE") : QString();
+        QCOMPARE(runOn(db, "T", {"A", "B"}, "T2", {}, false, keeping).status,
+                 RunResult::Status::Done);
+        QCOMPARE(ids(db, QStringLiteral("T2"), orders.at(kind)), expected);
         // A dry run shows the first groups that have repeats, by the number
         // of the row that stays.
         QList<qint64> groups;
