@@ -110,6 +110,7 @@ void CliTest::listsAndRunsWithItsExitCodes() {
             QCOMPARE(listed.code, password == data.password ? 0 : 1);
             QVERIFY(listed.code == 0 || listed.err.contains("password authentication failed"));
         }
+        qunsetenv("VARNOLT_PASSWORD");
     }
 }
 
@@ -139,7 +140,6 @@ void CliTest::dryRunChangesNothing() {
     QVERIFY(reported.open(QIODevice::ReadOnly));
     QCOMPARE(QJsonDocument::fromJson(reported.readAll())["key"][0].toString(),
              QStringLiteral("00ff"));
-    reported.remove();
 }
 
 void CliTest::interruptTakesTheRunBack() {
