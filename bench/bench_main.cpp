@@ -128,7 +128,8 @@ int run(const QCommandLineParser& options) {
         options.value("table"),
         Db::ColumnsNamed(options.values("column")),
         options.value("new-name")};
-    inputs.options = RunOptionsFrom(options).value_or(RunOptions());
+    QString problem;
+    inputs.options = RunOptionsFrom(options, problem).value_or(RunOptions());
     const bool replace = options.isSet("replace");
     // The longest the run went without asking its receiver, which is as long
     // as a window would wait for a repaint, from the start to the end.

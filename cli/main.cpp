@@ -103,7 +103,7 @@ public:
             line += QStringLiteral(": %1 of %2 rows")
                         .arg(locale.toString(progress.done), locale.toString(progress.total));
         else if (progress.done > 0)
-            line += QStringLiteral(": %1 rows").arg(locale.toString(progress.done));
+            line += QStringLiteral(": ") + Rows(progress.done, locale);
         err() << "\r\033[K" << line << Qt::flush;
         m_written = true;
     }
@@ -167,9 +167,8 @@ void printSummary(const RunInputs& inputs, const RunResult& result, double secon
         return;
     if (inputs.dryRun) {
         const QLocale locale;
-        out() << QStringLiteral(
-                     "%1 rows read: %2 would be kept, %3 would be left out as repeats.\n")
-                     .arg(locale.toString(result.rowsRead), locale.toString(result.rowsKept),
+        out() << QStringLiteral("%1 read: %2 would be kept, %3 would be left out as repeats.\n")
+                     .arg(Rows(result.rowsRead, locale), locale.toString(result.rowsKept),
                           locale.toString(result.rowsRemoved));
         for (const RepeatGroup& group : result.groups) {
             QStringList repeats, values;
@@ -205,9 +204,10 @@ int exitFor(const RunResult& result) {
 
 int runCommand(const Db::ConnectionData& connection, const QString& table,
                const QCommandLineParser& options) {
-    const std::optional<RunOptions> chosen = RunOptionsFrom(options);
+    QString problem;
+    const std::optional<RunOptions> chosen = RunOptionsFrom(options, problem);
     if (!chosen)
-        return usage(QStringLiteral("--keep takes 'first' or 'last'"));
+        return usage(problem);
     RunInputs inputs{connection,
                      table,
                      Db::ColumnsNamed(options.values("column")),

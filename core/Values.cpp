@@ -12,3 +12,7 @@ bool FileExists(const QString& path) {
     const QFileInfo info(path);
     return info.exists() && info.lastModified().isValid();
 }
+
+QString Rows(qint64 count, const QLocale& locale) {
+    return locale.toString(count) + (count == 1 ? QStringLiteral(" row") : QStringLiteral(" rows"));
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QLocale>
 #include <QSet>
 #include <QString>
 #include <QVariant>
@@ -8,6 +9,9 @@
 
 // `fallback` when `value` is NULL, otherwise `value` itself, of its own type.
 QVariant NullToDefault(const QVariant& value, const QVariant& fallback);
+
+// "1 row", "2 rows": a count of rows as a message says it.
+QString Rows(qint64 count, const QLocale& locale = QLocale::c());
 
 // True when the file system can tell the file's time of last change; false on
 // any error (no such file or folder, a bad path, no access).

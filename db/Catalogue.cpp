@@ -49,7 +49,7 @@ QStringList firstColumn(Session& session, const QString& sql, const QVariantMap&
 } // namespace
 
 DatabaseError TableGone(const QString& table) {
-    return DatabaseError(QString(), QStringLiteral("The table %1 no longer exists.").arg(table));
+    return DatabaseError(QString(), QStringLiteral("There is no table %1.").arg(table));
 }
 
 namespace {

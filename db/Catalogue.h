@@ -25,14 +25,6 @@ void DropSequence(const ConnectionData& data, const QString& sequence);
 // them. `keepGoing` is asked while a long list is read.
 QStringList TableList(Session& session, const KeepGoing& keepGoing = {});
 
-// A column as a run chooses it: its name, and its type as the database
-// declares it (empty where it is not known yet, as when a user names it).
-struct Column {
-    QString name;
-    QString type;
-
-    bool operator==(const Column&) const = default;
-};
 QList<Column> ColumnsNamed(const QStringList& names);
 QStringList NamesOf(const QList<Column>& columns);
 

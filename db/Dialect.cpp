@@ -30,7 +30,7 @@ QString Dialect::judgingTerm(const QString& column, bool descending) {
 }
 
 QString Dialect::dropTable(const QString& table) const {
-    return QStringLiteral("DROP TABLE ") + quoted(table);
+    return QStringLiteral("DROP TABLE ") + qualified(table);
 }
 
 QString Dialect::keyValue(const QString& column, const QString&) const {

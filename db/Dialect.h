@@ -5,6 +5,15 @@
 
 namespace Db {
 
+// A column as a run chooses it: its name, and its type as the database
+// declares it (empty where it is not known yet, as when a user names it).
+struct Column {
+    QString name;
+    QString type;
+
+    bool operator==(const Column&) const = default;
+};
+
 // Every statement text the wizard sends comes from here, so the pages and the
 // engine never build SQL themselves, and whatever differs between the two
 // databases is decided here rather than by asking which database answers.
@@ -29,6 +38,8 @@ public:
     // The names and declared types of one of the user's own tables, in column
     // order; the table name is bound to ":table_name".
     virtual QString columnTypes() const = 0;
+    // A user's table as the statements of a run name it.
+    virtual QString qualified(const QString& name) const { return quoted(name); }
     QString dropTable(const QString& table) const;
 
     // A grid reads a table a page at a time, each page a short statement of

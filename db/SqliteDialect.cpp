@@ -16,12 +16,12 @@ QString SqliteDialect::tableList() const {
 // columns, which "SELECT *" leaves out, are left out.
 QString SqliteDialect::columnList() const {
     return QStringLiteral(
-        "SELECT name FROM pragma_table_xinfo(:table_name) WHERE hidden <> 1 ORDER BY cid");
+        "SELECT name FROM pragma_table_xinfo(:table_name, 'main') WHERE hidden <> 1 ORDER BY cid");
 }
 
 QString SqliteDialect::columnTypes() const {
-    return QStringLiteral(
-        "SELECT name, type FROM pragma_table_xinfo(:table_name) WHERE hidden <> 1 ORDER BY cid");
+    return QStringLiteral("SELECT name, type FROM pragma_table_xinfo(:table_name, 'main') WHERE "
+                          "hidden <> 1 ORDER BY cid");
 }
 
 bool SqliteDialect::sameName(const QString& a, const QString& b) const {
@@ -50,7 +50,7 @@ QString SqliteDialect::gridPage(const QString& table, const QStringList& columns
                       .arg(name)
                       .arg(kGridTextLength + 1);
     }
-    const QString from = QStringLiteral(" FROM ") + quoted(table);
+    const QString from = QStringLiteral(" FROM ") + qualified(table);
     if (key.isEmpty())
         return QStringLiteral("SELECT ") + values.join(QStringLiteral(", ")) + from +
                QStringLiteral(" LIMIT %1 OFFSET :skip").arg(kGridPageRows);
@@ -62,7 +62,7 @@ QString SqliteDialect::gridPage(const QString& table, const QStringList& columns
 
 QString SqliteDialect::gridKey() const {
     const QString free = QStringLiteral(
-        "NOT EXISTS (SELECT 1 FROM pragma_table_xinfo(:table_name) WHERE name = '%1' "
+        "NOT EXISTS (SELECT 1 FROM pragma_table_xinfo(:table_name, 'main') WHERE name = '%1' "
         "COLLATE NOCASE)");
     return QStringLiteral("SELECT CASE WHEN (SELECT wr FROM pragma_table_list(:table_name) "
                           "WHERE schema = 'main') THEN NULL WHEN %1 THEN 'rowid' "
@@ -71,7 +71,8 @@ QString SqliteDialect::gridKey() const {
 }
 
 QString SqliteDialect::columnDetails() const {
-    return QStringLiteral("SELECT name, type, hidden FROM pragma_table_xinfo(?1) ORDER BY cid");
+    return QStringLiteral(
+        "SELECT name, type, hidden FROM pragma_table_xinfo(?1, 'main') ORDER BY cid");
 }
 
 // A trigger may share its name with a table, so the table comes first.
@@ -84,15 +85,23 @@ QString SqliteDialect::objectKind() const {
 }
 
 QString SqliteDialect::primaryKeyOrder() const {
-    return QStringLiteral("SELECT x.name, x.\"desc\", x.coll FROM pragma_index_list(?1) AS l, "
-                          "pragma_index_xinfo(l.name) AS x WHERE l.origin = 'pk' AND x.key = 1 "
-                          "ORDER BY x.seqno");
+    return QStringLiteral(
+        "SELECT x.name, x.\"desc\", x.coll FROM pragma_index_list(?1, 'main') AS l, "
+        "pragma_index_xinfo(l.name, 'main') AS x WHERE l.origin = 'pk' AND x.key = 1 "
+        "ORDER BY x.seqno");
 }
 
 QString SqliteDialect::keyOrder(const QString& column, const QString& collation,
                                 bool descending) const {
     return quoted(column) + QStringLiteral(" COLLATE ") + quoted(collation) +
            (descending ? QStringLiteral(" DESC") : QString());
+}
+
+// The run keeps lists of its own in the temporary schema, which SQLite
+// searches first: a name without its schema could find one of them instead
+// of the user's table.
+QString SqliteDialect::qualified(const QString& name) const {
+    return QStringLiteral("main.") + quoted(name);
 }
 
 QString SqliteDialect::rowidName(const QStringList& columns) {
@@ -108,13 +117,13 @@ QString SqliteDialect::rowidName(const QStringList& columns) {
 }
 
 QString SqliteDialect::rowCount(const QString& table) const {
-    return QStringLiteral("SELECT count(*) FROM ") + quoted(table);
+    return QStringLiteral("SELECT count(*) FROM ") + qualified(table);
 }
 
 // Each in a query of its own: SQLite finds a lone min() or max() at an end of
 // the table, but scans the whole of it for both at once.
 QString SqliteDialect::rowidRange(const QString& table, const QString& rowid) const {
-    const QString from = QStringLiteral(") FROM ") + quoted(table) + QLatin1Char(')');
+    const QString from = QStringLiteral(") FROM ") + qualified(table) + QLatin1Char(')');
     return QStringLiteral("SELECT (SELECT min(") + rowid + from + QStringLiteral(", (SELECT max(") +
            rowid + from;
 }
@@ -160,25 +169,43 @@ QString SqliteDialect::renamedDefinition(const QString& definition, const QStrin
     const qsizetype end = nameEnd(definition, start.size());
     if (end < 0)
         return {};
-    return start + quoted(newTable) + definition.mid(end);
+    return start + QStringLiteral("main.") + quoted(newTable) + definition.mid(end);
 }
 
-QString SqliteDialect::createTable(const QString& newTable, const QStringList& columns) const {
-    return QStringLiteral("CREATE TABLE ") + quoted(newTable) + QStringLiteral(" (") +
-           quotedList(columns) + QLatin1Char(')');
+QString SqliteDialect::createTable(const QString& newTable, const QList<Column>& columns) const {
+    QStringList declared;
+    for (const Column& column : columns)
+        declared << (column.type.isEmpty() ? quoted(column.name)
+                                           : quoted(column.name) + QLatin1Char(' ') + column.type);
+    return QStringLiteral("CREATE TABLE ") + qualified(newTable) + QStringLiteral(" (") +
+           declared.join(QStringLiteral(", ")) + QLatin1Char(')');
 }
 
 QString SqliteDialect::readRow(const QString& table, const QString& rowid,
                                const QStringList& keyValues) const {
     return QStringLiteral("SELECT ") + keyValues.join(QStringLiteral(", ")) +
-           QStringLiteral(" FROM ") + quoted(table) + QStringLiteral(" WHERE ") + rowid +
+           QStringLiteral(" FROM ") + qualified(table) + QStringLiteral(" WHERE ") + rowid +
            QStringLiteral(" = ?1");
+}
+
+QString SqliteDialect::readRowAt(const QString& table, const QString& order,
+                                 const QStringList& keyValues) const {
+    return QStringLiteral("SELECT ") + keyValues.join(QStringLiteral(", ")) +
+           QStringLiteral(" FROM ") + qualified(table) + QStringLiteral(" ORDER BY ") + order +
+           QStringLiteral(" LIMIT 1 OFFSET ?1 - 1");
 }
 
 QString SqliteDialect::judgeRows(const QString& source, const QString& judge, const QString& number,
                                  const QStringList& keyValues, const QString& order) const {
     return QStringLiteral("SELECT ") + judge + QLatin1Char('(') + number + QStringLiteral(", ") +
-           keyValues.join(QStringLiteral(", ")) + QStringLiteral(") FROM ") + quoted(source) +
+           keyValues.join(QStringLiteral(", ")) + QStringLiteral(") FROM ") + qualified(source) +
+           QStringLiteral(" NOT INDEXED ORDER BY ") + order;
+}
+
+QString SqliteDialect::readKeys(const QString& source, const QString& number,
+                                const QStringList& keyValues, const QString& order) const {
+    return QStringLiteral("SELECT ") + number + QStringLiteral(", ") +
+           keyValues.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + qualified(source) +
            QStringLiteral(" NOT INDEXED ORDER BY ") + order;
 }
 
@@ -186,8 +213,8 @@ QString SqliteDialect::insertKeptRows(const QString& newTable, const QString& so
                                       const QStringList& columns, const QString& kept,
                                       const QString& number, const QString& order) const {
     const QString list = quotedList(columns);
-    return QStringLiteral("INSERT INTO ") + quoted(newTable) + QStringLiteral(" (") + list +
-           QStringLiteral(") SELECT ") + list + QStringLiteral(" FROM ") + quoted(source) +
+    return QStringLiteral("INSERT INTO ") + qualified(newTable) + QStringLiteral(" (") + list +
+           QStringLiteral(") SELECT ") + list + QStringLiteral(" FROM ") + qualified(source) +
            QStringLiteral(" NOT INDEXED WHERE ") + kept + QLatin1Char('(') + number +
            QStringLiteral(") ORDER BY ") + order;
 }
@@ -198,7 +225,7 @@ QString SqliteDialect::numberedRows(const QString& source, const QString& rowid,
         rowid.isEmpty() ? QStringLiteral("row_number() OVER (ORDER BY ") + order + QLatin1Char(')')
                         : rowid;
     return QStringLiteral("SELECT ") + number + QStringLiteral(" AS varnolt_row, * FROM ") +
-           quoted(source) + QStringLiteral(" NOT INDEXED");
+           qualified(source) + QStringLiteral(" NOT INDEXED");
 }
 
 QString SqliteDialect::readJudgedKeys(const QString& numbered, const QStringList& keyValues,
@@ -227,7 +254,7 @@ QString SqliteDialect::insertUnremovedRows(const QString& newTable, const QStrin
                                            const QStringList& columns,
                                            const QString& unremoved) const {
     const QString list = quotedList(columns);
-    return QStringLiteral("INSERT INTO ") + quoted(newTable) + QStringLiteral(" (") + list +
+    return QStringLiteral("INSERT INTO ") + qualified(newTable) + QStringLiteral(" (") + list +
            QStringLiteral(") SELECT ") + list + QStringLiteral(" FROM (") + numbered +
            QStringLiteral(") WHERE ") + unremoved +
            QStringLiteral("(varnolt_row) ORDER BY varnolt_row");
@@ -236,7 +263,7 @@ QString SqliteDialect::insertUnremovedRows(const QString& newTable, const QStrin
 QString SqliteDialect::insertRemovedRows(const QString& table, const QString& numbered,
                                          const QStringList& columns,
                                          const QStringList& numberColumns) const {
-    return QStringLiteral("INSERT INTO ") + quoted(table) + QStringLiteral(" (") +
+    return QStringLiteral("INSERT INTO ") + qualified(table) + QStringLiteral(" (") +
            quotedList(columns + numberColumns) + QStringLiteral(") SELECT ") +
            quotedList(QStringLiteral("s"), columns) +
            QStringLiteral(", r.n, r.kept FROM temp.varnolt_removed AS r JOIN (") + numbered +
@@ -251,7 +278,7 @@ QString SqliteDialect::readRemovedGroups(const QString& numbered,
 }
 
 QString SqliteDialect::addColumn(const QString& table, const QString& column) const {
-    return QStringLiteral("ALTER TABLE ") + quoted(table) + QStringLiteral(" ADD COLUMN ") +
+    return QStringLiteral("ALTER TABLE ") + qualified(table) + QStringLiteral(" ADD COLUMN ") +
            quoted(column) + QStringLiteral(" INTEGER");
 }
 

@@ -14,6 +14,7 @@ public:
     QString gridPage(const QString& table, const QStringList& columns, const QString& key,
                      bool first) const override;
     QString gridKey() const override;
+    QString qualified(const QString& name) const override;
 
     // Taking the write lock at once means a second run on the same file waits
     // for the first instead of failing halfway.
@@ -48,15 +49,23 @@ public:
     // the table's name changed to `newTable`; empty when the text does not
     // read as such a statement.
     static QString renamedDefinition(const QString& definition, const QString& newTable);
-    // A plain table of the given columns, without types, so that every value
-    // is kept as it is given: the copy of a virtual table.
-    QString createTable(const QString& newTable, const QStringList& columns) const;
+    // A plain table of the given columns with the types the virtual table
+    // reports for them (none, where it reports none, so that every value is
+    // kept as it is given): the copy of a virtual table.
+    QString createTable(const QString& newTable, const QList<Column>& columns) const;
     // The key values of the row whose rowid is bound to ?1.
     QString readRow(const QString& table, const QString& rowid, const QStringList& keyValues) const;
+    // The key values of the row whose place in the table's `order`, counted
+    // from 1, is bound to ?1.
+    QString readRowAt(const QString& table, const QString& order,
+                      const QStringList& keyValues) const;
     // Calls the function `judge` with every row's number and key values, in
     // the given order of the table, read from the table itself.
     QString judgeRows(const QString& source, const QString& judge, const QString& number,
                       const QStringList& keyValues, const QString& order) const;
+    // The same rows' numbers and key values as results.
+    QString readKeys(const QString& source, const QString& number, const QStringList& keyValues,
+                     const QString& order) const;
     // Copies into `newTable` the rows of `source`, read in the table's own
     // order, for which the function `kept`, called with the row's number, is
     // true.

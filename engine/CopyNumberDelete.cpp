@@ -142,17 +142,18 @@ RunResult CopyNumberDelete::run() {
         deleteRows(copy, repeats);
         m_context.report(Phase::Finishing);
         m_session.execute(m_dialect.dropNumbers(copy));
+        if (!inputs.options.reportFile.isEmpty())
+            groupReport.finish();
     } catch (...) {
         groupReport.cancel();
         m_remains = takeBack(copy, replacing);
         throw;
     }
-    if (!inputs.options.reportFile.isEmpty())
-        groupReport.commit(result.message);
     if (replacing) {
         try {
             m_session.execute(m_dialect.dropTable(inputs.newTable));
         } catch (...) {
+            groupReport.cancel();
             m_remains = takeBack(copy, replacing);
             throw;
         }

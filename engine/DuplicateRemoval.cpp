@@ -1,5 +1,6 @@
 #include "DuplicateRemoval.h"
 
+#include "RemovedGroups.h"
 #include "RunPlan.h"
 #include "db/DatabaseError.h"
 
@@ -15,6 +16,9 @@ RunResult attempt(RunPlan& plan, const RunContext& context, const QString& sourc
     const auto remains = [&] { return plan.remains(); };
     try {
         return plan.run();
+    } catch (const Refusal& refusal) {
+        result.status = RunResult::Status::Refused;
+        result.message = refusal.message;
     } catch (const Db::DatabaseError& error) {
         result.status = RunResult::Status::Failed;
         result.message = error.message() + QStringLiteral("\n\n") + remains();
@@ -49,6 +53,9 @@ RunResult DuplicateRemoval::run() {
     refused.message = NameRefusal(m_inputs, session.dialect());
     refused.status = RunResult::Status::Refused;
     if (!refused.message.isEmpty() && !m_inputs.dryRun)
+        return refused;
+    refused.message = ReportRefusal(m_inputs.options.reportFile, m_inputs.connection);
+    if (!refused.message.isEmpty())
         return refused;
     const std::unique_ptr<RunPlan> plan = PlanFor(context, session);
     RunResult result = attempt(*plan, context, m_inputs.sourceTable);

@@ -82,6 +82,15 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
     file.execute(inputs.dryRun ? QStringLiteral("BEGIN") : sql.beginChange());
     try {
         RequireUnchanged(file, sql, inputs, shape);
+        // Tables to replace go before the source is read: an R*Tree keeps a
+        // handle on its pages that would keep a DROP out until the commit.
+        if (!inputs.dryRun) {
+            for (const auto& [name, existing] : {std::pair{inputs.newTable, shape.target},
+                                                 std::pair{options.removedInto, shape.removed}}) {
+                if (!existing.kind.isEmpty())
+                    file.execute(sql.dropTable(name));
+            }
+        }
         for (const QString& pragma : sql.sparingCaches())
             file.execute(pragma);
         const QString numbered = sql.numberedRows(inputs.sourceTable, shape.rowid, shape.order);
@@ -144,10 +153,9 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
         }
         result.rowsKept = result.rowsRead - result.rowsRemoved;
         if (total.total() >= 0 && total.total() != result.rowsRead)
-            throw DatabaseError(QString(), QStringLiteral("%1 rows of %2 were read instead of %3.")
-                                               .arg(result.rowsRead)
-                                               .arg(inputs.sourceTable)
-                                               .arg(total.total()));
+            throw DatabaseError(QString(), QStringLiteral("%1 of %2 read instead of %3.")
+                                               .arg(Rows(result.rowsRead), inputs.sourceTable,
+                                                    Rows(total.total())));
         // The groups are read back in the order of the kept rows, which
         // SQLite sorts as it goes: the front end is asked meanwhile.
         const auto readGroups = [&](const std::function<void(RemovedGroups&)>& use) {
@@ -165,16 +173,11 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
             m_context.report(Phase::Writing);
             file.watch(&stop, true);
             const QStringList columns = WrittenColumns(shape);
-            const auto make = [&](const QString& name, const Object& existing) {
-                if (!existing.kind.isEmpty())
-                    file.execute(sql.dropTable(name));
-                CreateCopy(file, sql, shape, inputs.sourceTable, name, columns);
-            };
-            make(inputs.newTable, shape.target);
+            CreateCopy(file, sql, shape, inputs.sourceTable, inputs.newTable);
             writeUnremoved(file, sql, numbered, inputs.newTable, columns, removed);
             qint64 written = file.changes();
             if (!options.removedInto.isEmpty()) {
-                make(options.removedInto, shape.removed);
+                CreateCopy(file, sql, shape, inputs.sourceTable, options.removedInto);
                 file.execute(sql.addColumn(options.removedInto, kRowNumberColumn));
                 file.execute(sql.addColumn(options.removedInto, kKeptNumberColumn));
                 file.execute(sql.insertRemovedRows(options.removedInto, numbered, columns,
@@ -185,13 +188,14 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
             file.watch(nullptr);
             if (written != result.rowsKept)
                 throw DatabaseError(QString(),
-                                    QStringLiteral("The new tables would not hold the %1 rows "
+                                    QStringLiteral("The new tables would not hold the %1 "
                                                    "kept and the %2 removed.")
-                                        .arg(result.rowsKept)
-                                        .arg(result.rowsRemoved));
+                                        .arg(Rows(result.rowsKept), Rows(result.rowsRemoved)));
         }
-        if (!options.reportFile.isEmpty())
+        if (!options.reportFile.isEmpty()) {
             readGroups([&](RemovedGroups& groups) { report.write(groups); });
+            report.finish();
+        }
         StopCheck stop(m_context.keepGoingIn(Phase::Finishing));
         m_context.report(Phase::Finishing);
         if (!inputs.dryRun)
@@ -207,8 +211,6 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
         }
         throw;
     }
-    if (!options.reportFile.isEmpty())
-        report.commit(result.message);
     result.status = RunResult::Status::Done;
     return result;
 }

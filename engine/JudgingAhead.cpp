@@ -33,19 +33,16 @@ JudgingAhead::JudgingAhead(SqliteFile& writer, const SqliteTable::Shape& shape,
             hand(m_filling);
     };
     qint64 rows = 0;
-    const QString function = QStringLiteral("varnolt_judge");
-    m_function = std::make_unique<SqliteFile::Registration>(
-        *m_file, function, [this, judged, rows](const Db::RawValue* arguments, int count) mutable {
+    m_rows = std::make_unique<KeyRows>(
+        *m_file, sql, source, SqliteTable::NumberOf(shape), keyValues, shape.order,
+        [this, judged, rows](const Db::RawValue* number, const Db::RawValue* values,
+                             int count) mutable {
             if (++rows % RowTotal::kRowsPerLook == 1 && m_expected > 0)
                 m_firstRows->reserve(m_expected.exchange(0));
-            m_firstRows->add(m_order.next(arguments[0]), arguments + 1, count - 1, judged);
+            m_firstRows->add(m_order.next(*number), values, count, judged);
             if (m_stopping)
                 throw Stopped{};
-            return true;
         });
-    m_rows = std::make_unique<SqliteFile::Statement>(
-        *m_file,
-        sql.judgeRows(source, function, SqliteTable::NumberOf(shape), keyValues, shape.order));
     // The judge's transaction begins before the writer's first page.
     m_rowRead = m_rows->step();
     m_thread = std::thread([this, judged] {

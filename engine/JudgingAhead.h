@@ -62,8 +62,7 @@ private:
     std::unique_ptr<FirstRows> m_firstRows;
     RowOrder m_order;
     Chunk m_filling;
-    std::unique_ptr<Db::SqliteFile::Registration> m_function;
-    std::unique_ptr<Db::SqliteFile::Statement> m_rows;
+    std::unique_ptr<KeyRows> m_rows;
     bool m_rowRead = false;
     std::atomic<qint64> m_expected = -1;
     std::atomic<qint64> m_judged = 0;

@@ -53,7 +53,7 @@ Shape shapeOf(Db::Session& session, const PostgresDialect& sql, const RunInputs&
     Shape shape;
     shape.sourceKind = firstText(session, sql.relationKind(), inputs.sourceTable);
     if (shape.sourceKind.isEmpty())
-        throw Db::TableGone(inputs.sourceTable);
+        throw Refusal{Db::TableGone(inputs.sourceTable).text()};
     shape.targetKind = firstText(session, sql.relationKind(), inputs.newTable);
     if (!inputs.options.removedInto.isEmpty())
         shape.removedKind = firstText(session, sql.relationKind(), inputs.options.removedInto);
@@ -202,9 +202,8 @@ void insertCounted(Db::Session& session, const QString& statement, qint64 rows) 
     if (!insert.exec(statement))
         throw DatabaseError(insert.lastError());
     if (insert.numRowsAffected() != rows)
-        throw DatabaseError(QString(), QStringLiteral("%1 rows were written instead of %2.")
-                                           .arg(insert.numRowsAffected())
-                                           .arg(rows));
+        throw DatabaseError(QString(), QStringLiteral("%1 written instead of %2.")
+                                           .arg(Rows(insert.numRowsAffected()), Rows(rows)));
 }
 
 // The run when the user says which row stays, what counts as the same or
@@ -266,6 +265,7 @@ RunResult judgedRun(const RunContext& context, Aside& aside, const PostgresDiale
                       if (!options.reportFile.isEmpty()) {
                           RemovedGroups groups = removedGroups(session, sql, inputs);
                           report.write(groups);
+                          report.finish();
                       }
                       session.execute(inputs.dryRun ? QStringLiteral("ROLLBACK")
                                                     : QStringLiteral("COMMIT"));
@@ -274,8 +274,6 @@ RunResult judgedRun(const RunContext& context, Aside& aside, const PostgresDiale
         report.cancel();
         throw;
     }
-    if (!options.reportFile.isEmpty())
-        report.commit(result.message);
     result.status = RunResult::Status::Done;
     return result;
 }

@@ -2,9 +2,13 @@
 
 #include "RunContext.h"
 #include "db/DatabaseError.h"
+#include "db/Session.h"
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSaveFile>
+#include <cstdio>
 #include <fcntl.h>
 
 bool RemovedGroups::next() {
@@ -41,10 +45,31 @@ constexpr qint64 kBytesPerWriteback = qint64(4) << 20;
 
 } // namespace
 
+GroupReport::GroupReport(const QString& file) : m_name(file) {
+    if (file == QStringLiteral("-"))
+        m_file = std::make_unique<QFile>();
+    else
+        m_file = std::make_unique<QSaveFile>(file);
+}
+
+namespace {
+
+Db::DatabaseError unwritten(const QString& name, const QString& reason) {
+    const QString where = name == QStringLiteral("-") ? QStringLiteral("to standard output")
+                                                      : QStringLiteral("to ") + name;
+    return Db::DatabaseError(
+        QString(), QStringLiteral("The report could not be written %1: %2").arg(where, reason));
+}
+
+} // namespace
+
 void GroupReport::write(RemovedGroups& groups) {
-    if (!m_file.open(QIODevice::WriteOnly))
-        throw Db::DatabaseError(QString(), QStringLiteral("The report %1 could not be written: %2")
-                                               .arg(m_file.fileName(), m_file.errorString()));
+    auto* output = qobject_cast<QFile*>(m_file.get());
+    const bool opened =
+        output ? output->open(stdout, QIODevice::WriteOnly) : m_file->open(QIODevice::WriteOnly);
+    if (!opened)
+        throw unwritten(m_name, m_file->errorString());
+    auto* saved = qobject_cast<QSaveFile*>(m_file.get());
     while (groups.next()) {
         QJsonArray key, removed;
         for (const QVariant& value : groups.group().values)
@@ -52,22 +77,64 @@ void GroupReport::write(RemovedGroups& groups) {
         for (const qint64 row : groups.group().repeats)
             removed.append(row);
         // Written by hand to keep the fields in the order people read them in.
-        m_file.write("{\"key\":" + compact(key) +
-                     ",\"kept\":" + QByteArray::number(groups.group().kept) +
-                     ",\"removed\":" + compact(removed) + "}\n");
-        if (m_file.pos() - m_writtenBack >= kBytesPerWriteback && m_file.flush()) {
-            sync_file_range(m_file.handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
-            m_writtenBack = m_file.pos();
+        const QByteArray line = "{\"key\":" + compact(key) +
+                                ",\"kept\":" + QByteArray::number(groups.group().kept) +
+                                ",\"removed\":" + compact(removed) + "}\n";
+        if (m_file->write(line) != line.size())
+            throw unwritten(m_name, m_file->errorString());
+        if (saved && m_file->pos() - m_writtenBack >= kBytesPerWriteback && m_file->flush()) {
+            sync_file_range(m_file->handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
+            m_writtenBack = m_file->pos();
         }
     }
 }
 
-bool GroupReport::commit(QString& error) {
-    if (m_file.commit())
-        return true;
-    error = QStringLiteral("The tables were made, but the report %1 could not be written: %2")
-                .arg(m_file.fileName(), m_file.errorString());
-    return false;
+void GroupReport::finish() {
+    auto* saved = qobject_cast<QSaveFile*>(m_file.get());
+    const bool written = saved ? saved->commit() : m_file->flush() && ::fflush(stdout) == 0;
+    if (!written)
+        throw unwritten(m_name, m_file->errorString());
+    m_finished = true;
+}
+
+void GroupReport::cancel() {
+    if (auto* saved = qobject_cast<QSaveFile*>(m_file.get())) {
+        if (m_finished)
+            QFile::remove(m_name);
+        else
+            saved->cancelWriting();
+    }
+}
+
+QString ReportRefusal(const QString& file, const Db::ConnectionData& connection) {
+    if (file.isEmpty() || file == QStringLiteral("-"))
+        return {};
+    const QFileInfo report(file);
+    const QString refused = QStringLiteral("The report cannot be written to %1: %2 Please choose "
+                                           "another file.");
+    if (report.exists() && report.isDir())
+        return refused.arg(file, QStringLiteral("it is a folder."));
+    if (report.exists() && !report.isFile())
+        return refused.arg(file, QStringLiteral("it is not a plain file."));
+    if (Db::IsSqliteFile(file))
+        return refused.arg(file, QStringLiteral("it is a database."));
+    const QString database = Db::DatabaseFile(connection.sid);
+    if (!database.isEmpty()) {
+        // The journal and the write-ahead log may not be there yet; they are
+        // the database all the same.
+        const auto where = [](const QFileInfo& info) {
+            return QFileInfo(info.absolutePath()).canonicalFilePath() + QLatin1Char('/') +
+                   info.fileName();
+        };
+        const QFileInfo target(report.isSymLink() ? report.symLinkTarget() : file);
+        const QFileInfo own(QFileInfo(database).canonicalFilePath());
+        for (const QString& companion : {QString(), QStringLiteral("-journal"),
+                                         QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+            if (where(target) == where(own) + companion)
+                return refused.arg(file, QStringLiteral("it belongs to the database."));
+        }
+    }
+    return {};
 }
 
 QList<RepeatGroup> ShownGroups(RemovedGroups& groups) {

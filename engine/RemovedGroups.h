@@ -2,9 +2,10 @@
 
 #include "Run.h"
 
+#include <QFileDevice>
 #include <QJsonValue>
-#include <QSaveFile>
 #include <functional>
+#include <memory>
 #include <optional>
 
 // The removed rows read back ordered by the row kept in their place, made
@@ -31,22 +32,31 @@ private:
 };
 
 // The groups of a run written to a file, one JSON line each:
-// {"key": [values], "kept": ROW, "removed": [ROW, ...]}. The file appears
-// only once it is whole and the run is over.
+// {"key": [values], "kept": ROW, "removed": [ROW, ...]}; "-" is standard
+// output. The file is put in place, whole and on disk, before the run
+// commits, so a report that cannot be written takes the run back.
 class GroupReport {
 public:
-    explicit GroupReport(const QString& file) : m_file(file) {}
-    // Throws DatabaseError when the file cannot be made.
+    explicit GroupReport(const QString& file);
+    // Throws DatabaseError when the file cannot be made or written.
     void write(RemovedGroups& groups);
-    // After the run: false, with the reason in `error`, when it could not be
-    // put in place.
-    bool commit(QString& error);
-    void cancel() { m_file.cancelWriting(); }
+    // Puts the file in place; throws DatabaseError when it cannot.
+    void finish();
+    // Takes the report back: an unfinished file never appears, a finished
+    // one is removed again.
+    void cancel();
 
 private:
-    QSaveFile m_file;
+    QString m_name;
+    std::unique_ptr<QFileDevice> m_file;
+    bool m_finished = false;
     qint64 m_writtenBack = 0;
 };
+
+// Why `file` cannot take a report of a run on `connection`, or the empty
+// text: it is the database or one of its companion files, another database,
+// a folder or anything else that is not a plain file.
+QString ReportRefusal(const QString& file, const Db::ConnectionData& connection);
 
 // A key value as the JSON the command line and the report write: NULL as
 // null, a blob as the hex text of its bytes.

@@ -36,12 +36,19 @@ OrderTerm orderTermFrom(const QString& text) {
 
 } // namespace
 
-std::optional<RunOptions> RunOptionsFrom(const QCommandLineParser& options) {
+std::optional<RunOptions> RunOptionsFrom(const QCommandLineParser& options, QString& problem) {
     RunOptions run;
     const QString keep = options.value(QStringLiteral("keep"));
     if (keep == QStringLiteral("last"))
         run.keep = RunOptions::Keep::Last;
     else if (!keep.isEmpty() && keep != QStringLiteral("first"))
+        problem = QStringLiteral("--keep takes 'first' or 'last'");
+    // An empty value is most often a shell variable that was never set.
+    for (const QString& name : {QStringLiteral("removed-into"), QStringLiteral("report")}) {
+        if (options.isSet(name) && options.value(name).isEmpty())
+            problem = QStringLiteral("--%1 needs a name, not an empty text").arg(name);
+    }
+    if (!problem.isEmpty())
         return std::nullopt;
     for (const QString& term : options.values(QStringLiteral("order-by")))
         run.orderBy << orderTermFrom(term);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Values.h"
 #include "db/Catalogue.h"
 #include "db/ConnectionData.h"
 
@@ -51,9 +52,9 @@ inline const QString kKeptNumberColumn = QStringLiteral("VARNOLT_KEPT_ROW");
 
 class QCommandLineParser;
 // The options as the command-line programs take them (--keep, --order-by,
-// --ignore-case, --trim, --removed-into, --report), or nothing when --keep
-// is neither "first" nor "last".
-std::optional<RunOptions> RunOptionsFrom(const QCommandLineParser& options);
+// --ignore-case, --trim, --removed-into, --report), or nothing, with what is
+// wrong in `problem`, when one of them is given a value it cannot take.
+std::optional<RunOptions> RunOptionsFrom(const QCommandLineParser& options, QString& problem);
 
 // What one run needs, collected by the front end when it starts.
 struct RunInputs {

@@ -42,8 +42,8 @@ QList<Db::Column> RunContext::chosenColumns(const Db::Dialect& dialect,
             return dialect.sameName(own.name, column.name);
         });
         if (found == table.end())
-            throw Db::DatabaseError(QString(), QStringLiteral("The table %1 has no column %2.")
-                                                   .arg(inputs.sourceTable, column.name));
+            throw Refusal{QStringLiteral("The table %1 has no column %2.")
+                              .arg(inputs.sourceTable, column.name)};
         if (!column.type.isEmpty() && column.type != found->type)
             throw Db::DatabaseError(QString(),
                                     QStringLiteral("The column %1 of %2 is of another type than "

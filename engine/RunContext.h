@@ -7,6 +7,12 @@
 #include <functional>
 #include <map>
 
+// Thrown where what the run was given cannot be used, before anything was
+// read or changed; the run is refused with `message`.
+struct Refusal {
+    QString message;
+};
+
 // What both ways of making the new table share: the inputs, telling the front
 // end how the run goes, the checks on names, and the first groups of a dry run.
 class RunContext {
@@ -30,9 +36,9 @@ public:
     // The most rows the run has told of, for a run that ends early.
     qint64 rowsSeen() const { return m_rowsSeen; }
     // The chosen columns as the source has them (its names, its types);
-    // throws DatabaseError when it has no such column (SQLite would read an
-    // unknown double-quoted name as a text, the same in every row) or when a
-    // column's type is no longer the one it was chosen with.
+    // throws Refusal when it has no such column (SQLite would read an unknown
+    // double-quoted name as a text, the same in every row), DatabaseError when
+    // a column's type is no longer the one it was chosen with.
     QList<Db::Column> chosenColumns(const Db::Dialect& dialect,
                                     const QList<Db::Column>& table) const;
 

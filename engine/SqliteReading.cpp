@@ -21,16 +21,49 @@ qint64 RowOrder::next(const Db::RawValue& rowid) {
     return m_number = rowid.integer;
 }
 
+namespace {
+
+// The most arguments SQLite lets a function take, by default and as
+// Debian builds it; the row's number is one of them.
+constexpr int kMostArguments = 127;
+const QString kJudge = QStringLiteral("varnolt_judge");
+
+bool inPlace(const QStringList& keyValues) {
+    return keyValues.size() < kMostArguments;
+}
+
+} // namespace
+
+KeyRows::KeyRows(Db::SqliteFile& file, const Db::SqliteDialect& sql, const QString& source,
+                 const QString& number, const QStringList& keyValues, const QString& order,
+                 EachKey each)
+    : m_each(std::move(each)),
+      m_function(inPlace(keyValues) ? std::optional<Db::SqliteFile::Registration>(
+                                          std::in_place, file, kJudge,
+                                          [this](const Db::RawValue* arguments, int count) {
+                                              m_each(arguments, arguments + 1, count - 1);
+                                              return true;
+                                          })
+                                    : std::nullopt),
+      m_rows(file, inPlace(keyValues) ? sql.judgeRows(source, kJudge, number, keyValues, order)
+                                      : sql.readKeys(source, number, keyValues, order)),
+      m_values(m_function ? 0 : std::size_t(keyValues.size()) + 1) {}
+
+bool KeyRows::step() {
+    if (!m_rows.step())
+        return false;
+    if (m_function)
+        return true;
+    for (std::size_t field = 0; field < m_values.size(); ++field)
+        m_values[field] = m_rows.value(int(field));
+    m_each(m_values.data(), m_values.data() + 1, int(m_values.size()) - 1);
+    return true;
+}
+
 void ReadKeysInPlace(Db::SqliteFile& file, const Db::SqliteDialect& sql, const QString& source,
                      const QString& number, const QStringList& keyValues, const QString& order,
                      const EachKey& each) {
-    const QString judge = QStringLiteral("varnolt_judge");
-    Db::SqliteFile::Registration function(file, judge,
-                                          [&](const Db::RawValue* arguments, int count) {
-                                              each(arguments, arguments + 1, count - 1);
-                                              return true;
-                                          });
-    Db::SqliteFile::Statement rows(file, sql.judgeRows(source, judge, number, keyValues, order));
+    KeyRows rows(file, sql, source, number, keyValues, order, each);
     while (rows.step())
         ;
 }

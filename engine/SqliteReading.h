@@ -32,9 +32,24 @@ private:
 // Calls `each` with every row's number and key values in the given order of
 // the table, which a scan of it gives without sorting, as SQLite has them in
 // place: through a function of the statement rather than as its results,
-// which SQLite would copy.
+// which SQLite would copy. A key of more columns than a function takes is
+// read as results instead.
 using EachKey =
     std::function<void(const Db::RawValue* number, const Db::RawValue* values, int count)>;
+class KeyRows {
+public:
+    KeyRows(Db::SqliteFile& file, const Db::SqliteDialect& sql, const QString& source,
+            const QString& number, const QStringList& keyValues, const QString& order,
+            EachKey each);
+    // Reads the next row; false past the last.
+    bool step();
+
+private:
+    EachKey m_each;
+    std::optional<Db::SqliteFile::Registration> m_function;
+    Db::SqliteFile::Statement m_rows;
+    std::vector<Db::RawValue> m_values;
+};
 void ReadKeysInPlace(Db::SqliteFile& file, const Db::SqliteDialect& sql, const QString& source,
                      const QString& number, const QStringList& keyValues, const QString& order,
                      const EachKey& each);

@@ -27,6 +27,17 @@ Object LookUp(SqliteFile& file, const SqliteDialect& sql, const QString& name) {
 
 namespace {
 
+// The copy computes its generated columns itself; a virtual table's hidden
+// columns are no part of its rows.
+QList<Db::Column> rowColumns(const Shape& shape) {
+    QList<Db::Column> columns;
+    for (qsizetype i = 0; i < shape.columns.size(); ++i) {
+        if (shape.hidden.at(i) == 0)
+            columns << shape.columns.at(i);
+    }
+    return columns;
+}
+
 QString kindWithArticle(const QString& kind) {
     return (kind == QStringLiteral("index") ? QStringLiteral("an ") : QStringLiteral("a ")) + kind;
 }
@@ -57,7 +68,7 @@ Shape Inspect(SqliteFile& file, const SqliteDialect& sql, const RunInputs& input
     Shape shape;
     shape.source = LookUp(file, sql, inputs.sourceTable);
     if (shape.source.kind.isEmpty())
-        throw Db::TableGone(inputs.sourceTable);
+        throw Refusal{Db::TableGone(inputs.sourceTable).text()};
     if (!shape.source.isTable())
         return shape;
     SqliteFile::Statement details(file, sql.columnDetails());
@@ -88,10 +99,10 @@ Shape Inspect(SqliteFile& file, const SqliteDialect& sql, const RunInputs& input
 }
 
 void CreateCopy(SqliteFile& file, const SqliteDialect& sql, const Shape& shape,
-                const QString& source, const QString& newTable, const QStringList& columns) {
+                const QString& source, const QString& newTable) {
     const QString statement =
         shape.source.kind == QStringLiteral("virtual")
-            ? sql.createTable(newTable, columns)
+            ? sql.createTable(newTable, rowColumns(shape))
             : SqliteDialect::renamedDefinition(shape.source.definition, newTable);
     const QString cannot = QStringLiteral("%1; the table %2 cannot be copied as it is defined.");
     if (statement.isEmpty())
@@ -127,14 +138,7 @@ void RequireUnchanged(SqliteFile& file, const SqliteDialect& sql, const RunInput
 }
 
 QStringList WrittenColumns(const Shape& shape) {
-    // The copy computes its generated columns itself; a virtual table's
-    // hidden columns are no part of its rows.
-    QStringList columns;
-    for (qsizetype i = 0; i < shape.columns.size(); ++i) {
-        if (shape.hidden.at(i) == 0)
-            columns << shape.columns.at(i).name;
-    }
-    return columns;
+    return Db::NamesOf(rowColumns(shape));
 }
 
 QStringList KeyValues(const QList<Db::Column>& chosen) {

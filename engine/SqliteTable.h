@@ -58,7 +58,7 @@ void RequireUnchanged(Db::SqliteFile& file, const Db::SqliteDialect& sql, const 
 // The table `newTable`, made empty: the source's own definition under the
 // new name, or for a virtual table, a plain table of its columns.
 void CreateCopy(Db::SqliteFile& file, const Db::SqliteDialect& sql, const Shape& shape,
-                const QString& source, const QString& newTable, const QStringList& columns);
+                const QString& source, const QString& newTable);
 // The columns a copy is written with.
 QStringList WrittenColumns(const Shape& shape);
 // The chosen columns as they are read.

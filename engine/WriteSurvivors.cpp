@@ -39,16 +39,27 @@ void readRepeats(SqliteFile& file, const SqliteDialect& sql, const RunContext& c
                         if (!kept)
                             return;
                         ++result.rowsRemoved;
-                        groups.add(*kept, order.number(), [&] {
-                            QVariantList shown;
-                            for (int field = 0; field < count; ++field)
-                                shown << values[field].toVariant();
-                            return shown;
-                        });
+                        groups.add(*kept, order.number(), [] { return QVariantList(); });
                     });
     file.watch(nullptr);
     result.rowsKept = result.rowsRead - result.rowsRemoved;
     result.groups = groups.groups();
+    // A group shows the values of the row that stays, which folded texts
+    // may write otherwise than its repeats.
+    SqliteFile::Statement kept(file, shape.rowid.isEmpty()
+                                         ? sql.readRowAt(source, shape.order, keyValues)
+                                         : sql.readRow(source, shape.rowid, keyValues));
+    for (RepeatGroup& group : result.groups) {
+        kept.reset();
+        kept.bind(1, group.kept);
+        if (!kept.step())
+            throw DatabaseError(QString(),
+                                QStringLiteral("The table %1 was changed by someone else while "
+                                               "it was read.")
+                                    .arg(source));
+        for (int field = 0; field < kept.columnCount(); ++field)
+            group.values << kept.value(field).toVariant();
+    }
 }
 
 } // namespace
@@ -90,7 +101,7 @@ RunResult WriteSurvivors::runOn(SqliteFile& file, const Shape& shape,
         if (!shape.target.kind.isEmpty())
             file.execute(sql.dropTable(inputs.newTable));
         const QStringList columns = WrittenColumns(shape);
-        CreateCopy(file, sql, shape, inputs.sourceTable, inputs.newTable, columns);
+        CreateCopy(file, sql, shape, inputs.sourceTable, inputs.newTable);
         qint64 written = 0;
         {
             StopCheck stop(m_context.keepGoingIn(Phase::Writing, written, total.total()));
@@ -119,9 +130,8 @@ RunResult WriteSurvivors::runOn(SqliteFile& file, const Shape& shape,
         if (written != result.rowsRead || file.changes() != result.rowsKept ||
             (total.total() >= 0 && total.total() != result.rowsRead))
             throw DatabaseError(QString(),
-                                QStringLiteral("The new table would hold %1 rows instead of %2.")
-                                    .arg(file.changes())
-                                    .arg(result.rowsKept));
+                                QStringLiteral("The new table would hold %1 instead of %2.")
+                                    .arg(Rows(file.changes()), Rows(result.rowsKept)));
         StopCheck stop(m_context.keepGoingIn(Phase::Finishing));
         m_context.report(Phase::Finishing);
         file.settle(stop);

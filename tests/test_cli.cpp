@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QThread>
 #include <csignal>
+#include <sys/stat.h>
 
 namespace {
 
@@ -18,8 +19,10 @@ struct Outcome {
     QString err;
 };
 
-Outcome cli(const QStringList& arguments) {
+Outcome cli(const QStringList& arguments, const QString& output = QString()) {
     QProcess process;
+    if (!output.isEmpty())
+        process.setStandardOutputFile(output);
     process.start(qEnvironmentVariable("VARNOLT_CLI"), arguments);
     process.waitForFinished(120000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -81,21 +84,32 @@ void CliTest::listsAndRunsWithItsExitCodes() {
 
     // Refusals (3), failures (1) and bad usage (2), each said on standard error.
     db.exec(QStringLiteral("CREATE VIEW V AS SELECT * FROM VISITORS"));
+    QVERIFY(::mkfifo(QFile::encodeName(file + ".fifo").constData(), 0600) == 0);
     for (const auto& [code, arguments, says] :
          {std::tuple{3, "run DB VISITORS --column NAME --new-name a\"b", "double quote"},
           {3, "run DB VISITORS --column NAME --new-name VISITORS", "copied from"},
           {3, "run DB VISITORS --column NAME --new-name X --removed-into x", "not the new table"},
           {3, "run DB V --column NAME --new-name V2", "V is a view, not a table"},
           {3, "run DB VISITORS --column NAME --new-name v --replace", "v is the name of a view"},
-          {1, "run DB VISITORS --column NOPE", "NOPE"},
+          {3, "run DB VISITORS --column NOPE", "no column NOPE"},
+          {3, "run DB VISITORS --column NAME --order-by NOPE", "no column NOPE"},
+          {3, "run DB NOPE --column NAME", "There is no table NOPE."},
+          {3, "run DB VISITORS --column NAME --dry-run --report DB", "is a database"},
+          {3, "run DB VISITORS --column NAME --report DB-journal", "belongs to the database"},
+          {3, "run DB VISITORS --column NAME --dry-run --report DB.fifo", "not a plain file"},
+          {2, "run DB VISITORS --column NAME --report=", "--report needs a name"},
+          {2, "run DB VISITORS --column NAME --removed-into=", "--removed-into needs a name"},
           {2, "run DB VISITORS --column NAME --keep middle", "--keep"},
           {2, "run DB VISITORS", "--column"},
           {2, "dance DB", "expected"},
           {2, "run DB VISITORS --column NAME --colour", "colour"}}) {
         QStringList words = QString::fromUtf8(arguments).split(QLatin1Char(' '));
-        words.replace(1, file);
+        for (QString& word : words) {
+            if (word.startsWith(QStringLiteral("DB")))
+                word.replace(0, 2, file);
+        }
         const Outcome outcome = cli(words);
-        QCOMPARE(outcome.code, code);
+        QVERIFY2(outcome.code == code, qPrintable(words.join(" ")));
         QVERIFY2(outcome.err.contains(QString::fromUtf8(says)), qPrintable(outcome.err));
     }
     QCOMPARE(cli({"--help"}).code, 0);
@@ -140,6 +154,33 @@ void CliTest::dryRunChangesNothing() {
     QVERIFY(reported.open(QIODevice::ReadOnly));
     QCOMPARE(QJsonDocument::fromJson(reported.readAll())["key"][0].toString(),
              QStringLiteral("00ff"));
+
+    // A group shows the row that stays, as the report does, however its
+    // repeats are written; "-" reports on standard output.
+    db.exec(QStringLiteral("CREATE TABLE E(K); INSERT INTO E VALUES ('Émile'), ('x'), ('émile')"));
+    const Outcome folded = cli(
+        {"run", db.path(), "E", "--column", "K", "--ignore-case", "--dry-run", "--report", "-"});
+    QCOMPARE(folded.code, 0);
+    QVERIFY2(
+        folded.out.startsWith(QStringLiteral("{\"key\":[\"Émile\"],\"kept\":1,\"removed\":[3]}\n"
+                                             "3 rows read: 2 would be kept")),
+        qPrintable(folded.out));
+    QVERIFY2(folded.out.endsWith(QStringLiteral("row 1 stays, repeated by 3: K = Émile\n")),
+             qPrintable(folded.out));
+    db.exec(QStringLiteral("CREATE TABLE C(K); INSERT INTO C VALUES (1)"));
+    QCOMPARE(cli({"run", db.path(), "C", "--column", "K", "--dry-run"}).out,
+             QStringLiteral("1 row read: 1 would be kept, 0 would be left out as repeats.\n"));
+    // A report that cannot be written takes the run back.
+    for (const QString& dry : {QStringLiteral("--dry-run"), QStringLiteral("--trim")}) {
+        const Outcome full = cli({"run", db.path(), "E", "--column", "K", "--ignore-case",
+                                  "--removed-into", "R", dry, "--report", "-"},
+                                 QStringLiteral("/dev/full"));
+        QCOMPARE(full.code, 1);
+        QVERIFY2(full.err.endsWith(QStringLiteral("Nothing was changed in the database.\n")),
+                 qPrintable(full.err));
+    }
+    QCOMPARE(db.column("SELECT name FROM sqlite_master ORDER BY name"),
+             (QStringList{"B", "C", "E", "VISITORS"}));
 }
 
 void CliTest::interruptTakesTheRunBack() {

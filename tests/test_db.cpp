@@ -112,7 +112,7 @@ void DbTest::catalogueListsNamesAsStored() {
         ColumnList(session, odd);
         QFAIL("A dropped table still had columns.");
     } catch (const DatabaseError& error) {
-        QCOMPARE(error.message(), QStringLiteral("The table %1 no longer exists.").arg(odd));
+        QCOMPARE(error.message(), QStringLiteral("There is no table %1.").arg(odd));
     }
 }
 

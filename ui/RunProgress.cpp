@@ -1,5 +1,7 @@
 #include "RunProgress.h"
 
+#include "core/Values.h"
+
 #include <QLabel>
 #include <QLocale>
 #include <QProgressBar>
@@ -43,8 +45,7 @@ void RunProgress::tell(const QString& phase, qint64 done, qint64 total) {
             QStringLiteral("%1 of %2 rows").arg(locale.toString(done), locale.toString(total)));
     } else {
         m_bar->setRange(0, 0);
-        m_rows->setText(done > 0 ? QStringLiteral("%1 rows").arg(locale.toString(done))
-                                 : QString());
+        m_rows->setText(done > 0 ? Rows(done, locale) : QString());
     }
 }
 
