@@ -211,7 +211,8 @@ int runCommand(const Db::ConnectionData& connection, const QString& table,
     RunInputs inputs{connection,
                      table,
                      Db::ColumnsNamed(options.values("column")),
-                     options.isSet("new-name") ? options.value("new-name") : ProposedName(table),
+                     options.isSet("new-name") ? options.value("new-name")
+                                               : ProposedName(table, connection),
                      options.isSet("dry-run"),
                      *chosen};
     const bool replace = options.isSet("replace");

@@ -38,6 +38,8 @@ public:
     // The names and declared types of one of the user's own tables, in column
     // order; the table name is bound to ":table_name".
     virtual QString columnTypes() const = 0;
+    // The most bytes a name keeps whole, or 0 where any length is kept.
+    virtual int longestName() const { return 0; }
     // A user's table as the statements of a run name it.
     virtual QString qualified(const QString& name) const { return quoted(name); }
     QString dropTable(const QString& table) const;

@@ -2,22 +2,41 @@
 
 namespace Db {
 
+namespace {
+
+// The tables a query finds by name alone: those the search path shows,
+// without the server's own catalogues.
+const QString kVisible = QStringLiteral(
+    "pg_table_is_visible(c.oid) AND n.nspname NOT IN ('pg_catalog', 'information_schema') AND "
+    "n.nspname NOT LIKE 'pg\\_to%' AND n.nspname NOT LIKE 'pg\\_temp\\_%'");
+
+// The schema the name bound to ":table_name" is found in.
+const QString kVisibleSchema =
+    QStringLiteral("(SELECT n.nspname FROM pg_class c JOIN pg_namespace n ON n.oid = "
+                   "c.relnamespace WHERE c.relname = :table_name AND ") +
+    kVisible + QLatin1Char(')');
+
+} // namespace
+
 QString PostgresDialect::tableList() const {
     return QStringLiteral("SELECT c.relname FROM pg_class c JOIN pg_namespace n ON n.oid = "
-                          "c.relnamespace WHERE n.nspname = current_schema() AND c.relkind IN "
-                          "('r', 'p') AND NOT c.relispartition ORDER BY c.relname");
+                          "c.relnamespace WHERE c.relkind IN ('r', 'p') AND NOT "
+                          "c.relispartition AND ") +
+           kVisible + QStringLiteral(" ORDER BY c.relname");
 }
 
 QString PostgresDialect::columnList() const {
     return QStringLiteral("SELECT column_name FROM information_schema.columns WHERE "
-                          "table_schema = current_schema() AND table_name = :table_name "
-                          "ORDER BY ordinal_position");
+                          "table_schema = ") +
+           kVisibleSchema +
+           QStringLiteral(" AND table_name = :table_name ORDER BY ordinal_position");
 }
 
 QString PostgresDialect::columnTypes() const {
     return QStringLiteral("SELECT column_name, data_type FROM information_schema.columns WHERE "
-                          "table_schema = current_schema() AND table_name = :table_name "
-                          "ORDER BY ordinal_position");
+                          "table_schema = ") +
+           kVisibleSchema +
+           QStringLiteral(" AND table_name = :table_name ORDER BY ordinal_position");
 }
 
 // A page is the rows after a row address; every value is read as its text
@@ -36,6 +55,10 @@ QString PostgresDialect::gridPage(const QString& table, const QStringList& colum
            QStringLiteral(" ORDER BY ctid LIMIT %1").arg(kGridPageRows);
 }
 
+QString PostgresDialect::qualified(const QString& name) const {
+    return m_schema.isEmpty() ? quoted(name) : quoted(m_schema) + QLatin1Char('.') + quoted(name);
+}
+
 QString PostgresDialect::gridKey() const {
     return QStringLiteral("SELECT 'ctid'");
 }
@@ -44,34 +67,51 @@ QString PostgresDialect::beginSnapshot() const {
     return QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ");
 }
 
+QString PostgresDialect::visibleRelation() const {
+    return QStringLiteral("SELECT n.nspname, c.relkind, c.relkind = 'p' OR c.relhassubclass "
+                          "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace WHERE "
+                          "c.relname = :table_name AND ") +
+           kVisible;
+}
+
 QString PostgresDialect::relationKind() const {
     return QStringLiteral("SELECT c.relkind FROM pg_class c JOIN pg_namespace n ON n.oid = "
-                          "c.relnamespace WHERE n.nspname = current_schema() AND c.relname = "
-                          ":table_name");
+                          "c.relnamespace WHERE n.nspname = :schema AND c.relname = :table_name");
 }
 
 QString PostgresDialect::primaryKey() const {
     return QStringLiteral(
-        "SELECT a.attname FROM pg_index i JOIN pg_class c ON c.oid = i.indrelid JOIN "
-        "pg_namespace n ON n.oid = c.relnamespace CROSS JOIN LATERAL unnest(i.indkey) WITH "
-        "ORDINALITY AS k(attnum, position) JOIN pg_attribute a ON a.attrelid = c.oid AND "
-        "a.attnum = k.attnum WHERE i.indisprimary AND n.nspname = current_schema() AND "
-        "c.relname = :table_name ORDER BY k.position");
+        "SELECT a.attname, format_type(a.atttypid, NULL) FROM pg_index i JOIN pg_class c ON "
+        "c.oid = i.indrelid JOIN pg_namespace n ON n.oid = c.relnamespace CROSS JOIN LATERAL "
+        "unnest(i.indkey) WITH ORDINALITY AS k(attnum, position) JOIN pg_attribute a ON "
+        "a.attrelid = c.oid AND a.attnum = k.attnum WHERE i.indisprimary AND n.nspname = "
+        ":schema AND c.relname = :table_name ORDER BY k.position");
 }
 
 QString PostgresDialect::writableColumns() const {
     return QStringLiteral("SELECT column_name FROM information_schema.columns WHERE "
-                          "table_schema = current_schema() AND table_name = :table_name AND "
+                          "table_schema = :schema AND table_name = :table_name AND "
                           "is_generated = 'NEVER' ORDER BY ordinal_position");
 }
 
+// glibc's C.UTF-8 maps each character's case by Unicode's simple mappings;
+// ICU's root locale, where there is no such collation, maps some to several.
+// A database in another encoding folds by the column's own collation.
+QString PostgresDialect::unicodeCollation() const {
+    return QStringLiteral(
+        "SELECT collname FROM pg_collation WHERE collname IN ('C.utf8', 'C.UTF-8', "
+        "'und-x-icu') AND collencoding IN (-1, pg_char_to_encoding('UTF8')) AND (SELECT "
+        "encoding FROM pg_database WHERE datname = current_database()) = "
+        "pg_char_to_encoding('UTF8') ORDER BY collname = 'und-x-icu', collname LIMIT 1");
+}
+
 QString PostgresDialect::rowCount(const QString& table) const {
-    return QStringLiteral("SELECT count(*) FROM ") + quoted(table);
+    return QStringLiteral("SELECT count(*) FROM ") + qualified(table);
 }
 
 QString PostgresDialect::createCopy(const QString& newTable, const QString& source) const {
-    return QStringLiteral("CREATE TABLE ") + quoted(newTable) + QStringLiteral(" (LIKE ") +
-           quoted(source) +
+    return QStringLiteral("CREATE TABLE ") + qualified(newTable) + QStringLiteral(" (LIKE ") +
+           qualified(source) +
            QStringLiteral(" INCLUDING DEFAULTS INCLUDING CONSTRAINTS INCLUDING INDEXES INCLUDING "
                           "IDENTITY INCLUDING GENERATED)");
 }
@@ -81,67 +121,84 @@ QString PostgresDialect::createCopy(const QString& newTable, const QString& sour
 // several columns picks its first row with DISTINCT ON).
 QString PostgresDialect::insertFirstRows(const QString& newTable, const QString& source,
                                          const QStringList& columns, const QStringList& keys,
-                                         const QStringList& order) const {
+                                         const QStringList& order, bool byMin) const {
     const QString list = quotedList(columns);
-    const QString from = QStringLiteral(" FROM ") + quoted(source);
+    const QString from = QStringLiteral(" FROM ") + qualified(source);
     const QString groups = keys.join(QStringLiteral(", "));
     const QString orderBy = order.join(QStringLiteral(", "));
     QString first;
-    if (order.size() == 1)
+    if (byMin && order.size() == 1)
         first = QStringLiteral(" WHERE %1 IN (SELECT min(%1)%2 GROUP BY %3)")
                     .arg(orderBy, from, groups);
     else
         first = QStringLiteral(" WHERE (%1) IN (SELECT DISTINCT ON (%3) %1%2 ORDER BY %3, %1)")
                     .arg(orderBy, from, groups);
-    return QStringLiteral("INSERT INTO ") + quoted(newTable) + QStringLiteral(" (") + list +
+    return QStringLiteral("INSERT INTO ") + qualified(newTable) + QStringLiteral(" (") + list +
            QStringLiteral(") OVERRIDING SYSTEM VALUE SELECT ") + list + from + first +
            QStringLiteral(" ORDER BY ") + orderBy;
 }
 
 QString PostgresDialect::groupCount(const QString& source, const QStringList& keys) const {
-    return QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM ") + quoted(source) +
+    return QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM ") + qualified(source) +
            QStringLiteral(" GROUP BY ") + keys.join(QStringLiteral(", ")) +
            QStringLiteral(") AS groups");
 }
 
 QString PostgresDialect::firstGroups(const QString& source, const QStringList& keys,
-                                     const QStringList& order, int limit) const {
-    QStringList named, names;
+                                     const QStringList& columns, const QStringList& order,
+                                     int limit) const {
+    QStringList named, names, values, kept;
     for (qsizetype i = 0; i < keys.size(); ++i) {
         named << QStringLiteral("%1 AS k%2").arg(keys.at(i)).arg(i);
         names << QStringLiteral("k%1").arg(i);
     }
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        values << QStringLiteral("v%1").arg(i);
+        named << quoted(columns.at(i)) + QStringLiteral(" AS v%1").arg(i);
+        kept << QStringLiteral("(array_agg(v%1) FILTER (WHERE n = kept))[1]").arg(i);
+    }
     const QString key = names.join(QStringLiteral(", "));
     return QStringLiteral(
                "WITH numbered AS (SELECT row_number() OVER (ORDER BY %1) AS n, %2 FROM %3), "
-               "grouped AS (SELECT n, min(n) OVER (PARTITION BY %4) AS kept, %4 FROM numbered) "
-               "SELECT kept, CAST(array_agg(n ORDER BY n) FILTER (WHERE n <> kept) AS text), %4 "
-               "FROM grouped GROUP BY kept, %4 HAVING count(*) > 1 ORDER BY kept LIMIT %5")
-        .arg(order.join(QStringLiteral(", ")), named.join(QStringLiteral(", ")), quoted(source),
-             key)
-        .arg(limit);
+               "grouped AS (SELECT n, min(n) OVER (PARTITION BY %4) AS kept, %4, %6 FROM "
+               "numbered) SELECT kept, CAST(array_agg(n ORDER BY n) FILTER (WHERE n <> kept) AS "
+               "text), %7 FROM grouped GROUP BY kept, %4 HAVING count(*) > 1 ORDER BY kept "
+               "LIMIT %5")
+        .arg(order.join(QStringLiteral(", ")), named.join(QStringLiteral(", ")), qualified(source),
+             key, QString::number(limit), values.join(QStringLiteral(", ")),
+             kept.join(QStringLiteral(", ")));
 }
 
-QString PostgresDialect::groupKey(const QString& column, const QString& type) {
+// Texts are compared by their bytes whatever the column's collation, which
+// may call different texts equal; a key folds letter case and white space by
+// Unicode's rules, as every kind of database does, not by the collation's.
+QString PostgresDialect::groupKey(const QString& column, const QString& type, bool ignoreCase,
+                                  bool trim, const QString& collation) {
     static const QStringList texts{QStringLiteral("text"), QStringLiteral("character varying"),
                                    QStringLiteral("character"), QStringLiteral("name")};
-    if (texts.contains(type))
-        return QStringLiteral("coalesce(%1, '')").arg(quoted(column));
-    return quoted(column);
-}
-
-QString PostgresDialect::foldedKey(const QString& column, const QString& type, bool ignoreCase,
-                                   bool trim) {
-    const QString plain = groupKey(column, type);
-    if (plain == quoted(column))
-        return plain;
+    if (!texts.contains(type))
+        return quoted(column);
     QString value = quoted(column);
+    // The regular expression reads the escapes, whatever the encoding.
+    const QString blank = QStringLiteral(
+        R"([\\t\\n\\v\\f\\r \\u0085\\u00a0\\u1680\\u2000-\\u200a\\u2028\\u2029\\u202f\\u205f\\u3000])");
     if (trim)
-        value =
-            QStringLiteral("regexp_replace(%1, '^[[:space:]]+|[[:space:]]+$', '', 'g')").arg(value);
-    if (ignoreCase)
-        value = QStringLiteral("lower(%1)").arg(value);
-    return QStringLiteral("coalesce(%1, '')").arg(value);
+        value = QStringLiteral("regexp_replace(%1, E'^%2+|%2+$', '', 'g')").arg(value, blank);
+    if (ignoreCase) {
+        // Upper case first, then lower, joins what simple case folding joins
+        // (final sigma, long s, the Kelvin sign); the Turkish dotted and
+        // dotless i, which it leaves alone, are kept out of it.
+        if (collation.isEmpty()) {
+            value = QStringLiteral("lower(upper(%1))").arg(value);
+        } else {
+            const QString turkish = QStringLiteral("E'\\u0130\\u0131'");
+            const QString aside = QStringLiteral("E'\\uE000\\uE001'");
+            value = QStringLiteral("translate(lower(upper(translate(%1 COLLATE %2, %3, %4))), %4, "
+                                   "%3)")
+                        .arg(value, quoted(collation), turkish, aside);
+        }
+    }
+    return QStringLiteral("(coalesce(%1, '') COLLATE \"C\")").arg(value);
 }
 
 QString PostgresDialect::listRemoved(const QString& source, const QStringList& keys,
@@ -155,53 +212,56 @@ QString PostgresDialect::listRemoved(const QString& source, const QStringList& k
     const QString ties = falling ? QStringLiteral("varnolt_n DESC") : QStringLiteral("varnolt_n");
     return QStringLiteral(
                "CREATE TEMP TABLE varnolt_removed ON COMMIT DROP AS SELECT varnolt_n AS n, "
-               "varnolt_at AS at, kept, kept_at FROM (SELECT varnolt_n, varnolt_at, "
-               "first_value(varnolt_n) OVER w AS kept, first_value(varnolt_at) OVER w AS kept_at "
-               "FROM (SELECT row_number() OVER (ORDER BY %1) AS varnolt_n, ctid AS varnolt_at, %2 "
-               "FROM %3) AS numbered WINDOW w AS (PARTITION BY %4 ORDER BY %5)) AS judged WHERE "
-               "varnolt_n <> kept")
+               "varnolt_in AS inside, varnolt_at AS at, kept, kept_in, kept_at FROM (SELECT "
+               "varnolt_n, varnolt_in, varnolt_at, first_value(varnolt_n) OVER w AS kept, "
+               "first_value(varnolt_in) OVER w AS kept_in, first_value(varnolt_at) OVER w AS "
+               "kept_at FROM (SELECT row_number() OVER (ORDER BY %1) AS varnolt_n, tableoid AS "
+               "varnolt_in, ctid AS varnolt_at, %2 FROM %3) AS numbered WINDOW w AS (PARTITION "
+               "BY %4 ORDER BY %5)) AS judged WHERE varnolt_n <> kept")
         .arg(order.join(QStringLiteral(", ")), (named + judged).join(QStringLiteral(", ")),
-             quoted(source), names.join(QStringLiteral(", ")),
+             qualified(source), names.join(QStringLiteral(", ")),
              (judging + QStringList{ties}).join(QStringLiteral(", ")));
 }
 
 QString PostgresDialect::countRemoved() const {
-    return QStringLiteral("SELECT count(*) FROM varnolt_removed");
+    return QStringLiteral("SELECT count(*) FROM pg_temp.varnolt_removed");
 }
 
 QString PostgresDialect::insertUnremovedRows(const QString& newTable, const QString& source,
                                              const QStringList& columns,
                                              const QStringList& order) const {
     const QString list = quotedList(columns);
-    return QStringLiteral("INSERT INTO ") + quoted(newTable) + QStringLiteral(" (") + list +
+    return QStringLiteral("INSERT INTO ") + qualified(newTable) + QStringLiteral(" (") + list +
            QStringLiteral(") OVERRIDING SYSTEM VALUE SELECT ") + list + QStringLiteral(" FROM ") +
-           quoted(source) +
-           QStringLiteral(" AS s WHERE NOT EXISTS (SELECT 1 FROM varnolt_removed AS r WHERE "
-                          "r.at = s.ctid) ORDER BY ") +
+           qualified(source) +
+           QStringLiteral(" AS s WHERE NOT EXISTS (SELECT 1 FROM pg_temp.varnolt_removed AS r "
+                          "WHERE r.at = s.ctid AND r.inside = s.tableoid) ORDER BY ") +
            order.join(QStringLiteral(", "));
 }
 
 QString PostgresDialect::addNumberColumn(const QString& table, const QString& column) const {
-    return QStringLiteral("ALTER TABLE ") + quoted(table) + QStringLiteral(" ADD COLUMN ") +
+    return QStringLiteral("ALTER TABLE ") + qualified(table) + QStringLiteral(" ADD COLUMN ") +
            quoted(column) + QStringLiteral(" bigint");
 }
 
 QString PostgresDialect::insertRemovedRows(const QString& table, const QString& source,
                                            const QStringList& columns,
                                            const QStringList& numberColumns) const {
-    return QStringLiteral("INSERT INTO ") + quoted(table) + QStringLiteral(" (") +
+    return QStringLiteral("INSERT INTO ") + qualified(table) + QStringLiteral(" (") +
            quotedList(columns + numberColumns) +
            QStringLiteral(") OVERRIDING SYSTEM VALUE SELECT ") +
            quotedList(QStringLiteral("s"), columns) +
-           QStringLiteral(", r.n, r.kept FROM varnolt_removed AS r JOIN ") + quoted(source) +
-           QStringLiteral(" AS s ON s.ctid = r.at ORDER BY r.n");
+           QStringLiteral(", r.n, r.kept FROM pg_temp.varnolt_removed AS r JOIN ") +
+           qualified(source) +
+           QStringLiteral(" AS s ON s.ctid = r.at AND s.tableoid = r.inside ORDER BY r.n");
 }
 
 QString PostgresDialect::readRemovedGroups(const QString& source,
                                            const QStringList& columns) const {
     return QStringLiteral("SELECT r.kept, r.n, ") + quotedList(QStringLiteral("s"), columns) +
-           QStringLiteral(" FROM varnolt_removed AS r JOIN ") + quoted(source) +
-           QStringLiteral(" AS s ON s.ctid = r.kept_at ORDER BY r.kept, r.n");
+           QStringLiteral(" FROM pg_temp.varnolt_removed AS r JOIN ") + qualified(source) +
+           QStringLiteral(" AS s ON s.ctid = r.kept_at AND s.tableoid = r.kept_in ORDER BY "
+                          "r.kept, r.n");
 }
 
 } // namespace Db

@@ -4,10 +4,18 @@
 
 namespace Db {
 
-// PostgreSQL's statements: the tables of the session's current schema, and
-// the copy made on the server in one transaction that sees one snapshot.
+// PostgreSQL's statements: the tables the session's search path shows, and
+// the copy made on the server in one transaction that sees one snapshot. A
+// run's dialect names every table of the user's with the schema the source
+// was found in, since the run's own list lives in the temporary schema,
+// which the server searches first.
 class PostgresDialect final : public Dialect {
 public:
+    explicit PostgresDialect(QString schema = {}) : m_schema(std::move(schema)) {}
+
+    // The longest name the server keeps whole: it cuts longer ones.
+    static constexpr int kLongestName = 63;
+
     QString tableList() const override;
     QString columnList() const override;
     QString columnTypes() const override;
@@ -15,41 +23,51 @@ public:
     QString gridPage(const QString& table, const QStringList& columns, const QString& key,
                      bool first) const override;
     QString gridKey() const override;
+    QString qualified(const QString& name) const override;
+    int longestName() const override { return kLongestName; }
 
     // Everything the run reads in its snapshot sees one moment of the table.
     QString beginSnapshot() const;
-    // "r" for a table, "p" for a partitioned one, "v" for a view... of the
-    // current schema; the name is bound to ":table_name".
+    // Where the name bound to ":table_name" leads as a query finds it: the
+    // schema, the kind ("r" for a table, "p" for a partitioned one, "v" for
+    // a view...) and whether rows of other tables (partitions, inheritance
+    // children) are read with it.
+    QString visibleRelation() const;
+    // The kind of the relation named ":table_name" in the schema ":schema".
     QString relationKind() const;
-    // The columns of the source's primary key, in key order; the name is
-    // bound to ":table_name".
+    // The columns of the primary key of ":schema".":table_name", in key
+    // order, with their types.
     QString primaryKey() const;
     // The columns a row's values can be written into: all but generated
-    // ones, in column order; the name is bound to ":table_name".
+    // ones, in column order, of ":schema".":table_name".
     QString writableColumns() const;
+    // A collation whose letter case follows Unicode, or no row.
+    QString unicodeCollation() const;
     QString rowCount(const QString& table) const;
     // An empty table with the source's columns, types, defaults, NOT NULL,
     // CHECK, keys and identity.
     QString createCopy(const QString& newTable, const QString& source) const;
     // Writes into `newTable` the first row of each group of `keys`, the first
     // being the lowest by `order`, in that order.
+    // A single column of `order` whose type has min() is found by it, as
+    // the best hand-written statement does.
     QString insertFirstRows(const QString& newTable, const QString& source,
                             const QStringList& columns, const QStringList& keys,
-                            const QStringList& order) const;
+                            const QStringList& order, bool byMin) const;
     // The number of groups of `keys`.
     QString groupCount(const QString& source, const QStringList& keys) const;
     // The first `limit` groups that have repeats, by the number of the row
     // that stays: that number, the numbers of the rows that repeat it (as an
-    // array's text), then the key values. A row's number is its place in
-    // `order`, counted from 1.
-    QString firstGroups(const QString& source, const QStringList& keys, const QStringList& order,
-                        int limit) const;
-    // A value as the run groups it: a text's NULL is its empty text.
-    static QString groupKey(const QString& column, const QString& type);
-    // The same, a text's letter case folded and white space at its ends
-    // taken off where asked.
-    static QString foldedKey(const QString& column, const QString& type, bool ignoreCase,
-                             bool trim);
+    // array's text), then the kept row's values of `columns`. A row's number
+    // is its place in `order`, counted from 1.
+    QString firstGroups(const QString& source, const QStringList& keys, const QStringList& columns,
+                        const QStringList& order, int limit) const;
+    // A value as the run groups it: a text by its bytes, its NULL as its
+    // empty text; its letter case folded and white space at its ends taken
+    // off where asked, by the rules of `collation` (a collation whose case
+    // follows Unicode; the column's own where empty).
+    static QString groupKey(const QString& column, const QString& type, bool ignoreCase = false,
+                            bool trim = false, const QString& collation = {});
 
     // Judging the rows by other rules. A temporary table, dropped at the
     // commit, of every row kept in place of another: its number in `order`
@@ -70,6 +88,9 @@ public:
     // The kept row's number, the removed row's number and the kept row's
     // values of `columns`, by kept row and then removed row.
     QString readRemovedGroups(const QString& source, const QStringList& columns) const;
+
+private:
+    QString m_schema;
 };
 
 } // namespace Db

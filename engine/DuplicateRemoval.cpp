@@ -3,6 +3,7 @@
 #include "RemovedGroups.h"
 #include "RunPlan.h"
 #include "db/DatabaseError.h"
+#include "db/Dialect.h"
 
 #include <new>
 
@@ -38,9 +39,14 @@ RunResult attempt(RunPlan& plan, const RunContext& context, const QString& sourc
 
 } // namespace
 
-QString ProposedName(const QString& sourceTable) {
-    return sourceTable +
-           (sourceTable.endsWith(QLatin1Char('2')) ? QStringLiteral("Two") : QStringLiteral("2"));
+QString ProposedName(const QString& sourceTable, const Db::ConnectionData& connection) {
+    const QString suffix =
+        sourceTable.endsWith(QLatin1Char('2')) ? QStringLiteral("Two") : QStringLiteral("2");
+    const int longest = Db::SupportFor(connection.kind()).dialect->longestName();
+    QString name = sourceTable;
+    while (longest > 0 && !name.isEmpty() && (name + suffix).toUtf8().size() > longest)
+        name.chop(name.size() > 1 && name.back().isLowSurrogate() ? 2 : 1);
+    return name + suffix;
 }
 
 DuplicateRemoval::DuplicateRemoval(RunInputs inputs, RunCallbacks callbacks)

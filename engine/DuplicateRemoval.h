@@ -3,8 +3,9 @@
 #include "Run.h"
 
 // The name proposed for the copy: the source table's name followed by "2", or
-// by "Two" when it already ends in "2".
-QString ProposedName(const QString& sourceTable);
+// by "Two" when it already ends in "2", the name cut short where the database
+// would not keep it whole.
+QString ProposedName(const QString& sourceTable, const Db::ConnectionData& connection);
 
 // Makes a copy of the source table without the rows whose chosen columns repeat
 // those of an earlier row, the first row of each group staying. The source

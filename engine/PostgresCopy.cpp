@@ -18,14 +18,27 @@ using Db::RecordSet;
 
 namespace {
 
-QString firstText(Db::Session& session, const QString& sql, const QString& table) {
-    RecordSet rows(session, sql, {{QStringLiteral("table_name"), table}});
-    return rows.next() ? rows.value(0).toString() : QString();
+// The first row of a query on the table `table` of `schema`, its values as
+// texts.
+QStringList firstRow(Db::Session& session, const QString& sql, const QString& schema,
+                     const QString& table) {
+    QVariantMap bound{{QStringLiteral("table_name"), table}};
+    if (sql.contains(QStringLiteral(":schema")))
+        bound.insert(QStringLiteral("schema"), schema);
+    RecordSet rows(session, sql, bound);
+    QStringList values;
+    if (rows.next()) {
+        for (int field = 0; field < rows.fieldCount(); ++field)
+            values << rows.value(field).toString();
+    }
+    return values;
 }
 
-QStringList texts(Db::Session& session, const QString& sql, const QString& table) {
+QStringList texts(Db::Session& session, const QString& sql, const QString& schema,
+                  const QString& table) {
     QStringList values;
-    RecordSet rows(session, sql, {{QStringLiteral("table_name"), table}});
+    RecordSet rows(session, sql,
+                   {{QStringLiteral("table_name"), table}, {QStringLiteral("schema"), schema}});
     while (rows.next())
         values << rows.value(0).toString();
     return values;
@@ -39,27 +52,42 @@ qint64 number(Db::Session& session, const QString& sql) {
 // Everything that decides a run, read before the question and again inside
 // the transaction, which must find it unchanged.
 struct Shape {
+    // The schema the source is found in, where the new tables are made too.
+    QString schema;
     QString sourceKind;
+    // Whether reading the source reads other tables' rows too (partitions,
+    // inheritance children), whose row addresses repeat its own.
+    bool hasChildren = false;
     QString targetKind;
     QString removedKind;
     QList<Db::Column> columns;
     QStringList writable;
-    QStringList primaryKey;
+    QList<Db::Column> primaryKey;
 
     bool operator==(const Shape&) const = default;
 };
 
 Shape shapeOf(Db::Session& session, const PostgresDialect& sql, const RunInputs& inputs) {
     Shape shape;
-    shape.sourceKind = firstText(session, sql.relationKind(), inputs.sourceTable);
-    if (shape.sourceKind.isEmpty())
+    const QStringList source = firstRow(session, sql.visibleRelation(), {}, inputs.sourceTable);
+    if (source.isEmpty())
         throw Refusal{Db::TableGone(inputs.sourceTable).text()};
-    shape.targetKind = firstText(session, sql.relationKind(), inputs.newTable);
+    shape.schema = source.at(0);
+    shape.sourceKind = source.at(1);
+    shape.hasChildren = source.at(2) == QStringLiteral("true");
+    shape.targetKind =
+        firstRow(session, sql.relationKind(), shape.schema, inputs.newTable).value(0);
     if (!inputs.options.removedInto.isEmpty())
-        shape.removedKind = firstText(session, sql.relationKind(), inputs.options.removedInto);
+        shape.removedKind =
+            firstRow(session, sql.relationKind(), shape.schema, inputs.options.removedInto)
+                .value(0);
     shape.columns = Db::ColumnTypes(session, inputs.sourceTable);
-    shape.writable = texts(session, sql.writableColumns(), inputs.sourceTable);
-    shape.primaryKey = texts(session, sql.primaryKey(), inputs.sourceTable);
+    shape.writable = texts(session, sql.writableColumns(), shape.schema, inputs.sourceTable);
+    RecordSet key(session, sql.primaryKey(),
+                  {{QStringLiteral("table_name"), inputs.sourceTable},
+                   {QStringLiteral("schema"), shape.schema}});
+    while (key.next())
+        shape.primaryKey << Db::Column{key.value(0).toString(), key.value(1).toString()};
     return shape;
 }
 
@@ -74,10 +102,11 @@ void requireUnchanged(Db::Session& session, const PostgresDialect& sql, const Ru
 
 // A dry run's first groups of repeats, as the SQLite run shows them.
 QList<RepeatGroup> firstGroups(Db::Session& session, const PostgresDialect& sql,
-                               const QString& source, const QStringList& keys,
+                               const RunInputs& inputs, const QStringList& keys,
                                const QStringList& order) {
     QList<RepeatGroup> groups;
-    RecordSet rows(session, sql.firstGroups(source, keys, order, kShownGroups));
+    RecordSet rows(session, sql.firstGroups(inputs.sourceTable, keys, Db::NamesOf(inputs.columns),
+                                            order, kShownGroups));
     while (rows.next()) {
         RepeatGroup group;
         group.kept = rows.value(0).toLongLong();
@@ -104,6 +133,55 @@ QString kindName(const QString& kind) {
     if (kind == QStringLiteral("S"))
         return QStringLiteral("a sequence");
     return QStringLiteral("a foreign or other object");
+}
+
+// The chosen columns as the run groups them.
+QStringList keysOf(const RunContext& context, Db::Session& session, const PostgresDialect& sql,
+                   const Shape& shape) {
+    const RunOptions& options = context.inputs.options;
+    QString collation;
+    if (options.ignoreCase) {
+        RecordSet found(session, sql.unicodeCollation());
+        if (found.next())
+            collation = found.value(0).toString();
+    }
+    QStringList keys;
+    for (const Db::Column& column : context.chosenColumns(sql, shape.columns))
+        keys << PostgresDialect::groupKey(column.name, column.type, options.ignoreCase,
+                                          options.trim, collation);
+    return keys;
+}
+
+// The table's own order: by primary key, or by the rows' places where it has
+// none; a row's place is its table's and its address in it where the source
+// reads the rows of other tables too.
+QStringList orderOf(const Shape& shape) {
+    if (!shape.primaryKey.isEmpty())
+        return Db::Dialect::quotedList(Db::NamesOf(shape.primaryKey)).split(QStringLiteral(", "));
+    if (shape.hasChildren)
+        return {QStringLiteral("tableoid"), QStringLiteral("ctid")};
+    return {QStringLiteral("ctid")};
+}
+
+// Whether the first row of a group can be found with min() on its one column
+// of order, which not every type has (uuid has none).
+bool foundByMin(const Shape& shape) {
+    static const QStringList withMin{QStringLiteral("smallint"),
+                                     QStringLiteral("integer"),
+                                     QStringLiteral("bigint"),
+                                     QStringLiteral("numeric"),
+                                     QStringLiteral("real"),
+                                     QStringLiteral("double precision"),
+                                     QStringLiteral("text"),
+                                     QStringLiteral("character varying"),
+                                     QStringLiteral("character"),
+                                     QStringLiteral("date"),
+                                     QStringLiteral("money"),
+                                     QStringLiteral("timestamp without time zone"),
+                                     QStringLiteral("timestamp with time zone")};
+    return shape.primaryKey.isEmpty()
+               ? !shape.hasChildren
+               : shape.primaryKey.size() == 1 && withMin.contains(shape.primaryKey.first().type);
 }
 
 // Why the options cannot be used on this source, or the empty text.
@@ -211,14 +289,11 @@ void insertCounted(Db::Session& session, const QString& statement, qint64 rows) 
 // window over its group and lists the removed ones in a temporary table, from
 // which the tables and the report are made.
 RunResult judgedRun(const RunContext& context, Aside& aside, const PostgresDialect& sql,
-                    const Shape& shape, const QStringList& order) {
+                    const Shape& shape, const QStringList& keys, const QStringList& order) {
     const RunInputs& inputs = context.inputs;
     const RunOptions& options = inputs.options;
     RunResult result;
-    QStringList keys, judged;
-    for (const Db::Column& column : context.chosenColumns(sql, shape.columns))
-        keys << PostgresDialect::foldedKey(column.name, column.type, options.ignoreCase,
-                                           options.trim);
+    QStringList judged;
     for (const OrderTerm& term : options.orderBy)
         judged << Db::Dialect::quoted(term.column);
     GroupReport report(options.reportFile);
@@ -285,11 +360,11 @@ PostgresCopy::PostgresCopy(const RunContext& context, Db::Session& session)
 
 RunResult PostgresCopy::run() {
     const RunInputs& inputs = m_context.inputs;
-    const PostgresDialect& sql = m_session.dialectAs<PostgresDialect>();
     RunResult result;
     m_context.report(Phase::Checking);
     m_session.open();
-    const Shape shape = shapeOf(m_session, sql, inputs);
+    const Shape shape = shapeOf(m_session, PostgresDialect(), inputs);
+    const PostgresDialect sql(shape.schema);
     result.status = RunResult::Status::Refused;
     if (!isTable(shape.sourceKind)) {
         result.message = NoTableSource(inputs.sourceTable, kindName(shape.sourceKind));
@@ -299,16 +374,8 @@ RunResult PostgresCopy::run() {
         result.message = NoTableTarget(inputs.newTable, kindName(shape.targetKind));
         return result;
     }
-    QStringList keys;
-    for (const Db::Column& column : m_context.chosenColumns(sql, shape.columns))
-        keys << PostgresDialect::foldedKey(column.name, column.type, inputs.options.ignoreCase,
-                                           inputs.options.trim);
-    // The first row is the first by primary key, or by its place in the
-    // table where there is none.
-    const QStringList order =
-        shape.primaryKey.isEmpty()
-            ? QStringList{QStringLiteral("ctid")}
-            : QStringList(Db::Dialect::quotedList(shape.primaryKey).split(QStringLiteral(", ")));
+    const QStringList keys = keysOf(m_context, m_session, sql, shape);
+    const QStringList order = orderOf(shape);
     Aside aside(m_context, m_session.connectionData());
     if (inputs.options.judged()) {
         result.message = judgedRefusal(shape, inputs, sql);
@@ -320,7 +387,7 @@ RunResult PostgresCopy::run() {
             result.status = RunResult::Status::Declined;
             return result;
         }
-        return judgedRun(m_context, aside, sql, shape, order);
+        return judgedRun(m_context, aside, sql, shape, keys, order);
     }
     if (inputs.dryRun) {
         aside.run(Phase::Reading, -1, [&](Db::Session& session, const auto& check) {
@@ -329,7 +396,7 @@ RunResult PostgresCopy::run() {
             check();
             result.rowsKept = number(session, sql.groupCount(inputs.sourceTable, keys));
             check();
-            result.groups = firstGroups(session, sql, inputs.sourceTable, keys, order);
+            result.groups = firstGroups(session, sql, inputs, keys, order);
             session.execute(QStringLiteral("ROLLBACK"));
         });
         result.rowsRemoved = result.rowsRead - result.rowsKept;
@@ -352,7 +419,7 @@ RunResult PostgresCopy::run() {
         check();
         QSqlQuery insert(session.database());
         if (!insert.exec(sql.insertFirstRows(inputs.newTable, inputs.sourceTable, shape.writable,
-                                             keys, order)))
+                                             keys, order, foundByMin(shape))))
             throw DatabaseError(insert.lastError());
         result.rowsKept = insert.numRowsAffected();
         check();

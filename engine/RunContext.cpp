@@ -95,6 +95,11 @@ QString madeNameRefusal(const QString& name, const RunInputs& inputs, const Db::
                     [](QChar c) { return c.category() == QChar::Other_Control; }))
         return QStringLiteral("A table name cannot hold a tab or a line break. Please choose "
                               "another name.");
+    if (dialect.longestName() > 0 && name.toUtf8().size() > dialect.longestName())
+        return QStringLiteral("The name %1 is longer than the %2 bytes the database keeps of a "
+                              "name. Please choose a shorter name.")
+            .arg(name)
+            .arg(dialect.longestName());
     if (dialect.sameName(name, inputs.sourceTable))
         return QStringLiteral("The new table cannot have the name of the table it is copied "
                               "from. Please choose another name.");

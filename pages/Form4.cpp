@@ -80,7 +80,7 @@ Form4::~Form4() = default;
 
 void Form4::Form_Load() {
     loadCommon(QStringLiteral("Varnolt"));
-    Text1->setText(ProposedName(m_context.selectedTable));
+    Text1->setText(ProposedName(m_context.selectedTable, m_context.connectionData()));
 }
 
 void Form4::showEvent(QShowEvent* event) {

@@ -20,7 +20,7 @@ private slots:
             QSKIP("No PostgreSQL server is set (VARNOLT_TEST_PG): scripts/test.sh starts one.");
     }
 
-    void listsTheSchemasOwnTablesOnly();
+    void listsAndRunsTheTablesTheSearchPathShows();
     void runsMatchTheServersOwnGrouping_data();
     void runsMatchTheServersOwnGrouping();
     void theCopyHoldsOneMomentOfTheSource();
@@ -32,47 +32,96 @@ private:
     ServerDatabase m_db;
 };
 
-void PostgresTest::listsTheSchemasOwnTablesOnly() {
+// What a query finds by name is what is listed and run: a schema named
+// after the user comes first on the default path (the tables made after it
+// go there), and hides the same name further on; the names of the run's own
+// lists are the user's to use.
+void PostgresTest::listsAndRunsTheTablesTheSearchPathShows() {
     m_db.exec(
         QStringLiteral("CREATE SCHEMA other; CREATE TABLE other.elsewhere (x int);"
+                       "CREATE SCHEMA %1; CREATE TABLE %1.dup (k int, z int);"
+                       "CREATE TABLE public.dup (x int); INSERT INTO %1.dup VALUES (1, 2), (1, 3);"
                        "CREATE TABLE \"Mixed Case\" (b text, a int, \"it's\" date);"
                        "CREATE VIEW mixed_view AS SELECT * FROM \"Mixed Case\";"
                        "CREATE TABLE parted (x int) PARTITION BY RANGE (x);"
-                       "CREATE TABLE parted_low PARTITION OF parted FOR VALUES FROM (0) TO (9)"));
+                       "CREATE TABLE parted_low PARTITION OF parted FOR VALUES FROM (0) TO (9);"
+                       "CREATE TABLE public.varnolt_removed (n int); "
+                       "INSERT INTO public.varnolt_removed VALUES (1), (1), (2)")
+            .arg(m_db.connection().user));
     Db::Session session(m_db.connection());
     session.open();
-    QCOMPARE(Db::TableList(session), (QStringList{"Mixed Case", "parted"}));
+    QCOMPARE(Db::TableList(session),
+             (QStringList{"Mixed Case", "dup", "parted", "varnolt_removed"}));
     QCOMPARE(Db::ColumnList(session, QStringLiteral("Mixed Case")),
              (QStringList{"b", "a", "it's"}));
+    QCOMPARE(Db::ColumnList(session, QStringLiteral("dup")), (QStringList{"k", "z"}));
     const RunResult view = runOn(m_db, "mixed_view", {"a"}, "copy_of_view");
     QCOMPARE(view.status, RunResult::Status::Refused);
     QVERIFY2(view.message.contains("mixed_view is a view"), qPrintable(view.message));
-    m_db.exec(
-        QStringLiteral("DROP SCHEMA other CASCADE; DROP TABLE \"Mixed Case\", parted CASCADE"));
+    // The copy is made beside its source.
+    QCOMPARE(runOn(m_db, "dup", {"k"}, "dup2").rowsKept, qint64(1));
+    QCOMPARE(m_db.column("SELECT z FROM dup2"), QStringList{"2"});
+    RunOptions judged;
+    judged.keep = RunOptions::Keep::Last;
+    judged.removedInto = QStringLiteral("gone");
+    for (const auto& [source, newTable] :
+         {std::pair{"varnolt_removed", "ours"}, {"ours", "varnolt_removed"}}) {
+        const RunResult result = runOn(m_db, source, {"n"}, newTable, Replacing(), false, judged);
+        QVERIFY2(result.status == RunResult::Status::Done, qPrintable(result.message));
+        QCOMPARE(
+            m_db.column(QStringLiteral("SELECT string_agg(n::text, ' ') FROM %1").arg(newTable)),
+            QStringList{"1 2"});
+    }
+    // A name the server would cut to another is refused before anything is
+    // read; a name of just the length it keeps is made as it is.
+    for (const int length : {64, 63}) {
+        const QString name(length, QLatin1Char('n'));
+        const RunResult result = runOn(m_db, "dup", {"k"}, name);
+        QCOMPARE(result.status,
+                 length == 64 ? RunResult::Status::Refused : RunResult::Status::Done);
+        QCOMPARE(m_db.column(QStringLiteral("SELECT count(*) FROM pg_class WHERE relname LIKE "
+                                            "'nnnnnnnnnn%'")),
+                 QStringList{length == 64 ? "0" : "1"});
+    }
+    m_db.exec(QStringLiteral("DROP SCHEMA other, %1 CASCADE; DROP TABLE public.dup, "
+                             "public.varnolt_removed, public.ours, public.gone")
+                  .arg(m_db.connection().user));
 }
 
-// Tables with and without a primary key (one of two columns too), holding
+// Tables with and without a primary key (one of two columns too, one of a
+// type without min()), and tables whose rows are read from partitions or
+// inheritance children, whose row addresses repeat each other's, holding
 // values the server groups by value rather than by text: NULL and '' in
 // texts, 1.0 and 1.00, -0 and 0, timestamps a microsecond apart.
 void PostgresTest::runsMatchTheServersOwnGrouping_data() {
     QTest::addColumn<QString>("definition");
     QTest::addColumn<QString>("order");
-    QTest::newRow("primary key") << "id int PRIMARY KEY,"
-                                 << "id";
-    QTest::newRow("primary key of two columns") << "id int, part int, PRIMARY KEY (part, id),"
-                                                << "part, id";
-    QTest::newRow("no key") << ""
-                            << "ctid";
+    QTest::addColumn<QString>("layout");
+    for (const auto& [tag, definition, order, layout] :
+         {std::tuple{"primary key", "id int PRIMARY KEY,", "id", ""},
+          {"primary key of two columns", "id int, part int, PRIMARY KEY (part, id),", "part, id",
+           ""},
+          {"uuid primary key", "id uuid PRIMARY KEY,", "id", ""},
+          {"no key", "", "ctid", ""},
+          {"partitions, no key", "", "tableoid, ctid", "partitioned"},
+          {"inheritance children, no key", "", "tableoid, ctid", "inherited"}})
+        QTest::newRow(tag) << QString(definition) << QString(order) << QString(layout);
 }
 
 void PostgresTest::runsMatchTheServersOwnGrouping() {
     QFETCH(QString, definition);
     QFETCH(QString, order);
+    QFETCH(QString, layout);
     m_db.exec(
         QStringLiteral(
-            "DROP TABLE IF EXISTS t, t2; CREATE TABLE t (%1 n int NOT NULL, name text DEFAULT 'x', "
-            "amount numeric CHECK (amount > -100), ratio float8, at timestamp)")
-            .arg(definition.isEmpty() ? QString() : definition));
+            "DROP TABLE IF EXISTS t, t2 CASCADE; CREATE TABLE t (%1 n int NOT NULL, name text "
+            "DEFAULT 'x', amount numeric CHECK (amount > -100), ratio float8, at timestamp)%2")
+            .arg(definition,
+                 layout == "partitioned" ? QStringLiteral(" PARTITION BY LIST ((n % 3))") : ""));
+    for (int part = 0; part < 3 && layout == "partitioned"; ++part)
+        m_db.exec(QStringLiteral("CREATE TABLE t_%1 PARTITION OF t FOR VALUES IN (%1)").arg(part));
+    if (layout == "inherited")
+        m_db.exec(QStringLiteral("CREATE TABLE t_child () INHERITS (t)"));
     const QStringList names{"NULL", "''", "'Ann'", "'ann'", "'Ann '"};
     const QStringList amounts{"NULL", "1.0", "1.00", "1", "2.5"};
     const QStringList ratios{"0", "-0", "'NaN'", "1e-300"};
@@ -84,12 +133,16 @@ void PostgresTest::runsMatchTheServersOwnGrouping() {
                     .arg(definition.isEmpty() ? QString()
                          : definition.contains("part")
                              ? QStringLiteral("%1, %2, ").arg(id).arg(id % 3)
-                             : QStringLiteral("%1, ").arg(id))
+                         : definition.contains("uuid") ? QStringLiteral("md5('%1')::uuid, ").arg(id)
+                                                       : QStringLiteral("%1, ").arg(id))
                     .arg(n)
                     .arg(names.at((n / 2) % names.size()), amounts.at((n / 3) % amounts.size()),
                          ratios.at(n % ratios.size()), times.at((n / 5) % times.size()));
     }
     m_db.exec(QStringLiteral("INSERT INTO t VALUES ") + rows.join(QStringLiteral(", ")));
+    if (layout == "inherited")
+        m_db.exec(QStringLiteral("WITH moved AS (DELETE FROM ONLY t WHERE n % 3 = 1 RETURNING *) "
+                                 "INSERT INTO t_child SELECT * FROM moved"));
     for (const QStringList& columns :
          {QStringList{"name"}, QStringList{"amount", "ratio"}, QStringList{"at", "name"},
           QStringList{"name", "amount", "ratio", "at"}}) {
@@ -108,6 +161,15 @@ void PostgresTest::runsMatchTheServersOwnGrouping() {
         QCOMPARE(m_db.column("SELECT n FROM t2 ORDER BY n"), expected);
         QCOMPARE(result.rowsKept, qint64(expected.size()));
         QCOMPARE(result.rowsRead, qint64(240));
+        // Keeping the removed rows judges each row by its address: the same
+        // rows stay, and the others are kept aside once each.
+        RunOptions aside;
+        aside.removedInto = QStringLiteral("t_gone");
+        m_db.exec(QStringLiteral("DROP TABLE IF EXISTS t3, t_gone"));
+        QCOMPARE(runOn(m_db, "t", columns, "t3", {}, false, aside).rowsKept, result.rowsKept);
+        QCOMPARE(m_db.column("SELECT n FROM t3 ORDER BY n"), expected);
+        QCOMPARE(m_db.column("SELECT count(DISTINCT n) FROM t_gone"),
+                 QStringList{QString::number(240 - expected.size())});
         // A dry run counts the same and shows the first groups with repeats,
         // each row numbered by its place in the table's order.
         const RunResult dry = runOn(m_db, "t", columns, "t2", {}, true);

@@ -276,9 +276,19 @@ void WizardTest::fieldPageMovesColumnsBetweenItsLists() {
 }
 
 void WizardTest::targetPageRunsOnceThenExits() {
-    QCOMPARE(ProposedName(QStringLiteral("ORDERS")), QStringLiteral("ORDERS2"));
-    QCOMPARE(ProposedName(QStringLiteral("ORDERS2")), QStringLiteral("ORDERS2Two"));
-    QCOMPARE(ProposedName(QStringLiteral("LOG12")), QStringLiteral("LOG12Two"));
+    // A server that cuts long names is never given one to cut.
+    const Db::ConnectionData file{QStringLiteral("./f.db"), {}, {}};
+    const Db::ConnectionData server{QStringLiteral("postgresql:///x"), {}, {}};
+    const QString e31 = QString(31, QChar(0xe9));
+    for (const auto& [source, connection, proposed] :
+         {std::tuple{QStringLiteral("ORDERS"), file, QStringLiteral("ORDERS2")},
+          {QStringLiteral("ORDERS2"), file, QStringLiteral("ORDERS2Two")},
+          {QStringLiteral("LOG12"), server, QStringLiteral("LOG12Two")},
+          {QString(63, 'a'), file, QString(63, 'a') + "2"},
+          {QString(63, 'a'), server, QString(62, 'a') + "2"},
+          {QString(62, 'a') + "2", server, QString(60, 'a') + "Two"},
+          {"x" + e31, server, "x" + e31.left(30) + "2"}})
+        QCOMPARE(ProposedName(source, connection), proposed);
     TempDatabase db;
     MakeVisitors(db);
     MessageLog messages;
