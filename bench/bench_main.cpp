@@ -9,6 +9,7 @@
 #include "core/VectorState.h"
 #include "engine/DuplicatePositions.h"
 #include "engine/DuplicateRemoval.h"
+#include "kinds/KindTable.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -150,7 +151,8 @@ int run(const QCommandLineParser& options) {
     QElapsedTimer clock;
     clock.start();
     sinceAsked.start();
-    const RunResult result = DuplicateRemoval(inputs, callbacks).run();
+    const RunResult result =
+        DuplicateRemoval(KindOf(inputs.connection.sid), inputs, callbacks).run();
     const double seconds = clock.nsecsElapsed() / 1e9;
     asked();
 
@@ -201,13 +203,8 @@ int main(int argc, char* argv[]) {
                         {"column", "a chosen column (repeat for more)", "name"},
                         {"new-name", "the new table", "name"},
                         {"replace", "replace an existing table of the new name"},
-                        {"no-progress", "run without a progress receiver"},
-                        {"keep", "first or last", "which"},
-                        {"order-by", "a column judged by, C or C:desc (repeat for more)", "C"},
-                        {"ignore-case", "texts differing only in letter case are the same"},
-                        {"trim", "texts differing only in blanks at their ends are the same"},
-                        {"removed-into", "a table for the removed rows", "name"},
-                        {"report", "a file for the groups, one JSON line each", "file"}});
+                        {"no-progress", "run without a progress receiver"}});
+    AddRunOptions(options);
     options.addHelpOption();
     options.process(application);
     const QStringList command = options.positionalArguments();

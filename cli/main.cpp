@@ -3,9 +3,9 @@
 #include "core/VectorState.h"
 #include "db/Catalogue.h"
 #include "db/DatabaseError.h"
-#include "db/DatabaseKind.h"
 #include "engine/DuplicateRemoval.h"
 #include "engine/RemovedGroups.h"
+#include "kinds/KindTable.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -65,9 +65,10 @@ int usage(const QString& problem) {
 // The connection data for DB: a file needs none; a server takes the password
 // from the environment or from the terminal, never from the command line,
 // where every user of the machine could read it.
-std::optional<Db::ConnectionData> connectionFor(const QString& db, const QString& user) {
+std::optional<Db::ConnectionData> connectionFor(const RunKind& kind, const QString& db,
+                                                const QString& user) {
     Db::ConnectionData data{db, user, {}};
-    if (user.isEmpty() || data.kind() == Db::DatabaseKind::Sqlite)
+    if (user.isEmpty() || !kind.logsIn())
         return data;
     if (qEnvironmentVariableIsSet("VARNOLT_PASSWORD")) {
         data.password = qEnvironmentVariable("VARNOLT_PASSWORD");
@@ -202,7 +203,7 @@ int exitFor(const RunResult& result) {
     return kFailed;
 }
 
-int runCommand(const Db::ConnectionData& connection, const QString& table,
+int runCommand(const RunKind& kind, const Db::ConnectionData& connection, const QString& table,
                const QCommandLineParser& options) {
     QString problem;
     const std::optional<RunOptions> chosen = RunOptionsFrom(options, problem);
@@ -212,7 +213,7 @@ int runCommand(const Db::ConnectionData& connection, const QString& table,
                      table,
                      Db::ColumnsNamed(options.values("column")),
                      options.isSet("new-name") ? options.value("new-name")
-                                               : ProposedName(table, connection),
+                                               : ProposedName(table, kind),
                      options.isSet("dry-run"),
                      *chosen};
     const bool replace = options.isSet("replace");
@@ -224,7 +225,7 @@ int runCommand(const Db::ConnectionData& connection, const QString& table,
                            [replace](const QString&) { return replace; }};
     QElapsedTimer clock;
     clock.start();
-    RunResult result = DuplicateRemoval(inputs, callbacks).run();
+    RunResult result = DuplicateRemoval(kind, inputs, callbacks).run();
     const double seconds = clock.nsecsElapsed() / 1e9;
     line.clear();
     if (result.status == RunResult::Status::Declined)
@@ -239,10 +240,11 @@ int runCommand(const Db::ConnectionData& connection, const QString& table,
     return exitFor(result);
 }
 
-int listCommand(const Db::ConnectionData& connection, const QStringList& arguments, bool json) {
+int listCommand(const RunKind& kind, const Db::ConnectionData& connection,
+                const QStringList& arguments, bool json) {
     const KeepGoing keepGoing = [] { return !Terminal::interrupted(); };
     try {
-        Db::Session session(connection);
+        Db::Session session(kind, connection);
         session.open();
         const QStringList names = arguments.size() == 2
                                       ? Db::TableList(session, keepGoing)
@@ -288,34 +290,12 @@ int main(int argc, char* argv[]) {
           "\"2\")",
           "N"},
          {"replace", "replace an existing table of the new name (or of --removed-into)"},
-         {"keep",
-          "which row of each group stays: 'first' (the default) or 'last' in the judging order "
-          "(e.g. --keep last)",
-          "first|last", "first"},
-         {"order-by",
-          "judge first and last in the order of column C, rising, or falling with ':desc'; "
-          "repeatable; ties and the default go by the table's own order (e.g. --order-by "
-          "UPDATED:desc)",
-          "C[:desc]"},
-         {"ignore-case",
-          "texts that differ only in letter case are the same (e.g. 'Anna Berg' and 'anna "
-          "berg')"},
-         {"trim", "texts that differ only in white space at either end are the same; blanks alone "
-                  "equal '' and NULL (e.g. 'Oslo ' and 'Oslo')"},
-         {"removed-into",
-          "also make table N of the removed rows, with VARNOLT_ROW (the row's number) and "
-          "VARNOLT_KEPT_ROW (the number of the row kept in its place) (e.g. --removed-into "
-          "ORDERS_REMOVED)",
-          "N"},
-         {"report",
-          "write each group that had repeats to FILE as a JSON line {\"key\": [...], \"kept\": "
-          "ROW, \"removed\": [ROW, ...]}, also with --dry-run (e.g. --report groups.jsonl)",
-          "FILE"},
          {"dry-run",
           "change nothing: tell how many rows would be kept and removed, and show the first ten "
           "groups of repeats"},
          {"json", "print the summary, or the list, as JSON"},
          {"user", "the user name on a server", "U"}});
+    AddRunOptions(options);
     const QCommandLineOption help = options.addHelpOption();
     const QCommandLineOption version = options.addVersionOption();
     if (!options.parse(QCoreApplication::arguments()))
@@ -333,17 +313,17 @@ int main(int argc, char* argv[]) {
     if (command == "run" && !options.isSet("column"))
         return usage(QStringLiteral("'run' needs at least one --column"));
     // A missing driver is said before a password is asked for in vain.
-    const Db::KindSupport support = Db::SupportFor(Db::KindOf(arguments.at(1)));
-    if (!support.driver.isEmpty() && !QSqlDatabase::isDriverAvailable(support.driver)) {
-        err() << support.missingDriver << Qt::endl;
+    const RunKind& kind = KindOf(arguments.at(1));
+    if (!QSqlDatabase::isDriverAvailable(kind.driver())) {
+        err() << kind.missingDriver() << Qt::endl;
         return kFailed;
     }
     const std::optional<Db::ConnectionData> connection =
-        connectionFor(arguments.at(1), options.value("user"));
+        connectionFor(kind, arguments.at(1), options.value("user"));
     if (!connection)
         return usage(QStringLiteral("no password: set VARNOLT_PASSWORD or run on a terminal"));
     Terminal::catchInterrupt();
     if (command == "run")
-        return runCommand(*connection, arguments.at(2), options);
-    return listCommand(*connection, arguments, options.isSet("json"));
+        return runCommand(kind, *connection, arguments.at(2), options);
+    return listCommand(kind, *connection, arguments, options.isSet("json"));
 }

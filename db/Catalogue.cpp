@@ -5,9 +5,9 @@
 
 namespace Db {
 
-std::optional<DatabaseError> ConnectError(const ConnectionData& data) {
+std::optional<DatabaseError> ConnectError(const Kind& kind, const ConnectionData& data) {
     try {
-        Session session(data);
+        Session session(kind, data);
         session.open();
         return std::nullopt;
     } catch (const DatabaseError& error) {
@@ -15,12 +15,12 @@ std::optional<DatabaseError> ConnectError(const ConnectionData& data) {
     }
 }
 
-bool CanConnect(const ConnectionData& data) {
-    return !ConnectError(data);
+bool CanConnect(const Kind& kind, const ConnectionData& data) {
+    return !ConnectError(kind, data);
 }
 
-void DropLeftovers(const ConnectionData& data, const QStringList& statements) {
-    Session own(data);
+void DropLeftovers(const Kind& kind, const ConnectionData& data, const QStringList& statements) {
+    Session own(kind, data);
     own.open();
     for (const QString& statement : statements) {
         try {
@@ -30,8 +30,8 @@ void DropLeftovers(const ConnectionData& data, const QStringList& statements) {
     }
 }
 
-void DropSequence(const ConnectionData& data, const QString& sequence) {
-    DropLeftovers(data, {QStringLiteral("DROP SEQUENCE ") + sequence});
+void DropSequence(const Kind& kind, const ConnectionData& data, const QString& sequence) {
+    DropLeftovers(kind, data, {QStringLiteral("DROP SEQUENCE ") + sequence});
 }
 
 namespace {

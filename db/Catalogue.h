@@ -11,15 +11,15 @@ namespace Db {
 
 // Why a session does not open with `data`, or nothing when it does; never
 // leaves a connection open.
-std::optional<DatabaseError> ConnectError(const ConnectionData& data);
+std::optional<DatabaseError> ConnectError(const Kind& kind, const ConnectionData& data);
 // True when a session opens with `data`; never reports why not.
-bool CanConnect(const ConnectionData& data);
+bool CanConnect(const Kind& kind, const ConnectionData& data);
 
 // Runs statements that drop what an earlier run may have left, on a session of
 // its own. That there is nothing to drop is the normal case, so their failures
 // are ignored; a failure to connect is not.
-void DropLeftovers(const ConnectionData& data, const QStringList& statements);
-void DropSequence(const ConnectionData& data, const QString& sequence);
+void DropLeftovers(const Kind& kind, const ConnectionData& data, const QStringList& statements);
+void DropSequence(const Kind& kind, const ConnectionData& data, const QString& sequence);
 
 // The names of the connected user's tables, in the order the database gives
 // them. `keepGoing` is asked while a long list is read.

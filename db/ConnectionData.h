@@ -1,7 +1,5 @@
 #pragma once
 
-#include "DatabaseKind.h"
-
 #include <QString>
 
 namespace Db {
@@ -13,13 +11,7 @@ struct ConnectionData {
     QString user;
     QString password;
 
-    DatabaseKind kind() const { return KindOf(sid); }
-
     bool operator==(const ConnectionData&) const = default;
 };
-
-// The provider-style text the connection data is known by, built as documented:
-// nothing in it is escaped, so it is for storing and showing only.
-QString ConnectionString(const ConnectionData& data);
 
 } // namespace Db

@@ -16,10 +16,6 @@ namespace {
 
 std::atomic<quint64> nextSessionNumber{1};
 
-// A locked SQLite file is waited for this long before the statement fails; the
-// long limits of an Oracle run would leave the user staring at an hourglass.
-constexpr int kSqliteBusyMilliseconds = 5000;
-
 void bindAll(QSqlQuery& query, const QVariantMap& values) {
     for (auto it = values.cbegin(); it != values.cend(); ++it)
         query.bindValue(QLatin1Char(':') + it.key(), it.value());
@@ -51,25 +47,9 @@ bool IsSqliteFile(const QString& path) {
     return file.read(header.size()) == header;
 }
 
-void RequireSqliteFile(const QString& path) {
-    if (!IsSqliteFile(path))
-        throw DatabaseError(
-            QString(),
-            QStringLiteral("The file %1 does not exist or is no SQLite database.").arg(path));
-}
-
-QString DatabaseFile(const QString& sid) {
-    if (KindOf(sid) != DatabaseKind::Sqlite)
-        return {};
-    if (sid.startsWith(QStringLiteral("~/")))
-        return QDir::homePath() + sid.mid(1);
-    return sid;
-}
-
-Session::Session(ConnectionData data)
-    : m_data(std::move(data)),
-      m_name(QStringLiteral("varnolt-session-%1").arg(nextSessionNumber++)),
-      m_file(DatabaseFile(m_data.sid)), m_support(SupportFor(m_data.kind())) {}
+Session::Session(const Kind& kind, ConnectionData data)
+    : m_kind(kind), m_data(std::move(data)),
+      m_name(QStringLiteral("varnolt-session-%1").arg(nextSessionNumber++)) {}
 
 Session::~Session() {
     if (QSqlDatabase::contains(m_name)) {
@@ -80,20 +60,11 @@ Session::~Session() {
 
 void Session::open() {
     FaultInjection::check(FaultInjection::Point::Open);
-    if (!m_file.isEmpty()) {
-        RequireSqliteFile(m_file);
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        db.setDatabaseName(m_file);
-        db.setConnectOptions(
-            QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kSqliteBusyMilliseconds));
-        if (!db.open())
-            throw DatabaseError(db.lastError());
-        return;
-    }
-    if (!QSqlDatabase::isDriverAvailable(m_support.driver))
-        throw DatabaseError(QString(), m_support.missingDriver);
-    QSqlDatabase db = QSqlDatabase::addDatabase(m_support.driver, m_name);
-    m_support.configure(db, m_data);
+    m_kind.check(m_data);
+    if (!QSqlDatabase::isDriverAvailable(m_kind.driver()))
+        throw DatabaseError(QString(), m_kind.missingDriver());
+    QSqlDatabase db = QSqlDatabase::addDatabase(m_kind.driver(), m_name);
+    m_kind.configure(db, m_data);
     if (!db.open())
         throw DatabaseError(db.lastError());
 }

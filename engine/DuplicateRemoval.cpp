@@ -39,31 +39,31 @@ RunResult attempt(RunPlan& plan, const RunContext& context, const QString& sourc
 
 } // namespace
 
-QString ProposedName(const QString& sourceTable, const Db::ConnectionData& connection) {
+QString ProposedName(const QString& sourceTable, const Db::Kind& kind) {
     const QString suffix =
         sourceTable.endsWith(QLatin1Char('2')) ? QStringLiteral("Two") : QStringLiteral("2");
-    const int longest = Db::SupportFor(connection.kind()).dialect->longestName();
+    const int longest = kind.dialect().longestName();
     QString name = sourceTable;
     while (longest > 0 && !name.isEmpty() && (name + suffix).toUtf8().size() > longest)
         name.chop(name.size() > 1 && name.back().isLowSurrogate() ? 2 : 1);
     return name + suffix;
 }
 
-DuplicateRemoval::DuplicateRemoval(RunInputs inputs, RunCallbacks callbacks)
-    : m_inputs(std::move(inputs)), m_callbacks(std::move(callbacks)) {}
+DuplicateRemoval::DuplicateRemoval(const RunKind& kind, RunInputs inputs, RunCallbacks callbacks)
+    : m_kind(kind), m_inputs(std::move(inputs)), m_callbacks(std::move(callbacks)) {}
 
 RunResult DuplicateRemoval::run() {
-    Db::Session session(m_inputs.connection);
+    Db::Session session(m_kind, m_inputs.connection);
     const RunContext context(m_inputs, m_callbacks);
     RunResult refused;
     refused.message = NameRefusal(m_inputs, session.dialect());
     refused.status = RunResult::Status::Refused;
     if (!refused.message.isEmpty() && !m_inputs.dryRun)
         return refused;
-    refused.message = ReportRefusal(m_inputs.options.reportFile, m_inputs.connection);
+    refused.message = ReportRefusal(m_inputs.options.reportFile, m_kind.files(m_inputs.connection));
     if (!refused.message.isEmpty())
         return refused;
-    const std::unique_ptr<RunPlan> plan = PlanFor(context, session);
+    const std::unique_ptr<RunPlan> plan = m_kind.plan(context, session);
     RunResult result = attempt(*plan, context, m_inputs.sourceTable);
     result.leftBehind = plan->leftBehind();
     return result;

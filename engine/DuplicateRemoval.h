@@ -1,11 +1,12 @@
 #pragma once
 
 #include "Run.h"
+#include "RunPlan.h"
 
 // The name proposed for the copy: the source table's name followed by "2", or
 // by "Two" when it already ends in "2", the name cut short where the database
 // would not keep it whole.
-QString ProposedName(const QString& sourceTable, const Db::ConnectionData& connection);
+QString ProposedName(const QString& sourceTable, const Db::Kind& kind);
 
 // Makes a copy of the source table without the rows whose chosen columns repeat
 // those of an earlier row, the first row of each group staying. The source
@@ -13,10 +14,11 @@ QString ProposedName(const QString& sourceTable, const Db::ConnectionData& conne
 // behind; the result says what happened.
 class DuplicateRemoval {
 public:
-    DuplicateRemoval(RunInputs inputs, RunCallbacks callbacks);
+    DuplicateRemoval(const RunKind& kind, RunInputs inputs, RunCallbacks callbacks);
     RunResult run();
 
 private:
+    const RunKind& m_kind;
     RunInputs m_inputs;
     RunCallbacks m_callbacks;
 };

@@ -106,7 +106,7 @@ void GroupReport::cancel() {
     }
 }
 
-QString ReportRefusal(const QString& file, const Db::ConnectionData& connection) {
+QString ReportRefusal(const QString& file, const QStringList& databaseFiles) {
     if (file.isEmpty() || file == QStringLiteral("-"))
         return {};
     const QFileInfo report(file);
@@ -118,21 +118,16 @@ QString ReportRefusal(const QString& file, const Db::ConnectionData& connection)
         return refused.arg(file, QStringLiteral("it is not a plain file."));
     if (Db::IsSqliteFile(file))
         return refused.arg(file, QStringLiteral("it is a database."));
-    const QString database = Db::DatabaseFile(connection.sid);
-    if (!database.isEmpty()) {
-        // The journal and the write-ahead log may not be there yet; they are
-        // the database all the same.
-        const auto where = [](const QFileInfo& info) {
-            return QFileInfo(info.absolutePath()).canonicalFilePath() + QLatin1Char('/') +
-                   info.fileName();
-        };
-        const QFileInfo target(report.isSymLink() ? report.symLinkTarget() : file);
-        const QFileInfo own(QFileInfo(database).canonicalFilePath());
-        for (const QString& companion : {QString(), QStringLiteral("-journal"),
-                                         QStringLiteral("-wal"), QStringLiteral("-shm")}) {
-            if (where(target) == where(own) + companion)
-                return refused.arg(file, QStringLiteral("it belongs to the database."));
-        }
+    // The journal and the write-ahead log may not be there yet; they are the
+    // database all the same.
+    const auto where = [](const QFileInfo& info) {
+        return QFileInfo(info.absolutePath()).canonicalFilePath() + QLatin1Char('/') +
+               info.fileName();
+    };
+    const QFileInfo target(report.isSymLink() ? report.symLinkTarget() : file);
+    for (const QString& database : databaseFiles) {
+        if (where(target) == where(QFileInfo(database)))
+            return refused.arg(file, QStringLiteral("it belongs to the database."));
     }
     return {};
 }

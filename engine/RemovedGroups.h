@@ -53,10 +53,10 @@ private:
     qint64 m_writtenBack = 0;
 };
 
-// Why `file` cannot take a report of a run on `connection`, or the empty
-// text: it is the database or one of its companion files, another database,
-// a folder or anything else that is not a plain file.
-QString ReportRefusal(const QString& file, const Db::ConnectionData& connection);
+// Why `file` cannot take a report of a run on a database kept in
+// `databaseFiles`, or the empty text: it is one of them, another database, a
+// folder or anything else that is not a plain file.
+QString ReportRefusal(const QString& file, const QStringList& databaseFiles);
 
 // A key value as the JSON the command line and the report write: NULL as
 // null, a blob as the hex text of its bytes.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/SqliteFile.h"
+#include "db/RawValue.h"
 
 #include <QVariant>
 #include <string>

@@ -36,6 +36,33 @@ OrderTerm orderTermFrom(const QString& text) {
 
 } // namespace
 
+void AddRunOptions(QCommandLineParser& parser) {
+    parser.addOptions(
+        {{"keep",
+          "which row of each group stays: 'first' (the default) or 'last' in the judging order "
+          "(e.g. --keep last)",
+          "first|last", "first"},
+         {"order-by",
+          "judge first and last in the order of column C, rising, or falling with ':desc'; "
+          "repeatable; ties and the default go by the table's own order (e.g. --order-by "
+          "UPDATED:desc)",
+          "C[:desc]"},
+         {"ignore-case",
+          "texts that differ only in letter case are the same (e.g. 'Anna Berg' and 'anna "
+          "berg')"},
+         {"trim", "texts that differ only in white space at either end are the same; blanks alone "
+                  "equal '' and NULL (e.g. 'Oslo ' and 'Oslo')"},
+         {"removed-into",
+          "also make table N of the removed rows, with VARNOLT_ROW (the row's number) and "
+          "VARNOLT_KEPT_ROW (the number of the row kept in its place) (e.g. --removed-into "
+          "ORDERS_REMOVED)",
+          "N"},
+         {"report",
+          "write each group that had repeats to FILE as a JSON line {\"key\": [...], \"kept\": "
+          "ROW, \"removed\": [ROW, ...]}, also with --dry-run (e.g. --report groups.jsonl)",
+          "FILE"}});
+}
+
 std::optional<RunOptions> RunOptionsFrom(const QCommandLineParser& options, QString& problem) {
     RunOptions run;
     const QString keep = options.value(QStringLiteral("keep"));

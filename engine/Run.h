@@ -1,5 +1,6 @@
 #pragma once
 
+#include "RowKey.h"
 #include "core/Values.h"
 #include "db/Catalogue.h"
 #include "db/ConnectionData.h"
@@ -36,6 +37,8 @@ struct RunOptions {
     // A file to write every group that had repeats into, one JSON line each.
     QString reportFile;
 
+    KeyFolding folding() const { return {ignoreCase, trim}; }
+
     // Whether a run needs the rows judged other than first come, first kept,
     // or a record of which row each removed one gave way to; texts folded
     // alone change only how keys compare.
@@ -51,6 +54,8 @@ inline const QString kRowNumberColumn = QStringLiteral("VARNOLT_ROW");
 inline const QString kKeptNumberColumn = QStringLiteral("VARNOLT_KEPT_ROW");
 
 class QCommandLineParser;
+// Declares the options that choose how a run judges, on any command line.
+void AddRunOptions(QCommandLineParser& parser);
 // The options as the command-line programs take them (--keep, --order-by,
 // --ignore-case, --trim, --removed-into, --report), or nothing, with what is
 // wrong in `problem`, when one of them is given a value it cannot take.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "RunContext.h"
+#include "db/Kind.h"
 #include "db/Session.h"
 
 #include <memory>
@@ -20,5 +21,10 @@ public:
     virtual bool leftBehind() const { return false; }
 };
 
-// The plan of the session's kind of database.
-std::unique_ptr<RunPlan> PlanFor(const RunContext& context, Db::Session& session);
+// A kind of database as a run meets it: how to connect, and the plan that
+// makes the new table there.
+class RunKind : public Db::Kind {
+public:
+    virtual std::unique_ptr<RunPlan> plan(const RunContext& context,
+                                          Db::Session& session) const = 0;
+};

@@ -100,7 +100,8 @@ void Form1::Form_Load() {
 
 void Form1::Check5_Click() {
     setPointer(Pointer::Busy);
-    const std::optional<Db::DatabaseError> failure = Db::ConnectError(m_context.connectionData());
+    const std::optional<Db::DatabaseError> failure =
+        Db::ConnectError(m_context.kind(), m_context.connectionData());
     if (failure)
         Messages::show(QStringLiteral("Could not connect. Please check with your administrator."),
                        QStringLiteral("While connecting to %1.\n%2")

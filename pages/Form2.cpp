@@ -36,7 +36,7 @@ void Form2::ListTables(const QString& doing) {
     Ui::CenterForm(this);
     runBusy(
         [this] {
-            Db::Session session(m_context.connectionData());
+            Db::Session session(m_context.kind(), m_context.connectionData());
             session.open();
             List1->clear();
             List1->addItems(Db::TableList(session, m_context.keepGoing()));

@@ -70,7 +70,7 @@ void Form3::showEvent(QShowEvent* event) {
 }
 
 void Form3::PrepareFieldPage(const QString& table) {
-    auto session = std::make_shared<Db::Session>(m_context.connectionData());
+    auto session = std::make_shared<Db::Session>(m_context.kind(), m_context.connectionData());
     session->open();
     List1->clear();
     m_preview->unbind();

@@ -80,7 +80,7 @@ Form4::~Form4() = default;
 
 void Form4::Form_Load() {
     loadCommon(QStringLiteral("Varnolt"));
-    Text1->setText(ProposedName(m_context.selectedTable, m_context.connectionData()));
+    Text1->setText(ProposedName(m_context.choices().table, m_context.kind()));
 }
 
 void Form4::showEvent(QShowEvent* event) {
@@ -94,8 +94,8 @@ void Form4::Check4_Click() {
         emit closed();
         return;
     }
-    RunInputs inputs{m_context.connectionData(), m_context.selectedTable, m_context.selectedFields,
-                     Text1->text()};
+    RunInputs inputs{m_context.connectionData(), m_context.choices().table,
+                     m_context.choices().columns, Text1->text()};
     if (Check5->isChecked())
         inputs.options.removedInto = removedTable();
     setRunning(true);
@@ -106,7 +106,7 @@ void Form4::Check4_Click() {
                                return keepGoing();
                            },
                            [](const QString& question) { return Messages::ask(question); }};
-    finishRun(inputs, DuplicateRemoval(inputs, callbacks).run());
+    finishRun(inputs, DuplicateRemoval(m_context.kind(), inputs, callbacks).run());
 }
 
 // While the run goes on, the window repaints and takes clicks, but only
@@ -128,7 +128,7 @@ void Form4::finishRun(const RunInputs& inputs, const RunResult& result) {
     if (result.status == RunResult::Status::Done) {
         runAction(
             [&] {
-                auto session = std::make_shared<Db::Session>(inputs.connection);
+                auto session = std::make_shared<Db::Session>(m_context.kind(), inputs.connection);
                 session->open();
                 m_result->bind(std::move(session), inputs.newTable);
             },

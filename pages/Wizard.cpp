@@ -17,48 +17,32 @@ Wizard::~Wizard() = default;
 
 void Wizard::start() {
     Form1& connection = form1();
-    if (Db::CanConnect(connectionData()))
+    if (Db::CanConnect(kind(), connectionData()))
         enterTables(connection, QStringLiteral("connecting to the stored connection %1 at start-up")
                                     .arg(connectionData().sid));
     else
         connection.show();
 }
 
-namespace {
-template <typename Form> Form& loadOnce(std::unique_ptr<Form>& slot, Wizard& wizard) {
+template <typename Form> Form& Wizard::page() {
+    std::unique_ptr<Form>& slot = std::get<std::unique_ptr<Form>>(m_pages);
     if (!slot) {
-        slot = std::make_unique<Form>(wizard);
-        QObject::connect(slot.get(), &WizardPage::closed, &wizard, &Wizard::endProgram);
+        slot = std::make_unique<Form>(*this);
+        connect(slot.get(), &WizardPage::closed, this, &Wizard::endProgram);
         slot->Form_Load();
+        wire(*slot);
     }
     return *slot;
 }
-} // namespace
 
-Form1& Wizard::form1() {
-    if (!m_form1)
-        wire(loadOnce(m_form1, *this));
-    return *m_form1;
-}
-Form2& Wizard::form2() {
-    if (!m_form2)
-        wire(loadOnce(m_form2, *this));
-    return *m_form2;
-}
-Form3& Wizard::form3() {
-    if (!m_form3)
-        wire(loadOnce(m_form3, *this));
-    return *m_form3;
-}
-Form4& Wizard::form4() {
-    if (!m_form4)
-        wire(loadOnce(m_form4, *this));
-    return *m_form4;
-}
+template Form1& Wizard::page<Form1>();
+template Form2& Wizard::page<Form2>();
+template Form3& Wizard::page<Form3>();
+template Form4& Wizard::page<Form4>();
 
 void Wizard::wire(Form1& page) {
     connect(&page, &WizardPage::nextRequested, this, [this, &page] {
-        if (Db::CanConnect(connectionData()))
+        if (Db::CanConnect(kind(), connectionData()))
             enterTables(page, QStringLiteral("listing the tables of %1").arg(connectionData().sid));
     });
 }
@@ -80,14 +64,14 @@ void Wizard::wire(Form3& page) {
         go(form2(), page);
     });
     connect(&page, &WizardPage::nextRequested, this, [this, &page] {
-        selectedFields = page.chosenFields();
+        m_choices.columns = page.chosenFields();
         go(form4(), page);
     });
 }
 
 void Wizard::wire(Form4& page) {
     connect(&page, &WizardPage::backRequested, this,
-            [this, &page] { enterFields(page, selectedTable); });
+            [this, &page] { enterFields(page, m_choices.table); });
 }
 
 void Wizard::enterTables(WizardPage& from, const QString& doing) {
@@ -100,7 +84,7 @@ void Wizard::enterFields(WizardPage& from, const QString& table) {
     from.runBusy(
         [&] {
             form3().PrepareFieldPage(table);
-            selectedTable = table;
+            m_choices.table = table;
             go(form3(), from);
         },
         QStringLiteral("reading the columns and the first rows of %1").arg(table));
@@ -129,11 +113,14 @@ void Wizard::endProgram() {
     if (m_ending)
         return;
     m_ending = true;
-    for (QWidget* page : std::initializer_list<QWidget*>{m_form1.get(), m_form2.get(),
-                                                         m_form3.get(), m_form4.get()}) {
-        if (page)
-            page->hide();
-    }
+    std::apply(
+        [](const auto&... pages) {
+            for (QWidget* page : std::initializer_list<QWidget*>{pages.get()...}) {
+                if (page)
+                    page->hide();
+            }
+        },
+        m_pages);
     emit ended();
     QCoreApplication::exit(0);
 }

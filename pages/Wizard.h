@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <memory>
+#include <tuple>
 
 class Form1;
 class Form2;
@@ -27,11 +28,13 @@ public:
     // to the table page when it can.
     void start();
 
-    Form1& form1();
-    Form2& form2();
-    Form3& form3();
-    Form4& form4();
-    bool hasForm2() const { return m_form2 != nullptr; }
+    // A page, made, loaded and wired into the flow the first time it is used.
+    template <typename Form> Form& page();
+    Form1& form1() { return page<Form1>(); }
+    Form2& form2() { return page<Form2>(); }
+    Form3& form3() { return page<Form3>(); }
+    Form4& form4() { return page<Form4>(); }
+    bool hasForm2() const { return std::get<std::unique_ptr<Form2>>(m_pages) != nullptr; }
 
     Db::ConnectionData connectionData() override;
     KeepGoing keepGoing() override;
@@ -39,6 +42,7 @@ public:
     SettingsStore& settings() override { return m_settings; }
     PasswordStore& passwords() override { return m_passwords; }
     const StartupServices& services() const override { return m_services; }
+    const WizardChoices& choices() const override { return m_choices; }
 
     // Shows `next`, then hides `current`.
     void go(QWidget& next, QWidget& current);
@@ -62,8 +66,9 @@ private:
     SettingsStore m_settings;
     PasswordStore m_passwords{m_settings};
     bool m_ending = false;
-    std::unique_ptr<Form1> m_form1;
-    std::unique_ptr<Form2> m_form2;
-    std::unique_ptr<Form3> m_form3;
-    std::unique_ptr<Form4> m_form4;
+    WizardChoices m_choices;
+    // The pages, in the order of the flow.
+    std::tuple<std::unique_ptr<Form1>, std::unique_ptr<Form2>, std::unique_ptr<Form3>,
+               std::unique_ptr<Form4>>
+        m_pages;
 };

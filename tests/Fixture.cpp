@@ -1,7 +1,7 @@
 #include "Fixture.h"
 
-#include "db/DatabaseKind.h"
 #include "db/Dialect.h"
+#include "kinds/KindTable.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -108,7 +108,7 @@ ServerDatabase::ServerDatabase() : TestConnection(QStringLiteral("test-server-ow
     own.setPath(QLatin1Char('/') + m_name);
     m_data.sid = own.toString();
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connection);
-    Db::SupportFor(m_data.kind()).configure(db, m_data);
+    KindOf(m_data.sid).configure(db, m_data);
     if (!db.open())
         qFatal("cannot open the test database: %s", qPrintable(db.lastError().text()));
 }
@@ -124,7 +124,7 @@ void ServerDatabase::admin(const QString& sql) {
     const QString name = QStringLiteral("test-server-admin");
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-        Db::SupportFor(serverData().kind()).configure(db, serverData());
+        KindOf(serverData().sid).configure(db, serverData());
         if (!db.open() || !QSqlQuery(db).exec(sql))
             qFatal("%s failed", qPrintable(sql));
         db.close();

@@ -1,12 +1,20 @@
 #pragma once
 
 #include "db/ConnectionData.h"
+#include "db/Session.h"
+#include "kinds/KindTable.h"
 
 #include <QCoreApplication>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVariantList>
+
+// A session on whatever kind of database the connection data names.
+class TestSession : public Db::Session {
+public:
+    explicit TestSession(const Db::ConnectionData& data) : Db::Session(KindOf(data.sid), data) {}
+};
 
 // Queries on a connection of the test's own, by its name.
 class TestConnection {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/DuplicateRemoval.h"
+#include "kinds/KindTable.h"
 
 // One run of the engine on any database the test has: `db` is anything with
 // connection(), the columns are named as a user names them.
@@ -9,6 +10,7 @@ RunResult runOn(const Database& db, const QString& source, const QStringList& co
                 const QString& newTable, RunCallbacks callbacks = {}, bool dryRun = false,
                 RunOptions options = {}) {
     return DuplicateRemoval(
+               KindOf(db.connection().sid),
                {db.connection(), source, Db::ColumnsNamed(columns), newTable, dryRun, options},
                std::move(callbacks))
         .run();

@@ -29,11 +29,14 @@ private slots:
 void DbTest::canConnectReleasesWhatItOpensAndTellsSqliteByItsHeader() {
     TempDatabase db;
     const int before = RegisteredConnections();
-    QVERIFY(CanConnect(db.connection()));
-    QVERIFY(!CanConnect({db.path() + QStringLiteral(".missing"), {}, {}}));
+    const auto canConnect = [](const ConnectionData& data) {
+        return CanConnect(KindOf(data.sid), data);
+    };
+    QVERIFY(canConnect(db.connection()));
+    QVERIFY(!canConnect({db.path() + QStringLiteral(".missing"), {}, {}}));
     QVERIFY(!QFile::exists(db.path() + QStringLiteral(".missing")));
-    QVERIFY(CanConnect({QStringLiteral("KTNA"), QStringLiteral("SCOTT"), FakeOracle::kPassword}));
-    QVERIFY(!CanConnect({QStringLiteral("KTNA"), QStringLiteral("SCOTT"), QStringLiteral("x")}));
+    QVERIFY(canConnect({QStringLiteral("KTNA"), QStringLiteral("SCOTT"), FakeOracle::kPassword}));
+    QVERIFY(!canConnect({QStringLiteral("KTNA"), QStringLiteral("SCOTT"), QStringLiteral("x")}));
     QCOMPARE(RegisteredConnections(), before);
     // A SQLite file is told by its header.
     QVERIFY(IsSqliteFile(db.path()));
@@ -47,32 +50,32 @@ void DbTest::canConnectReleasesWhatItOpensAndTellsSqliteByItsHeader() {
 void DbTest::sidNamesAFileOnlyWhenItReadsAsAPath_data() {
     QTest::addColumn<QString>("sid");
     QTest::addColumn<QString>("file");
-    QTest::addColumn<DatabaseKind>("kind");
+    QTest::addColumn<QString>("driver");
     // A path names a file; a URI of PostgreSQL's its server; anything else
     // goes to Oracle as it stands.
     for (const char* path : {"/data/orders.sqlite", "./orders.sqlite", "../db/orders.sqlite"})
-        QTest::newRow(path) << path << path << DatabaseKind::Sqlite;
+        QTest::newRow(path) << path << path << "QSQLITE";
     QTest::newRow("home folder") << "~/orders.sqlite" << QDir::homePath() + "/orders.sqlite"
-                                 << DatabaseKind::Sqlite;
+                                 << "QSQLITE";
     for (const char* uri : {"postgresql://db/sales", "postgres:///sales?host=/run/pg"})
-        QTest::newRow(uri) << uri << QString() << DatabaseKind::PostgreSql;
+        QTest::newRow(uri) << uri << QString() << "QPSQL";
     for (const char* sid : {"orders.sqlite", "KTNA", "HR.DB", "dbhost/XEPDB1",
                             "dbhost:1521/ORCLPDB1", "//dbhost:1521/ORCLPDB1", "//dbhost/XEPDB1",
                             "(DESCRIPTION=(ADDRESS=(HOST=h)))", "~scott/orders.sqlite"})
-        QTest::newRow(sid) << sid << QString() << DatabaseKind::Oracle;
+        QTest::newRow(sid) << sid << QString() << "QOCI";
 }
 
 void DbTest::sidNamesAFileOnlyWhenItReadsAsAPath() {
     QFETCH(QString, sid);
     QFETCH(QString, file);
-    QFETCH(DatabaseKind, kind);
-    QCOMPARE(DatabaseFile(sid), file);
-    QCOMPARE(KindOf(sid), kind);
+    QFETCH(QString, driver);
+    QCOMPARE(KindOf(sid).files({sid, {}, {}}).value(0), file);
+    QCOMPARE(KindOf(sid).driver(), driver);
 }
 
 void DbTest::errorsCarryTheNativeCodeAndText() {
     TempDatabase db;
-    Session session(db.connection());
+    TestSession session(db.connection());
     session.open();
     try {
         session.execute(QStringLiteral("SELECT * FROM no_such_table"));
@@ -80,7 +83,7 @@ void DbTest::errorsCarryTheNativeCodeAndText() {
     } catch (const DatabaseError& error) {
         QCOMPARE(error.message(), QStringLiteral("Error 1: no such table: no_such_table"));
     }
-    Session oracle({QStringLiteral("KTNA"), QStringLiteral("SCOTT"), QStringLiteral("wrong")});
+    TestSession oracle({QStringLiteral("KTNA"), QStringLiteral("SCOTT"), QStringLiteral("wrong")});
     try {
         oracle.open();
         QFAIL("the logon should have failed");
@@ -98,7 +101,7 @@ void DbTest::catalogueListsNamesAsStored() {
                            "INSERT INTO \"O'Brien \"\"x\"\"\" VALUES (1, 2, 3);"
                            "CREATE VIRTUAL TABLE F USING fts5(body);"
                            "CREATE TABLE G(ID, g1 GENERATED ALWAYS AS (ID * 2) VIRTUAL)"));
-    Session session(db.connection());
+    TestSession session(db.connection());
     session.open();
     const QString odd = QStringLiteral("O'Brien \"x\"");
     // A full-text table's own tables are not the user's; generated columns are.
@@ -118,12 +121,12 @@ void DbTest::catalogueListsNamesAsStored() {
 
 void DbTest::sqliteComparesNamesLikeSqlite() {
     TempDatabase db;
-    Session session(db.connection());
+    TestSession session(db.connection());
     const Dialect& sqlite = session.dialect();
     QVERIFY(sqlite.sameName(QStringLiteral("Orders"), QStringLiteral("ORDERS")));
     QVERIFY(!sqlite.sameName(QStringLiteral("Ærø"), QStringLiteral("ærø")));
     QVERIFY(!sqlite.sameName(QStringLiteral("ORDERS"), QStringLiteral("ORDERS ")));
-    Session oracle({QStringLiteral("KTNA"), {}, {}});
+    TestSession oracle({QStringLiteral("KTNA"), {}, {}});
     QVERIFY(!oracle.dialect().sameName(QStringLiteral("Orders"), QStringLiteral("ORDERS")));
 }
 

@@ -133,7 +133,9 @@ void EngineTest::workedExample() {
     // A column travels with the type it was chosen with: a table changed
     // since is not read as if it were the same.
     const RunResult changed =
-        DuplicateRemoval({db.connection(), "VISITORS", {{"NAME", "INTEGER"}}, "V3"}, {}).run();
+        DuplicateRemoval(KindOf(db.connection().sid),
+                         {db.connection(), "VISITORS", {{"NAME", "INTEGER"}}, "V3"}, {})
+            .run();
     QCOMPARE(changed.status, RunResult::Status::Failed);
     QVERIFY2(changed.message.contains("another type"), qPrintable(changed.message));
     QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM E2")), QStringList{"0"});

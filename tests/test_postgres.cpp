@@ -5,7 +5,6 @@
 
 #include "Runs.h"
 #include "db/Catalogue.h"
-#include "db/DatabaseKind.h"
 #include "db/Session.h"
 #include "ui/TablePages.h"
 
@@ -48,7 +47,7 @@ void PostgresTest::listsAndRunsTheTablesTheSearchPathShows() {
                        "CREATE TABLE public.varnolt_removed (n int); "
                        "INSERT INTO public.varnolt_removed VALUES (1), (1), (2)")
             .arg(m_db.connection().user));
-    Db::Session session(m_db.connection());
+    TestSession session(m_db.connection());
     session.open();
     QCOMPARE(Db::TableList(session),
              (QStringList{"Mixed Case", "dup", "parted", "varnolt_removed"}));
@@ -205,7 +204,7 @@ void PostgresTest::theCopyHoldsOneMomentOfTheSource() {
                              "KEY, k int); INSERT INTO big SELECT i, i % 1000 FROM "
                              "generate_series(1, 300000) AS i"));
     QSqlDatabase writer = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), "writer");
-    Db::SupportFor(m_db.connection().kind()).configure(writer, m_db.connection());
+    KindOf(m_db.connection().sid).configure(writer, m_db.connection());
     QVERIFY(writer.open());
     int writes = 0;
     bool written = true;
@@ -275,7 +274,7 @@ void PostgresTest::theGridReadsEveryRowOnce() {
         QStringLiteral("DROP TABLE IF EXISTS paged; CREATE TABLE paged (id int, note text);"
                        "INSERT INTO paged SELECT i, CASE i WHEN 2 THEN repeat('x', 400) END FROM "
                        "generate_series(1, 1000) AS i"));
-    auto session = std::make_shared<Db::Session>(m_db.connection());
+    auto session = std::make_shared<TestSession>(m_db.connection());
     session->open();
     Ui::TablePages grid(session, QStringLiteral("paged"), {"id", "note"});
     while (grid.canFetchMore({}))

@@ -260,7 +260,7 @@ void WizardTest::fieldPageMovesColumnsBetweenItsLists() {
     selectItem(page.List2, QStringLiteral("lower case"));
     page.Check7->click(); // "<"
     page.Check3->click();
-    QCOMPARE(Db::NamesOf(run.wizard.selectedFields), (QStringList{"C", "A", "B"}));
+    QCOMPARE(Db::NamesOf(run.wizard.choices().columns), (QStringList{"C", "A", "B"}));
     QCOMPARE(messages.shown.size(), 1);
 
     // Back to another table and forward again: the choice stays, and the
@@ -288,7 +288,7 @@ void WizardTest::targetPageRunsOnceThenExits() {
           {QString(63, 'a'), server, QString(62, 'a') + "2"},
           {QString(62, 'a') + "2", server, QString(60, 'a') + "Two"},
           {"x" + e31, server, "x" + e31.left(30) + "2"}})
-        QCOMPARE(ProposedName(source, connection), proposed);
+        QCOMPARE(ProposedName(source, KindOf(connection.sid)), proposed);
     TempDatabase db;
     MakeVisitors(db);
     MessageLog messages;
@@ -551,7 +551,7 @@ void WizardTest::aWholeRunByKeyboard() {
     QVERIFY(tables.isVisible() && centred(tables));
     press(tables.List1, Qt::Key_Return);
     Form3& fields = wizard.form3();
-    QVERIFY(fields.isVisible() && wizard.selectedTable == QStringLiteral("VISITORS"));
+    QVERIFY(fields.isVisible() && wizard.choices().table == QStringLiteral("VISITORS"));
 
     // Field page: Enter moves the selected column and the list keeps a
     // selection for the next; Tab and Shift+Tab leave the grid.
@@ -579,7 +579,7 @@ void WizardTest::aWholeRunByKeyboard() {
     press(fields.DataGrid1, Qt::Key_Return);
     Form4& target = wizard.form4();
     QVERIFY(target.isVisible());
-    QCOMPARE(wizard.selectedFields, (QList<Db::Column>{{"NAME", "TEXT"}}));
+    QCOMPARE(wizard.choices().columns, (QList<Db::Column>{{"NAME", "TEXT"}}));
 
     // Target page: what is typed replaces the proposed name, Enter runs,
     // Escape then ends the program.

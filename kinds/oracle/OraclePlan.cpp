@@ -1,10 +1,10 @@
-#include "CopyNumberDelete.h"
+#include "OraclePlan.h"
 
-#include "RepeatFinder.h"
-#include "RowKey.h"
+#include "OracleDialect.h"
 #include "db/Catalogue.h"
 #include "db/DatabaseError.h"
-#include "db/OracleDialect.h"
+#include "engine/RepeatFinder.h"
+#include "engine/RowKey.h"
 
 #include <algorithm>
 
@@ -53,10 +53,10 @@ RunResult refused(const QString& message) {
 
 } // namespace
 
-CopyNumberDelete::CopyNumberDelete(const RunContext& context, Db::Session& session)
-    : m_context(context), m_session(session), m_dialect(session.dialectAs<Db::OracleDialect>()) {}
+OraclePlan::OraclePlan(const RunContext& context, Db::Session& session)
+    : m_context(context), m_session(session) {}
 
-RunResult CopyNumberDelete::run() {
+RunResult OraclePlan::run() {
     const RunInputs& inputs = m_context.inputs;
     const QString& temporary = OracleDialect::kTemporaryTable;
     if (inputs.sourceTable == temporary)
@@ -122,11 +122,11 @@ RunResult CopyNumberDelete::run() {
         QStringList leftovers{m_dialect.dropMarkerIndex()};
         if (shape.temporaryIsLeftover)
             leftovers.prepend(m_dialect.dropTable(temporary));
-        Db::DropLeftovers(m_session.connectionData(), leftovers);
+        Db::DropLeftovers(m_session.kind(), m_session.connectionData(), leftovers);
         m_session.execute(m_dialect.copyTable(copy, inputs.sourceTable));
         m_copyMade = true;
         m_context.report(Phase::Numbering);
-        Db::DropSequence(m_session.connectionData(), OracleDialect::kSequence);
+        Db::DropSequence(m_session.kind(), m_session.connectionData(), OracleDialect::kSequence);
         for (const QString& statement : m_dialect.numberRows(copy))
             m_session.execute(statement);
         m_session.execute(m_dialect.indexNumbers(copy));
@@ -168,10 +168,8 @@ RunResult CopyNumberDelete::run() {
     return result;
 }
 
-QList<CopyNumberDelete::Removal> CopyNumberDelete::findRepeats(const QString& table,
-                                                               const QString& number,
-                                                               bool collectGroups,
-                                                               RunResult& result) {
+QList<OraclePlan::Removal> OraclePlan::findRepeats(const QString& table, const QString& number,
+                                                   bool collectGroups, RunResult& result) {
     m_context.report(Phase::Reading);
     StopCheck stop(m_context.keepGoingIn(Phase::Reading, result.rowsRead));
     // Judged rows come in the order they are judged in, where the first of a
@@ -184,7 +182,7 @@ QList<CopyNumberDelete::Removal> CopyNumberDelete::findRepeats(const QString& ta
                                                          : QStringLiteral("1"));
     RecordSet rows(m_session, m_dialect.readKeys(table, number, m_keyValues, order));
     const int fields = static_cast<int>(m_keyValues.size());
-    const KeyFolding folding{options.ignoreCase, options.trim};
+    const KeyFolding folding = options.folding();
     RepeatFinder finder({.order = judged ? RepeatFinder::Order::Rising : RepeatFinder::Order::Any,
                          .pulse = [&] { stop.check(); }});
     FirstGroups groups;
@@ -216,7 +214,7 @@ QList<CopyNumberDelete::Removal> CopyNumberDelete::findRepeats(const QString& ta
     return repeats;
 }
 
-void CopyNumberDelete::deleteRows(const QString& table, QList<qint64> numbers) {
+void OraclePlan::deleteRows(const QString& table, QList<qint64> numbers) {
     std::sort(numbers.begin(), numbers.end());
     const int batch = OracleDialect::kDeleteBatch;
     const QString full = m_dialect.deleteRows(table, batch);
@@ -235,7 +233,7 @@ void CopyNumberDelete::deleteRows(const QString& table, QList<qint64> numbers) {
     }
 }
 
-QString CopyNumberDelete::takeBack(const QString& copy, bool replacing) {
+QString OraclePlan::takeBack(const QString& copy, bool replacing) {
     const QString& name = m_context.inputs.newTable;
     if (m_removedMade) {
         try {
@@ -263,8 +261,8 @@ QString CopyNumberDelete::takeBack(const QString& copy, bool replacing) {
     }
 }
 
-void CopyNumberDelete::keepRemoved(const QString& copy, const QList<Removal>& removals,
-                                   const QList<Db::Column>& columns) {
+void OraclePlan::keepRemoved(const QString& copy, const QList<Removal>& removals,
+                             const QList<Db::Column>& columns) {
     const QString& table = m_context.inputs.options.removedInto;
     m_session.execute(m_dialect.createRemovedTable(table, copy, Db::NamesOf(columns),
                                                    {kRowNumberColumn, kKeptNumberColumn}));
@@ -286,8 +284,7 @@ void CopyNumberDelete::keepRemoved(const QString& copy, const QList<Removal>& re
     }
 }
 
-void CopyNumberDelete::report(const QString& copy, QList<Removal> removals,
-                              GroupReport& groupReport) {
+void OraclePlan::report(const QString& copy, QList<Removal> removals, GroupReport& groupReport) {
     std::sort(removals.begin(), removals.end(), [](const Removal& a, const Removal& b) {
         return std::pair(a.kept, a.row) < std::pair(b.kept, b.row);
     });

@@ -1,17 +1,17 @@
 #pragma once
 
-#include "RemovedGroups.h"
-#include "RunPlan.h"
-#include "db/OracleDialect.h"
+#include "OracleDialect.h"
+#include "engine/RemovedGroups.h"
+#include "engine/RunPlan.h"
 
 // The run where every statement commits on its own (Oracle): the copy is made,
 // its rows numbered and indexed by number, every row's key read with its
 // number from the copy, the repeats deleted by number in batches. Replacing a
 // table builds the copy under a temporary name and swaps it in only at the
 // end, so a stop or a failure never costs the user's table.
-class CopyNumberDelete final : public RunPlan {
+class OraclePlan final : public RunPlan {
 public:
-    CopyNumberDelete(const RunContext& context, Db::Session& session);
+    OraclePlan(const RunContext& context, Db::Session& session);
     RunResult run() override;
     QString remains() const override { return m_remains; }
     // A copy that could not be dropped, or a new table waiting under the
@@ -39,7 +39,7 @@ private:
 
     const RunContext& m_context;
     Db::Session& m_session;
-    const Db::OracleDialect& m_dialect;
+    const Db::OracleDialect m_dialect;
     QStringList m_keyValues;
     bool m_copyMade = false;
     bool m_removedMade = false;

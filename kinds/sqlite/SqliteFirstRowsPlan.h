@@ -8,7 +8,7 @@
 // with its exact name and declared type. Memory holds each distinct key once
 // (a fingerprint where it is long) and the decisions on the rows the judge
 // has read ahead of the copy.
-class WriteSurvivors final : public SqlitePlan {
+class SqliteFirstRowsPlan final : public SqlitePlan {
 public:
     using SqlitePlan::SqlitePlan;
 

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "OrderRank.h"
-#include "RepeatFinder.h"
-#include "RowKey.h"
 #include "SqliteTable.h"
 #include "core/Stop.h"
+#include "engine/RepeatFinder.h"
+#include "engine/RowKey.h"
 
 #include <condition_variable>
 #include <functional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Dialect.h"
+#include "db/Dialect.h"
 
 namespace Db {
 

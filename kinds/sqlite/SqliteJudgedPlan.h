@@ -8,7 +8,7 @@
 // removed rows go into a temporary list, each with the row kept in its place;
 // the new table, the table of removed rows and the report are written from
 // that list, so no group is held in memory.
-class JudgedCopy final : public SqlitePlan {
+class SqliteJudgedPlan final : public SqlitePlan {
 public:
     using SqlitePlan::SqlitePlan;
 

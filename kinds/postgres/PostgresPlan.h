@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RunPlan.h"
+#include "engine/RunPlan.h"
 
 // The run on a PostgreSQL server: the copy is made there, in one transaction
 // that reads one snapshot of the source: an empty table like the source, then
@@ -8,9 +8,9 @@
 // dropped in the same transaction, so a stop or a failure leaves it as it was.
 // The statements run on a session of their own in a second thread, so the
 // window stays alive, and a stop cancels the one running on the server.
-class PostgresCopy final : public RunPlan {
+class PostgresPlan final : public RunPlan {
 public:
-    PostgresCopy(const RunContext& context, Db::Session& session);
+    PostgresPlan(const RunContext& context, Db::Session& session);
     RunResult run() override;
 
 private:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Stop.h"
+#include "db/RawValue.h"
 
 #include <QByteArray>
 #include <QString>
@@ -18,20 +19,9 @@ struct sqlite3_stmt;
 
 namespace Db {
 
-// A value as SQLite holds it, read without conversion: texts keep their exact
-// bytes in the database's own encoding, whatever they are, so two texts that
-// differ only in bytes no conversion keeps apart stay apart.
-struct RawValue {
-    enum class Kind { Null, Integer, Real, Text, Blob };
-    Kind kind = Kind::Null;
-    qint64 integer = 0;
-    double real = 0;
-    const char* data = nullptr;
-    int size = 0;
-    QStringConverter::Encoding encoding = QStringConverter::Utf8;
-
-    QVariant toVariant() const;
-};
+// Throws DatabaseError, saying so, unless `path` is such a file. Opening a
+// missing file would otherwise make an empty database of it.
+void RequireSqliteFile(const QString& path);
 
 // A SQLite database file opened through SQLite's own interface, for the work
 // that Qt's driver would slow down: reading millions of values as they are

@@ -137,6 +137,15 @@ void RequireUnchanged(SqliteFile& file, const SqliteDialect& sql, const RunInput
                                 .arg(inputs.sourceTable, inputs.newTable));
 }
 
+void TakeBack(SqliteFile& file, const SqliteDialect& sql) {
+    file.watch(nullptr);
+    try {
+        file.execute(sql.rollbackChange());
+    } catch (const DatabaseError&) {
+        // A failed statement may have ended the transaction already.
+    }
+}
+
 QStringList WrittenColumns(const Shape& shape) {
     return Db::NamesOf(rowColumns(shape));
 }

@@ -1,6 +1,6 @@
 #include "ServerCancel.h"
 
-#include "Session.h"
+#include "db/Session.h"
 
 #include <QSqlDriver>
 #include <libpq-fe.h>

@@ -1,7 +1,7 @@
 #include "SqliteFile.h"
 
-#include "DatabaseError.h"
-#include "Session.h"
+#include "db/DatabaseError.h"
+#include "db/Session.h"
 
 #include <QFile>
 #include <QUrl>
@@ -93,22 +93,11 @@ extern "C" void callPredicate(sqlite3_context* context, int count, sqlite3_value
 
 } // namespace
 
-QVariant RawValue::toVariant() const {
-    switch (kind) {
-    case Kind::Integer:
-        return integer;
-    case Kind::Real:
-        return real;
-    case Kind::Text: {
-        QStringDecoder decode(encoding);
-        return QString(decode(QByteArrayView(data, size)));
-    }
-    case Kind::Blob:
-        return QByteArray(data, size);
-    case Kind::Null:
-        break;
-    }
-    return QVariant(QMetaType::fromType<QString>());
+void RequireSqliteFile(const QString& path) {
+    if (!IsSqliteFile(path))
+        throw DatabaseError(
+            QString(),
+            QStringLiteral("The file %1 does not exist or is no SQLite database.").arg(path));
 }
 
 SqliteFile::SqliteFile(const QString& path) : m_path(QFile::encodeName(path)) {

@@ -1,6 +1,6 @@
 #include "RemovedRows.h"
 
-#include "Varint.h"
+#include "engine/Varint.h"
 
 #include <algorithm>
 

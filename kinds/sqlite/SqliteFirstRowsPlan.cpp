@@ -1,4 +1,4 @@
-#include "WriteSurvivors.h"
+#include "SqliteFirstRowsPlan.h"
 
 #include "JudgingAhead.h"
 #include "SqliteReading.h"
@@ -13,10 +13,6 @@ using namespace SqliteTable;
 
 namespace {
 
-KeyFolding foldingOf(const RunInputs& inputs) {
-    return {inputs.options.ignoreCase, inputs.options.trim};
-}
-
 // A dry run: the rows read in the table's own order, and the first groups of
 // repeats by the number of the row that stays.
 void readRepeats(SqliteFile& file, const SqliteDialect& sql, const RunContext& context,
@@ -26,7 +22,7 @@ void readRepeats(SqliteFile& file, const SqliteDialect& sql, const RunContext& c
     StopCheck stop(context.keepGoingIn(Phase::Reading, result.rowsRead, total.total()));
     file.watch(&stop);
     context.report(Phase::Reading);
-    FirstRows firstRows(file, sql, shape, source, keyValues, true, foldingOf(context.inputs),
+    FirstRows firstRows(file, sql, shape, source, keyValues, true, context.inputs.options.folding(),
                         [&] { stop.check(); });
     RowOrder order(source);
     FirstGroups groups;
@@ -64,8 +60,8 @@ void readRepeats(SqliteFile& file, const SqliteDialect& sql, const RunContext& c
 
 } // namespace
 
-RunResult WriteSurvivors::runOn(SqliteFile& file, const Shape& shape,
-                                const QStringList& keyValues) {
+RunResult SqliteFirstRowsPlan::runOn(SqliteFile& file, const Shape& shape,
+                                     const QStringList& keyValues) {
     const RunInputs& inputs = m_context.inputs;
     const SqliteDialect& sql = m_sql;
     RunResult result;
@@ -86,7 +82,7 @@ RunResult WriteSurvivors::runOn(SqliteFile& file, const Shape& shape,
         // The keys are judged on a connection and thread of their own while
         // the rows that stay are copied here, the same rows in the same order.
         RowTotal total(file, sql, inputs.sourceTable);
-        JudgingAhead ahead(file, shape, inputs.sourceTable, keyValues, foldingOf(inputs));
+        JudgingAhead ahead(file, shape, inputs.sourceTable, keyValues, inputs.options.folding());
         if (ahead.judgesFirst()) {
             qint64 judged = 0;
             StopCheck stop(m_context.keepGoingIn(Phase::Reading, judged, total.total()));
@@ -137,12 +133,7 @@ RunResult WriteSurvivors::runOn(SqliteFile& file, const Shape& shape,
         file.settle(stop);
         file.execute(sql.commitChange());
     } catch (...) {
-        file.watch(nullptr);
-        try {
-            file.execute(sql.rollbackChange());
-        } catch (const DatabaseError&) {
-            // A failed statement may have ended the transaction already.
-        }
+        TakeBack(file, sql);
         throw;
     }
     result.status = RunResult::Status::Done;

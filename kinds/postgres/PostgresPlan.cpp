@@ -1,11 +1,11 @@
-#include "PostgresCopy.h"
+#include "PostgresPlan.h"
 
-#include "RemovedGroups.h"
+#include "engine/RemovedGroups.h"
 
+#include "PostgresDialect.h"
+#include "ServerCancel.h"
 #include "db/Catalogue.h"
 #include "db/DatabaseError.h"
-#include "db/PostgresDialect.h"
-#include "db/ServerCancel.h"
 
 #include <atomic>
 #include <chrono>
@@ -197,8 +197,8 @@ QString judgedRefusal(const Shape& shape, const RunInputs& inputs, const Postgre
 // run's receiver is asked how it goes; a stop cancels the statement running.
 class Aside {
 public:
-    Aside(const RunContext& context, const Db::ConnectionData& data)
-        : m_context(context), m_data(data) {}
+    Aside(const RunContext& context, const Db::Session& session)
+        : m_context(context), m_kind(session.kind()), m_data(session.connectionData()) {}
 
     // `work` is given its session and a check to make between statements,
     // which throws Stopped once a stop was asked for.
@@ -213,7 +213,7 @@ public:
         std::atomic<Db::ServerCancel*> cancel{nullptr};
         std::thread worker([&] {
             try {
-                Db::Session session(m_data);
+                Db::Session session(m_kind, m_data);
                 session.open();
                 Db::ServerCancel canceller(session);
                 cancel = &canceller;
@@ -256,6 +256,7 @@ public:
 
 private:
     const RunContext& m_context;
+    const Db::Kind& m_kind;
     const Db::ConnectionData& m_data;
 };
 
@@ -355,10 +356,10 @@ RunResult judgedRun(const RunContext& context, Aside& aside, const PostgresDiale
 
 } // namespace
 
-PostgresCopy::PostgresCopy(const RunContext& context, Db::Session& session)
+PostgresPlan::PostgresPlan(const RunContext& context, Db::Session& session)
     : m_context(context), m_session(session) {}
 
-RunResult PostgresCopy::run() {
+RunResult PostgresPlan::run() {
     const RunInputs& inputs = m_context.inputs;
     RunResult result;
     m_context.report(Phase::Checking);
@@ -376,7 +377,7 @@ RunResult PostgresCopy::run() {
     }
     const QStringList keys = keysOf(m_context, m_session, sql, shape);
     const QStringList order = orderOf(shape);
-    Aside aside(m_context, m_session.connectionData());
+    Aside aside(m_context, m_session);
     if (inputs.options.judged()) {
         result.message = judgedRefusal(shape, inputs, sql);
         if (!result.message.isEmpty())

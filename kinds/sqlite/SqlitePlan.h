@@ -1,14 +1,15 @@
 #pragma once
 
-#include "RunPlan.h"
+#include "SqliteKind.h"
 #include "SqliteTable.h"
+#include "engine/RunPlan.h"
 
 // A run on a SQLite file: the tables are looked at, and what cannot be copied
 // refused, before the plan's own work.
 class SqlitePlan : public RunPlan {
 public:
     SqlitePlan(const RunContext& context, Db::Session& session)
-        : m_context(context), m_file(session.file()) {}
+        : m_context(context), m_file(SqliteFileOf(session.connectionData().sid)) {}
     // Changes nothing when it throws.
     RunResult run() final;
 

@@ -1,10 +1,10 @@
-#include "JudgedCopy.h"
+#include "SqliteJudgedPlan.h"
 
 #include "OrderRank.h"
-#include "RemovedGroups.h"
 #include "RemovedRows.h"
 #include "SqliteReading.h"
 #include "db/DatabaseError.h"
+#include "engine/RemovedGroups.h"
 
 using Db::DatabaseError;
 using Db::SqliteDialect;
@@ -67,7 +67,8 @@ void writeUnremoved(SqliteFile& file, const SqliteDialect& sql, const QString& n
 
 } // namespace
 
-RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringList& keyValues) {
+RunResult SqliteJudgedPlan::runOn(SqliteFile& file, const Shape& shape,
+                                  const QStringList& keyValues) {
     const RunInputs& inputs = m_context.inputs;
     const RunOptions& options = inputs.options;
     const SqliteDialect& sql = m_sql;
@@ -109,8 +110,8 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
                 grouped ? std::nullopt : rankingOf(file, sql, shape, inputs);
             const bool last = options.keep == RunOptions::Keep::Last;
             FirstRows firstRows(
-                file, sql, shape, inputs.sourceTable, keyValues, grouped,
-                {options.ignoreCase, options.trim}, [&] { stop.check(); }, ranking, true);
+                file, sql, shape, inputs.sourceTable, keyValues, grouped, options.folding(),
+                [&] { stop.check(); }, ranking, true);
             const FirstRows::Judged judged = [&](const RepeatFinder::Offer& row) {
                 if (!row.repeat)
                     return;
@@ -202,13 +203,8 @@ RunResult JudgedCopy::runOn(SqliteFile& file, const Shape& shape, const QStringL
             file.settle(stop);
         file.execute(inputs.dryRun ? QStringLiteral("ROLLBACK") : sql.commitChange());
     } catch (...) {
-        file.watch(nullptr);
         report.cancel();
-        try {
-            file.execute(sql.rollbackChange());
-        } catch (const DatabaseError&) {
-            // A failed statement may have ended the transaction already.
-        }
+        TakeBack(file, sql);
         throw;
     }
     result.status = RunResult::Status::Done;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "RunContext.h"
-#include "db/SqliteDialect.h"
-#include "db/SqliteFile.h"
+#include "SqliteDialect.h"
+#include "SqliteFile.h"
+#include "engine/RunContext.h"
 
 // What the runs on a SQLite file share: what the names denote, the checks on
 // them, and the copy made empty.
@@ -54,6 +54,9 @@ bool Refused(const Shape& shape, const RunInputs& inputs, const Db::SqliteDialec
 // Throws unless the tables are still as `shape` says, inside the transaction.
 void RequireUnchanged(Db::SqliteFile& file, const Db::SqliteDialect& sql, const RunInputs& inputs,
                       const Shape& shape);
+
+// Rolls the run's transaction back, whatever the statement that failed left.
+void TakeBack(Db::SqliteFile& file, const Db::SqliteDialect& sql);
 
 // The table `newTable`, made empty: the source's own definition under the
 // new name, or for a virtual table, a plain table of its columns.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/SqliteFile.h"
+#include "SqliteFile.h"
 
 #include <QList>
 #include <optional>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "db/SqliteDialect.h"
-#include "db/SqliteFile.h"
+#include "SqliteDialect.h"
+#include "SqliteFile.h"
 
 #include <memory>
 #include <optional>

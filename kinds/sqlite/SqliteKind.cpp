@@ -1,0 +1,66 @@
+#include "SqliteKind.h"
+
+#include "SqliteFile.h"
+#include "SqliteFirstRowsPlan.h"
+#include "SqliteJudgedPlan.h"
+#include "db/Session.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDatabase>
+
+namespace {
+
+// A locked file is waited for this long before the statement fails; the long
+// limits of an Oracle run would leave the user staring at an hourglass.
+constexpr int kBusyMilliseconds = 5000;
+
+} // namespace
+
+// A path that starts with "/" (not "//", which EZConnect takes), "./", "../"
+// or "~/".
+bool SqliteKind::names(const QString& dataSource) const {
+    if (dataSource.startsWith(QStringLiteral("//")))
+        return false;
+    for (const QString& start :
+         {QStringLiteral("/"), QStringLiteral("./"), QStringLiteral("../"), QStringLiteral("~/")}) {
+        if (dataSource.startsWith(start))
+            return true;
+    }
+    return false;
+}
+
+QString SqliteKind::missingDriver() const {
+    return QStringLiteral("The SQLite driver (Qt's QSQLITE plugin) is not installed on this "
+                          "computer.");
+}
+
+// Opening a missing file would make an empty database of it.
+void SqliteKind::check(const Db::ConnectionData& data) const {
+    Db::RequireSqliteFile(SqliteFileOf(data.sid));
+}
+
+// SQLite names its journal and log after the file a link leads to.
+QStringList SqliteKind::files(const Db::ConnectionData& data) const {
+    const QFileInfo named(SqliteFileOf(data.sid));
+    const QString file = named.exists() ? named.canonicalFilePath() : named.filePath();
+    return {file, file + QStringLiteral("-journal"), file + QStringLiteral("-wal"),
+            file + QStringLiteral("-shm")};
+}
+
+void SqliteKind::configure(QSqlDatabase& database, const Db::ConnectionData& data) const {
+    database.setDatabaseName(SqliteFileOf(data.sid));
+    database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyMilliseconds));
+}
+
+std::unique_ptr<RunPlan> SqliteKind::plan(const RunContext& context, Db::Session& session) const {
+    if (context.inputs.options.judged())
+        return std::make_unique<SqliteJudgedPlan>(context, session);
+    return std::make_unique<SqliteFirstRowsPlan>(context, session);
+}
+
+QString SqliteFileOf(const QString& dataSource) {
+    if (dataSource.startsWith(QStringLiteral("~/")))
+        return QDir::homePath() + dataSource.mid(1);
+    return dataSource;
+}
