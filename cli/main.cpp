@@ -3,7 +3,7 @@
 #include "core/VectorState.h"
 #include "db/Catalogue.h"
 #include "db/DatabaseError.h"
-#include "engine/DuplicateRemoval.h"
+#include "engine/BackgroundRun.h"
 #include "engine/RemovedGroups.h"
 #include "kinds/KindTable.h"
 
@@ -218,14 +218,16 @@ int runCommand(const RunKind& kind, const Db::ConnectionData& connection, const 
                      *chosen};
     const bool replace = options.isSet("replace");
     ProgressLine line(Terminal::errorIsTerminal());
-    RunCallbacks callbacks{[&line](const Progress& progress) {
-                               line.show(progress);
-                               return !Terminal::interrupted();
-                           },
-                           [replace](const QString&) { return replace; }};
     QElapsedTimer clock;
     clock.start();
-    RunResult result = DuplicateRemoval(kind, inputs, callbacks).run();
+    BackgroundRun background(kind, inputs);
+    RunResult result = background.wait([&](const BackgroundRun::State& state) {
+        line.show(state.progress);
+        if (Terminal::interrupted())
+            background.stop();
+        if (state.question)
+            background.answer(replace);
+    });
     const double seconds = clock.nsecsElapsed() / 1e9;
     line.clear();
     if (result.status == RunResult::Status::Declined)

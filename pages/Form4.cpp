@@ -1,6 +1,6 @@
 #include "Form4.h"
 
-#include "engine/DuplicateRemoval.h"
+#include "engine/BackgroundRun.h"
 #include "ui/GridSource.h"
 #include "ui/Messages.h"
 #include "ui/PageButton.h"
@@ -99,14 +99,19 @@ void Form4::Check4_Click() {
     if (Check5->isChecked())
         inputs.options.removedInto = removedTable();
     setRunning(true);
+    // The window lives on while the run's own thread works; Cancel stops the
+    // run, which takes back what it made before the program ends.
     const KeepGoing keepGoing = m_context.keepGoing();
-    RunCallbacks callbacks{[this, keepGoing](const Progress& progress) {
-                               m_progress->tell(PhaseText(progress.phase), progress.done,
-                                                progress.total);
-                               return keepGoing();
-                           },
-                           [](const QString& question) { return Messages::ask(question); }};
-    finishRun(inputs, DuplicateRemoval(m_context.kind(), inputs, callbacks).run());
+    BackgroundRun background(m_context.kind(), inputs);
+    const RunResult result = background.wait([&](const BackgroundRun::State& state) {
+        m_progress->tell(PhaseText(state.progress.phase), state.progress.done,
+                         state.progress.total);
+        if (state.question)
+            background.answer(Messages::ask(*state.question));
+        if (!keepGoing())
+            background.stop();
+    });
+    finishRun(inputs, result);
 }
 
 // While the run goes on, the window repaints and takes clicks, but only

@@ -13,7 +13,10 @@
 #include "pages/Form3.h"
 #include "pages/Form4.h"
 #include "pages/Wizard.h"
+
 #include "ui/PageButton.h"
+#include <QThread>
+#include <atomic>
 
 #include <QLineEdit>
 #include <QProcess>
@@ -188,10 +191,20 @@ void FaultsTest::aTableLeftBehindIsToldEvenAsTheProgramEnds() {
     run.wizard.form1().Text2->setText(QStringLiteral("SCOTT"));
     run.wizard.form1().Text3->setText(FakeOracle::kPassword);
     run.connect().chooseTable(QStringLiteral("VISITORS")).chooseColumns({"NAME"});
+    // The run's statements come on its own thread; Cancel is clicked on the
+    // window's, and the statement returns once the program is ending.
+    std::atomic<bool> ending = false;
+    QObject::connect(&run.wizard, &Wizard::ended, [&] { ending = true; });
     FakeOracle::setScript(
         [&](const QString& sql, const QVariantList&) -> std::optional<FakeOracle::Answer> {
-            if (sql.startsWith(QStringLiteral("UPDATE")))
-                run.wizard.form4().Check1->click();
+            if (sql.startsWith(QStringLiteral("UPDATE"))) {
+                QMetaObject::invokeMethod(
+                    run.wizard.form4().Check1, [&] { run.wizard.form4().Check1->click(); },
+                    Qt::QueuedConnection);
+                while (!ending)
+                    QThread::msleep(1);
+                QThread::msleep(100);
+            }
             if (sql == QStringLiteral("DROP TABLE \"VISITORS2\""))
                 return FakeOracle::Answer{{}, {}, "54", "ORA-00054: resource busy"};
             return std::nullopt;
