@@ -120,6 +120,10 @@ ServerDatabase::~ServerDatabase() {
     admin(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(m_name));
 }
 
+bool ServersRequired() {
+    return qgetenv("CI") == "true" || qEnvironmentVariableIsSet("VARNOLT_REQUIRE_SERVERS");
+}
+
 void ServerDatabase::admin(const QString& sql) {
     const QString name = QStringLiteral("test-server-admin");
     {

@@ -67,6 +67,21 @@ private:
     Db::ConnectionData m_data;
 };
 
+// Whether every server a test needs must be there: in CI and in
+// scripts/test.sh, which starts them, a test that misses one fails.
+bool ServersRequired();
+
+// Leaves a test that cannot reach the server it needs: a failure where the
+// servers are required, else a skip, which CTest reports as one.
+#define VARNOLT_NEED_SERVER(available, what)                                                       \
+    do {                                                                                           \
+        if (!(available)) {                                                                        \
+            if (ServersRequired())                                                                 \
+                QFAIL("No " what " server could be reached, and this run needs every server.");    \
+            QSKIP("No " what " server is set: scripts/test.sh starts one.");                       \
+        }                                                                                          \
+    } while (false)
+
 // The five-row example table VISITORS (ID, NAME, CITY): on NAME and CITY,
 // rows 3 and 4 repeat rows 1 and 2, and row 5 differs in letter case.
 void MakeVisitors(const TempDatabase& db);

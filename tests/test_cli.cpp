@@ -116,16 +116,16 @@ void CliTest::listsAndRunsWithItsExitCodes() {
 
     // On a server the password comes from the environment, and a wrong one
     // is said to be wrong.
-    if (const ServerDatabase server; server.available()) {
-        const Db::ConnectionData& data = server.connection();
-        for (const QString& password : {data.password, data.password + "x"}) {
-            qputenv("VARNOLT_PASSWORD", password.toUtf8());
-            const Outcome listed = cli({"tables", data.sid, "--user", data.user});
-            QCOMPARE(listed.code, password == data.password ? 0 : 1);
-            QVERIFY(listed.code == 0 || listed.err.contains("password authentication failed"));
-        }
-        qunsetenv("VARNOLT_PASSWORD");
+    const ServerDatabase server;
+    VARNOLT_NEED_SERVER(server.available(), "PostgreSQL (VARNOLT_TEST_PG)");
+    const Db::ConnectionData& data = server.connection();
+    for (const QString& password : {data.password, data.password + "x"}) {
+        qputenv("VARNOLT_PASSWORD", password.toUtf8());
+        const Outcome listed = cli({"tables", data.sid, "--user", data.user});
+        QCOMPARE(listed.code, password == data.password ? 0 : 1);
+        QVERIFY(listed.code == 0 || listed.err.contains("password authentication failed"));
     }
+    qunsetenv("VARNOLT_PASSWORD");
 }
 
 void CliTest::dryRunChangesNothing() {

@@ -28,8 +28,8 @@ class KeyringTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() {
-        if (!qEnvironmentVariableIsSet("VARNOLT_OWN_KEYRING"))
-            QSKIP("Runs in a keyring of its own: tests/with_keyring.sh.");
+        VARNOLT_NEED_SERVER(qEnvironmentVariableIsSet("VARNOLT_OWN_KEYRING"),
+                            "keyring (run it through tests/with_keyring.sh)");
     }
     void init() { ClearSettings(); }
 

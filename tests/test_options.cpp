@@ -117,8 +117,7 @@ void OptionsTest::judgedRunsMatchTheReference() {
         "CREATE TABLE \"T\" (\"ID\" INTEGER PRIMARY KEY, \"NAME\" TEXT, \"CITY\" TEXT, "
         "\"RANK\" INT)");
     if (kind == QStringLiteral("postgres")) {
-        if (!m_server.available())
-            QSKIP("No PostgreSQL server is set (VARNOLT_TEST_PG): scripts/test.sh starts one.");
+        VARNOLT_NEED_SERVER(m_server.available(), "PostgreSQL (VARNOLT_TEST_PG)");
         m_server.exec(
             QStringLiteral("DROP TABLE IF EXISTS \"T\", \"T2\", \"T_REMOVED\", \"T_PLAIN\""));
         // A collation that folds ASCII alone must not change what is the same.

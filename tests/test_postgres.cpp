@@ -14,10 +14,7 @@
 class PostgresTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() {
-        if (!m_db.available())
-            QSKIP("No PostgreSQL server is set (VARNOLT_TEST_PG): scripts/test.sh starts one.");
-    }
+    void initTestCase() { VARNOLT_NEED_SERVER(m_db.available(), "PostgreSQL (VARNOLT_TEST_PG)"); }
 
     void listsAndRunsTheTablesTheSearchPathShows();
     void runsMatchTheServersOwnGrouping_data();
