@@ -128,6 +128,7 @@ QJsonObject jsonOf(const RunOptions& options) {
             {"order_by", order},
             {"ignore_case", options.ignoreCase},
             {"trim", options.trim},
+            {"without_indexes", options.withoutIndexes},
             {"removed_into", options.removedInto.isEmpty() ? QJsonValue() : options.removedInto},
             {"report", options.reportFile.isEmpty() ? QJsonValue() : options.reportFile}};
 }

@@ -57,6 +57,8 @@ void AddRunOptions(QCommandLineParser& parser) {
           "VARNOLT_KEPT_ROW (the number of the row kept in its place) (e.g. --removed-into "
           "ORDERS_REMOVED)",
           "N"},
+         {"without-indexes",
+          "make the copy without the source's indexes (those that keys and UNIQUE make stay)"},
          {"report",
           "write each group that had repeats to FILE as a JSON line {\"key\": [...], \"kept\": "
           "ROW, \"removed\": [ROW, ...]}, also with --dry-run (e.g. --report groups.jsonl)",
@@ -83,6 +85,7 @@ std::optional<RunOptions> RunOptionsFrom(const QCommandLineParser& options, QStr
     run.trim = options.isSet(QStringLiteral("trim"));
     run.removedInto = options.value(QStringLiteral("removed-into"));
     run.reportFile = options.value(QStringLiteral("report"));
+    run.withoutIndexes = options.isSet(QStringLiteral("without-indexes"));
     return run;
 }
 

@@ -36,6 +36,8 @@ struct RunOptions {
     QString removedInto;
     // A file to write every group that had repeats into, one JSON line each.
     QString reportFile;
+    // The copy is made without the source's indexes.
+    bool withoutIndexes = false;
 
     KeyFolding folding() const { return {ignoreCase, trim}; }
 

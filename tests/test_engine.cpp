@@ -35,6 +35,8 @@ private slots:
     void copyIsTheSourcesOwnTable_data();
     void copyIsTheSourcesOwnTable();
     void unusualSourcesAndNamesKeepTheRightRows();
+    void theCopyStandsOnItsOwn_data();
+    void theCopyStandsOnItsOwn();
     void whatIsNoTableOfTheUsersIsRefusedWithNothingRead();
     void aDefinitionThatCannotBeUsedChangesNothing();
     void runningOutOfMemoryFailsWithNothingChanged();
@@ -502,6 +504,70 @@ void EngineTest::unusualSourcesAndNamesKeepTheRightRows() {
                  options.keep == RunOptions::Keep::Last ? QStringList({"2", "3"})
                                                         : QStringList({"1", "3"}));
     }
+}
+
+// A table that refers to itself, counts its rowids and has indexes, named in
+// every quoting SQLite takes: its copy can take its place.
+void EngineTest::theCopyStandsOnItsOwn_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("written");
+    for (const auto& [name, written] : {std::pair{"emp", "emp"},
+                                        {"Emp x", "\"Emp x\""},
+                                        {"emp x", "[emp x]"},
+                                        {"e`mp", "`e``mp`"},
+                                        {"e'mp", "'e''mp'"}})
+        QTest::newRow(name) << QString(name) << QString(written);
+}
+
+void EngineTest::theCopyStandsOnItsOwn() {
+    QFETCH(QString, name);
+    QFETCH(QString, written);
+    TempDatabase db;
+    db.exec(QStringLiteral(
+                "CREATE TABLE dept(id INTEGER PRIMARY KEY); INSERT INTO dept VALUES (1);"
+                "CREATE TABLE %1(ID INTEGER PRIMARY KEY AUTOINCREMENT, NAME TEXT CHECK "
+                "(%1.NAME <> 'x' /* %1.x */), BOSS INTEGER REFERENCES %1, DEPT REFERENCES dept);"
+                "CREATE INDEX by_name ON %1(NAME); CREATE UNIQUE INDEX by_dept ON %1(DEPT, ID);"
+                "INSERT INTO %1 VALUES (1, 'a', NULL, 1), (2, 'b', 1, 1), (3, 'a', 2, 1), "
+                "(4, 'c', 1, NULL), (9, 'd', NULL, 1); DELETE FROM %1 WHERE ID = 9")
+                .arg(written));
+    const QString copy = Db::Dialect::quoted(name + "2");
+    const QString copyText = QLatin1Char('\'') + QString(name + "2").replace("'", "''") + "'";
+    const RunResult result = runOn(db, name, {"NAME"}, name + "2");
+    QVERIFY2(result.status == RunResult::Status::Done, qPrintable(result.message));
+    // The copy counts on from the source's counter, refers to itself and to
+    // the same other tables, and has the source's indexes.
+    db.exec(QStringLiteral("PRAGMA foreign_keys = ON; INSERT INTO %1 (NAME, BOSS, DEPT) VALUES "
+                           "('e', 2, 1)")
+                .arg(copy));
+    QCOMPARE(db.column(QStringLiteral("SELECT ID FROM %1 ORDER BY ID").arg(copy)),
+             (QStringList{"1", "2", "4", "10"}));
+    QCOMPARE(db.column(QStringLiteral("SELECT \"table\" FROM pragma_foreign_key_list(%1) ORDER "
+                                      "BY id")
+                           .arg(copyText)),
+             (QStringList{"dept", name + "2"}));
+    QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM pragma_index_list(%1) WHERE origin "
+                                      "= 'c'")
+                           .arg(copyText)),
+             QStringList{"2"});
+    db.exec(QStringLiteral("PRAGMA foreign_keys = ON; DELETE FROM %1 WHERE ID = 3")
+                .arg(Db::Dialect::quoted(name)));
+    // Kept rows that would refer to removed ones refuse the run, with
+    // nothing changed; without indexes the copy has none of its own.
+    RunOptions last;
+    last.keep = RunOptions::Keep::Last;
+    last.withoutIndexes = true;
+    db.exec(QStringLiteral("INSERT INTO %1 VALUES (5, 'a', 1, 1)").arg(Db::Dialect::quoted(name)));
+    const QByteArray withRow = db.fileHash();
+    const RunResult refused = runOn(db, name, {"NAME"}, "LAST", {}, false, last);
+    QCOMPARE(refused.status, RunResult::Status::Refused);
+    QCOMPARE(refused.message,
+             QStringLiteral("3 kept rows refer through BOSS to rows that are removed."));
+    QCOMPARE(db.fileHash(), withRow);
+    last.keep = RunOptions::Keep::First;
+    QCOMPARE(runOn(db, name, {"NAME"}, "FIRST", {}, false, last).status, RunResult::Status::Done);
+    QCOMPARE(db.column("SELECT count(*) FROM pragma_index_list('FIRST') WHERE origin = 'c'"),
+             QStringList{"0"});
 }
 
 void EngineTest::whatIsNoTableOfTheUsersIsRefusedWithNothingRead() {

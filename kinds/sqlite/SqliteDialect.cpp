@@ -157,19 +157,77 @@ qsizetype nameEnd(const QString& text, qsizetype at) {
     return i > at ? i : -1;
 }
 
+// A name as written, without its quotes.
+QString unquotedName(const QString& written) {
+    const QChar open = written.front();
+    if (open != QLatin1Char('"') && open != QLatin1Char('`') && open != QLatin1Char('\'') &&
+        open != QLatin1Char('['))
+        return written;
+    QString inner = written.mid(1, written.size() - 2);
+    if (open != QLatin1Char('['))
+        inner.replace(QString(2, open), QString(open));
+    return inner;
+}
+
+// Where a comment that starts at `at` ends, or -1 where none starts there.
+qsizetype commentEnd(const QString& text, qsizetype at) {
+    if (text.mid(at, 2) == QStringLiteral("--")) {
+        const qsizetype end = text.indexOf(QLatin1Char('\n'), at);
+        return end < 0 ? text.size() : end;
+    }
+    if (text.mid(at, 2) == QStringLiteral("/*")) {
+        const qsizetype end = text.indexOf(QStringLiteral("*/"), at + 2);
+        return end < 0 ? text.size() : end + 2;
+    }
+    return -1;
+}
+
 } // namespace
 
 // SQLite keeps the statement as it was typed but for its start, which always
 // reads "CREATE TABLE " and the name (no schema, no IF NOT EXISTS, no
-// comment), so only the name needs finding.
-QString SqliteDialect::renamedDefinition(const QString& definition, const QString& newTable) {
+// comment). Past the name, the table is named where a column is qualified by
+// it (a CHECK, a generated column) and where a FOREIGN KEY refers to it.
+QString SqliteDialect::renamedDefinition(const QString& definition, const QString& source,
+                                         const QString& newTable, bool references) {
     const QString start = QStringLiteral("CREATE TABLE ");
     if (!definition.startsWith(start, Qt::CaseInsensitive))
         return {};
-    const qsizetype end = nameEnd(definition, start.size());
-    if (end < 0)
+    qsizetype at = nameEnd(definition, start.size());
+    if (at < 0)
         return {};
-    return start + QStringLiteral("main.") + quoted(newTable) + definition.mid(end);
+    const SqliteDialect sql;
+    QString renamed = start + QStringLiteral("main.") + quoted(newTable);
+    QString lastWord;
+    while (at < definition.size()) {
+        const qsizetype comment = commentEnd(definition, at);
+        const QChar c = definition.at(at);
+        const qsizetype end = comment >= 0              ? -1
+                              : c.isDigit() || c == '.' ? -1
+                                                        : nameEnd(definition, at);
+        if (end < 0) {
+            const qsizetype next = comment >= 0 ? comment : at + 1;
+            renamed += definition.mid(at, next - at);
+            if (comment < 0 && !c.isSpace())
+                lastWord.clear();
+            at = next;
+            continue;
+        }
+        const QString written = definition.mid(at, end - at);
+        qsizetype after = end;
+        while (after < definition.size() && definition.at(after).isSpace())
+            ++after;
+        const bool qualifies = after < definition.size() && definition.at(after) == '.';
+        const bool referred = references && lastWord == QStringLiteral("REFERENCES");
+        const bool isString = c == QLatin1Char('\'') && !referred && !qualifies;
+        if (!isString && (qualifies || referred) && sql.sameName(unquotedName(written), source))
+            renamed += quoted(newTable);
+        else
+            renamed += written;
+        lastWord = written.toUpper();
+        at = end;
+    }
+    return renamed;
 }
 
 QString SqliteDialect::createTable(const QString& newTable, const QList<Column>& columns) const {
@@ -275,6 +333,84 @@ QString SqliteDialect::readRemovedGroups(const QString& numbered,
     return QStringLiteral("SELECT r.kept, r.n, ") + quotedList(QStringLiteral("s"), columns) +
            QStringLiteral(" FROM temp.varnolt_removed AS r JOIN (") + numbered +
            QStringLiteral(") AS s ON s.varnolt_row = r.kept ORDER BY r.kept, r.n");
+}
+
+QString SqliteDialect::selfReferences() const {
+    return QStringLiteral("SELECT id, \"from\", \"to\" FROM pragma_foreign_key_list(?1, 'main') "
+                          "WHERE \"table\" = ?1 COLLATE NOCASE ORDER BY id, seq");
+}
+
+QString SqliteDialect::primaryKeyColumns() const {
+    return QStringLiteral(
+        "SELECT name FROM pragma_table_info(?1, 'main') WHERE pk > 0 ORDER BY pk");
+}
+
+QString SqliteDialect::danglingReferences(const QString& copy, const QString& source,
+                                          const QStringList& columns,
+                                          const QStringList& parents) const {
+    QStringList set, matched;
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        set << QStringLiteral("c.%1 IS NOT NULL").arg(quoted(columns.at(i)));
+        matched << QStringLiteral("p.%1 = c.%2").arg(parents.at(i), quoted(columns.at(i)));
+    }
+    const QString match = matched.join(QStringLiteral(" AND "));
+    return QStringLiteral("SELECT count(*) FROM %1 AS c WHERE %2 AND NOT EXISTS (SELECT 1 FROM "
+                          "%1 AS p WHERE %3) AND EXISTS (SELECT 1 FROM %4 AS p WHERE %3)")
+        .arg(qualified(copy), set.join(QStringLiteral(" AND ")), match, qualified(source));
+}
+
+QString SqliteDialect::hasCounters() const {
+    return QStringLiteral("SELECT count(*) FROM main.sqlite_schema WHERE name = 'sqlite_sequence'");
+}
+
+QStringList SqliteDialect::copyCounter() const {
+    return {QStringLiteral("DELETE FROM main.sqlite_sequence WHERE name = ?1"),
+            QStringLiteral("INSERT INTO main.sqlite_sequence (name, seq) SELECT ?1, seq FROM "
+                           "main.sqlite_sequence WHERE name = ?2 COLLATE NOCASE")};
+}
+
+QString SqliteDialect::ownIndexes() const {
+    return QStringLiteral("SELECT name, sql FROM main.sqlite_schema WHERE type = 'index' AND "
+                          "tbl_name = ?1 COLLATE NOCASE AND sql IS NOT NULL ORDER BY rowid");
+}
+
+QString SqliteDialect::nameTaken() const {
+    return QStringLiteral("SELECT count(*) FROM main.sqlite_schema WHERE name = ?1 COLLATE NOCASE");
+}
+
+// "CREATE [UNIQUE] INDEX [IF NOT EXISTS] name ON table ...", as SQLite keeps it.
+QString SqliteDialect::renamedIndex(const QString& definition, const QString& newIndex,
+                                    const QString& newTable) {
+    qsizetype at = 0;
+    // The next word or name, its end in `at`.
+    const auto next = [&]() -> QString {
+        while (at < definition.size() && definition.at(at).isSpace())
+            ++at;
+        const qsizetype end = nameEnd(definition, at);
+        if (end < 0)
+            return {};
+        const QString word = definition.mid(at, end - at);
+        at = end;
+        return word;
+    };
+    const auto is = [](const QString& word, const char* keyword) {
+        return word.compare(QLatin1String(keyword), Qt::CaseInsensitive) == 0;
+    };
+    QString word = next();
+    if (!is(word, "CREATE"))
+        return {};
+    QString start = word;
+    for (word = next(); is(word, "UNIQUE") || is(word, "INDEX"); word = next())
+        start += QLatin1Char(' ') + word;
+    if (is(word, "IF")) {
+        next();
+        next();
+        word = next();
+    }
+    if (word.isEmpty() || !is(next(), "ON") || next().isEmpty())
+        return {};
+    return start + QStringLiteral(" main.") + quoted(newIndex) + QStringLiteral(" ON ") +
+           quoted(newTable) + definition.mid(at);
 }
 
 QString SqliteDialect::addColumn(const QString& table, const QString& column) const {

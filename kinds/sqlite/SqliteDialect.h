@@ -48,7 +48,10 @@ public:
     // The CREATE TABLE statement `definition` (as the database keeps it) with
     // the table's name changed to `newTable`; empty when the text does not
     // read as such a statement.
-    static QString renamedDefinition(const QString& definition, const QString& newTable);
+    // Where the table names itself, as a FOREIGN KEY's parent (with
+    // `references`) or a column's qualifier, it names the new table too.
+    static QString renamedDefinition(const QString& definition, const QString& source,
+                                     const QString& newTable, bool references);
     // A plain table of the given columns with the types the virtual table
     // reports for them (none, where it reports none, so that every value is
     // kept as it is given): the copy of a virtual table.
@@ -97,6 +100,30 @@ public:
     // by kept row and then removed row.
     QString readRemovedGroups(const QString& numbered, const QStringList& columns) const;
     QString addColumn(const QString& table, const QString& column) const;
+
+    // Making the copy stand on its own. The FOREIGN KEYs of the table bound
+    // to ?1 that refer to itself: their number, and each column with the
+    // parent column it refers to (NULL for the primary key).
+    QString selfReferences() const;
+    // The primary key's columns of the table bound to ?1, in key order.
+    QString primaryKeyColumns() const;
+    // How many rows of `copy` refer through `columns` to a row of `source`
+    // (by `parents`) that `copy` does not hold.
+    QString danglingReferences(const QString& copy, const QString& source,
+                               const QStringList& columns, const QStringList& parents) const;
+    // Whether the file counts AUTOINCREMENT rowids, and the copy's counter
+    // (?1) set to the source's (?2).
+    QString hasCounters() const;
+    QStringList copyCounter() const;
+    // The indexes of the table bound to ?1 that its constraints do not make,
+    // each as its CREATE INDEX statement.
+    QString ownIndexes() const;
+    // Whether any object of the file has the name bound to ?1.
+    QString nameTaken() const;
+    // A CREATE INDEX statement made an index of `newTable` named `newIndex`;
+    // empty where it does not read as one.
+    static QString renamedIndex(const QString& definition, const QString& newIndex,
+                                const QString& newTable);
     // Lets SQLite sort with a helper thread.
     QString sortInBackground() const { return QStringLiteral("PRAGMA threads = 2"); }
     // For a run that reads its tables from end to end and writes each new one

@@ -97,7 +97,7 @@ RunResult SqliteFirstRowsPlan::runOn(SqliteFile& file, const Shape& shape,
         if (!shape.target.kind.isEmpty())
             file.execute(sql.dropTable(inputs.newTable));
         const QStringList columns = WrittenColumns(shape);
-        CreateCopy(file, sql, shape, inputs.sourceTable, inputs.newTable);
+        CreateCopy(file, sql, shape, inputs.sourceTable, inputs.newTable, true);
         qint64 written = 0;
         {
             StopCheck stop(m_context.keepGoingIn(Phase::Writing, written, total.total()));
@@ -130,6 +130,9 @@ RunResult SqliteFirstRowsPlan::runOn(SqliteFile& file, const Shape& shape,
                                     .arg(Rows(file.changes()), Rows(result.rowsKept)));
         StopCheck stop(m_context.keepGoingIn(Phase::Finishing));
         m_context.report(Phase::Finishing);
+        file.watch(&stop, true);
+        FinishCopy(file, sql, shape, inputs);
+        file.watch(nullptr);
         file.settle(stop);
         file.execute(sql.commitChange());
     } catch (...) {

@@ -174,11 +174,11 @@ RunResult SqliteJudgedPlan::runOn(SqliteFile& file, const Shape& shape,
             m_context.report(Phase::Writing);
             file.watch(&stop, true);
             const QStringList columns = WrittenColumns(shape);
-            CreateCopy(file, sql, shape, inputs.sourceTable, inputs.newTable);
+            CreateCopy(file, sql, shape, inputs.sourceTable, inputs.newTable, true);
             writeUnremoved(file, sql, numbered, inputs.newTable, columns, removed);
             qint64 written = file.changes();
             if (!options.removedInto.isEmpty()) {
-                CreateCopy(file, sql, shape, inputs.sourceTable, options.removedInto);
+                CreateCopy(file, sql, shape, inputs.sourceTable, options.removedInto, false);
                 file.execute(sql.addColumn(options.removedInto, kRowNumberColumn));
                 file.execute(sql.addColumn(options.removedInto, kKeptNumberColumn));
                 file.execute(sql.insertRemovedRows(options.removedInto, numbered, columns,
@@ -199,8 +199,12 @@ RunResult SqliteJudgedPlan::runOn(SqliteFile& file, const Shape& shape,
         }
         StopCheck stop(m_context.keepGoingIn(Phase::Finishing));
         m_context.report(Phase::Finishing);
-        if (!inputs.dryRun)
+        if (!inputs.dryRun) {
+            file.watch(&stop, true);
+            FinishCopy(file, sql, shape, inputs);
+            file.watch(nullptr);
             file.settle(stop);
+        }
         file.execute(inputs.dryRun ? QStringLiteral("ROLLBACK") : sql.commitChange());
     } catch (...) {
         report.cancel();

@@ -4,6 +4,10 @@
 
 #include "db/DatabaseError.h"
 
+#include <QLocale>
+#include <map>
+#include <vector>
+
 using Db::DatabaseError;
 using Db::SqliteDialect;
 using Db::SqliteFile;
@@ -99,11 +103,11 @@ Shape Inspect(SqliteFile& file, const SqliteDialect& sql, const RunInputs& input
 }
 
 void CreateCopy(SqliteFile& file, const SqliteDialect& sql, const Shape& shape,
-                const QString& source, const QString& newTable) {
-    const QString statement =
-        shape.source.kind == QStringLiteral("virtual")
-            ? sql.createTable(newTable, rowColumns(shape))
-            : SqliteDialect::renamedDefinition(shape.source.definition, newTable);
+                const QString& source, const QString& newTable, bool takesPlace) {
+    const QString statement = shape.source.kind == QStringLiteral("virtual")
+                                  ? sql.createTable(newTable, rowColumns(shape))
+                                  : SqliteDialect::renamedDefinition(shape.source.definition,
+                                                                     source, newTable, takesPlace);
     const QString cannot = QStringLiteral("%1; the table %2 cannot be copied as it is defined.");
     if (statement.isEmpty())
         throw DatabaseError(QString(), cannot.arg(shape.source.definition, source));
@@ -135,6 +139,107 @@ void RequireUnchanged(SqliteFile& file, const SqliteDialect& sql, const RunInput
                             QStringLiteral("The table %1 or %2 was changed by someone else while "
                                            "the run was being prepared.")
                                 .arg(inputs.sourceTable, inputs.newTable));
+}
+
+namespace {
+
+QStringList texts(SqliteFile& file, const QString& statement, const QString& bound) {
+    SqliteFile::Statement rows(file, statement);
+    rows.bind(1, bound);
+    QStringList values;
+    while (rows.step())
+        values << rows.text(0);
+    return values;
+}
+
+qint64 count(SqliteFile& file, const QString& statement, const QString& bound = {}) {
+    SqliteFile::Statement rows(file, statement);
+    if (!bound.isNull())
+        rows.bind(1, bound);
+    return rows.step() ? rows.integer(0) : 0;
+}
+
+void refuseDanglingReferences(SqliteFile& file, const SqliteDialect& sql, const Shape& shape,
+                              const RunInputs& inputs) {
+    std::map<qint64, std::pair<QStringList, QStringList>> keys;
+    {
+        SqliteFile::Statement references(file, sql.selfReferences());
+        references.bind(1, inputs.sourceTable);
+        while (references.step()) {
+            keys[references.integer(0)].first << references.text(1);
+            keys[references.integer(0)].second << references.text(2);
+        }
+    }
+    for (const auto& [id, key] : keys) {
+        QStringList parents;
+        for (const QString& parent : key.second) {
+            if (!parent.isEmpty())
+                parents << Db::Dialect::quoted(parent);
+        }
+        if (parents.isEmpty()) {
+            for (const QString& column : texts(file, sql.primaryKeyColumns(), inputs.sourceTable))
+                parents << Db::Dialect::quoted(column);
+        }
+        if (parents.isEmpty())
+            parents << shape.rowid;
+        const qint64 dangling = count(
+            file, sql.danglingReferences(inputs.newTable, inputs.sourceTable, key.first, parents));
+        const QString through = key.first.join(QStringLiteral(", "));
+        if (dangling == 1)
+            throw Refusal{QStringLiteral("1 kept row refers through %1 to a row that is removed.")
+                              .arg(through)};
+        if (dangling > 1)
+            throw Refusal{QStringLiteral("%1 kept rows refer through %2 to rows that are removed.")
+                              .arg(QLocale::c().toString(dangling), through)};
+    }
+}
+
+// The copy's name for an index of the source: the source's name in it
+// replaced, or the copy's name put before it, made free in the file.
+QString indexName(SqliteFile& file, const SqliteDialect& sql, const QString& index,
+                  const RunInputs& inputs) {
+    const QString base = index.startsWith(inputs.sourceTable, Qt::CaseInsensitive)
+                             ? inputs.newTable + index.mid(inputs.sourceTable.size())
+                             : inputs.newTable + QLatin1Char('_') + index;
+    QString name = base;
+    for (int number = 2; count(file, sql.nameTaken(), name) > 0; ++number)
+        name = base + QLatin1Char('_') + QString::number(number);
+    return name;
+}
+
+} // namespace
+
+void FinishCopy(SqliteFile& file, const SqliteDialect& sql, const Shape& shape,
+                const RunInputs& inputs) {
+    refuseDanglingReferences(file, sql, shape, inputs);
+    if (count(file, sql.hasCounters()) > 0) {
+        const QStringList statements = sql.copyCounter();
+        SqliteFile::Statement forget(file, statements.at(0));
+        forget.bind(1, inputs.newTable);
+        forget.step();
+        SqliteFile::Statement carry(file, statements.at(1));
+        carry.bind(1, inputs.newTable);
+        carry.bind(2, inputs.sourceTable);
+        carry.step();
+    }
+    if (inputs.options.withoutIndexes)
+        return;
+    std::vector<std::pair<QString, QString>> indexes;
+    {
+        SqliteFile::Statement own(file, sql.ownIndexes());
+        own.bind(1, inputs.sourceTable);
+        while (own.step())
+            indexes.emplace_back(own.text(0), own.text(1));
+    }
+    for (const auto& [index, definition] : indexes) {
+        const QString statement = SqliteDialect::renamedIndex(
+            definition, indexName(file, sql, index, inputs), inputs.newTable);
+        if (statement.isEmpty())
+            throw DatabaseError(QString(), QStringLiteral("%1; the index %2 cannot be copied as "
+                                                          "it is defined.")
+                                               .arg(definition, index));
+        file.execute(statement);
+    }
 }
 
 void TakeBack(SqliteFile& file, const SqliteDialect& sql) {

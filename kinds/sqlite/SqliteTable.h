@@ -59,9 +59,17 @@ void RequireUnchanged(Db::SqliteFile& file, const Db::SqliteDialect& sql, const 
 void TakeBack(Db::SqliteFile& file, const Db::SqliteDialect& sql);
 
 // The table `newTable`, made empty: the source's own definition under the
-// new name, or for a virtual table, a plain table of its columns.
+// new name, or for a virtual table, a plain table of its columns. A copy that
+// `takesPlace` of the source refers to itself where the source does; a table
+// of removed rows keeps referring to the source.
 void CreateCopy(Db::SqliteFile& file, const Db::SqliteDialect& sql, const Shape& shape,
-                const QString& source, const QString& newTable);
+                const QString& source, const QString& newTable, bool takesPlace);
+// Makes the copy, once written, stand on its own: refuses it where kept rows
+// refer to removed ones through a FOREIGN KEY of the table's own, carries on
+// the source's AUTOINCREMENT counter, and gives it the source's indexes
+// (unless they are left out) under names of its own.
+void FinishCopy(Db::SqliteFile& file, const Db::SqliteDialect& sql, const Shape& shape,
+                const RunInputs& inputs);
 // The columns a copy is written with.
 QStringList WrittenColumns(const Shape& shape);
 // The chosen columns as they are read.
