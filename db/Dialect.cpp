@@ -33,6 +33,19 @@ QString Dialect::dropTable(const QString& table) const {
     return QStringLiteral("DROP TABLE ") + qualified(table);
 }
 
+QString Dialect::danglingReferences(const QString& copy, const QString& source,
+                                    const QStringList& columns, const QStringList& parents) const {
+    QStringList set, matched;
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        set << QStringLiteral("c.%1 IS NOT NULL").arg(quoted(columns.at(i)));
+        matched << QStringLiteral("p.%1 = c.%2").arg(parents.at(i), quoted(columns.at(i)));
+    }
+    const QString match = matched.join(QStringLiteral(" AND "));
+    return QStringLiteral("SELECT count(*) FROM %1 AS c WHERE %2 AND NOT EXISTS (SELECT 1 FROM "
+                          "%1 AS p WHERE %3) AND EXISTS (SELECT 1 FROM %4 AS p WHERE %3)")
+        .arg(qualified(copy), set.join(QStringLiteral(" AND ")), match, qualified(source));
+}
+
 QString Dialect::keyValue(const QString& column, const QString&) const {
     return quoted(column);
 }

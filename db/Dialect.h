@@ -43,6 +43,10 @@ public:
     // A user's table as the statements of a run name it.
     virtual QString qualified(const QString& name) const { return quoted(name); }
     QString dropTable(const QString& table) const;
+    // How many rows of `copy` refer through `columns` to a row of `source`
+    // (by `parents`, quoted) that `copy` does not hold.
+    QString danglingReferences(const QString& copy, const QString& source,
+                               const QStringList& columns, const QStringList& parents) const;
 
     // A grid reads a table a page at a time, each page a short statement of
     // its own, so it holds nothing open while the user looks: no lock, no

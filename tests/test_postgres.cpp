@@ -23,6 +23,7 @@ private slots:
     void aStopAtAnyPointLeavesTheOldTable();
     void theGridReadsEveryRowOnce();
     void identityAndGeneratedColumnsAreCopiedAsDeclared();
+    void theCopyTakesTheSourcesPlace();
 
 private:
     ServerDatabase m_db;
@@ -295,6 +296,48 @@ void PostgresTest::identityAndGeneratedColumnsAreCopiedAsDeclared() {
         QStringLiteral("SELECT string_agg(column_name || is_identity || is_generated, ',' ORDER BY "
                        "ordinal_position) FROM information_schema.columns WHERE table_name = '%1'");
     QCOMPARE(m_db.column(kinds.arg("Gen 2")), m_db.column(kinds.arg("Gen")));
+}
+
+// Inserts into the copy go on after the source's numbers, its keys refer to
+// itself and to the same other tables, it has the source's indexes, and the
+// source can be dropped; kept rows that would refer to removed ones refuse
+// the run.
+void PostgresTest::theCopyTakesTheSourcesPlace() {
+    m_db.exec(QStringLiteral(
+        "CREATE TABLE dept (id int PRIMARY KEY); INSERT INTO dept VALUES (1);"
+        "CREATE TABLE \"Emp\" (id serial PRIMARY KEY, name text, boss int REFERENCES \"Emp\", "
+        "dept int REFERENCES dept, n bigint GENERATED ALWAYS AS IDENTITY);"
+        "CREATE INDEX by_name ON \"Emp\" (name);"
+        "INSERT INTO \"Emp\" (name, boss, dept) VALUES ('a', NULL, 1), ('b', 1, 1), ('a', 2, 1), "
+        "('c', 1, NULL), ('d', NULL, 1); DELETE FROM \"Emp\" WHERE id = 5"));
+    QCOMPARE(runOn(m_db, "Emp", {"name"}, "Emp 2").rowsKept, qint64(3));
+    m_db.exec(QStringLiteral("DROP TABLE \"Emp\"; INSERT INTO \"Emp 2\" (name, boss, dept) "
+                             "VALUES ('e', 2, 1)"));
+    QCOMPARE(m_db.column("SELECT id || ':' || n FROM \"Emp 2\" ORDER BY id"),
+             (QStringList{"1:1", "2:2", "4:4", "6:6"}));
+    QCOMPARE(m_db.column("SELECT string_agg(confrelid::regclass::text, ' ' ORDER BY conname) FROM "
+                         "pg_constraint WHERE conrelid = '\"Emp 2\"'::regclass AND contype = 'f'"),
+             QStringList{"\"Emp 2\" dept"});
+    const QString indexes = QStringLiteral(
+        "SELECT count(*) FROM pg_index WHERE indrelid = '%1'::regclass AND NOT indisprimary");
+    QCOMPARE(m_db.column(indexes.arg("\"Emp 2\"")), QStringList{"1"});
+    RunOptions last;
+    last.keep = RunOptions::Keep::Last;
+    last.withoutIndexes = true;
+    for (const bool judged : {false, true}) {
+        last.removedInto = judged ? QStringLiteral("gone") : QString();
+        m_db.exec(QStringLiteral("INSERT INTO \"Emp 2\" (name, boss) VALUES ('a', 2)"));
+        const RunResult refused = runOn(m_db, "Emp 2", {"name"}, "last", {}, false, last);
+        QCOMPARE(refused.status, RunResult::Status::Refused);
+        QCOMPARE(refused.message,
+                 QStringLiteral("2 kept rows refer through boss to rows that are removed."));
+        QCOMPARE(m_db.column("SELECT count(*) FROM pg_class WHERE relname IN ('last', 'gone')"),
+                 QStringList{"0"});
+    }
+    last.keep = RunOptions::Keep::First;
+    QCOMPARE(runOn(m_db, "Emp 2", {"name"}, "first", {}, false, last).status,
+             RunResult::Status::Done);
+    QCOMPARE(m_db.column(indexes.arg("first")), QStringList{"0"});
 }
 
 VARNOLT_GUILESS_TEST_MAIN(PostgresTest)

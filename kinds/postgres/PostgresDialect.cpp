@@ -264,4 +264,77 @@ QString PostgresDialect::readRemovedGroups(const QString& source,
                           "r.kept, r.n");
 }
 
+QString PostgresDialect::foreignKeys() const {
+    return QStringLiteral(
+        "SELECT c.oid, pg_get_constraintdef(c.oid), c.confrelid = c.conrelid, "
+        "CAST(CAST(c.confrelid AS regclass) AS text), a.attname, p.attname FROM pg_constraint c "
+        "CROSS JOIN LATERAL unnest(c.conkey, c.confkey) WITH ORDINALITY AS k(child, parent, i) "
+        "JOIN pg_attribute a ON a.attrelid = c.conrelid AND a.attnum = k.child JOIN "
+        "pg_attribute p ON p.attrelid = c.confrelid AND p.attnum = k.parent WHERE c.contype = "
+        "'f' AND c.conrelid = (SELECT r.oid FROM pg_class r JOIN pg_namespace n ON n.oid = "
+        "r.relnamespace WHERE n.nspname = :schema AND r.relname = :table_name) ORDER BY c.oid, "
+        "k.i");
+}
+
+QString PostgresDialect::sequencedColumns() const {
+    return QStringLiteral(
+        "SELECT a.attname, CAST(CAST(d.objid AS regclass) AS text), a.attidentity <> '', "
+        "format_type(a.atttypid, a.atttypmod) FROM pg_depend d JOIN pg_attribute a ON "
+        "a.attrelid = d.refobjid AND a.attnum = d.refobjsubid JOIN pg_class s ON s.oid = "
+        "d.objid AND s.relkind = 'S' WHERE d.classid = 'pg_class'::regclass AND d.refclassid = "
+        "'pg_class'::regclass AND d.deptype IN ('a', 'i') AND d.refobjid = (SELECT r.oid FROM "
+        "pg_class r JOIN pg_namespace n ON n.oid = r.relnamespace WHERE n.nspname = :schema AND "
+        "r.relname = :table_name) ORDER BY a.attnum");
+}
+
+QString PostgresDialect::nameTaken() const {
+    return QStringLiteral("SELECT count(*) FROM pg_class c JOIN pg_namespace n ON n.oid = "
+                          "c.relnamespace WHERE n.nspname = :schema AND c.relname = :table_name");
+}
+
+QString PostgresDialect::ownIndexes(const QString& table) const {
+    return QStringLiteral("SELECT CAST(CAST(i.indexrelid AS regclass) AS text) FROM pg_index i "
+                          "WHERE i.indrelid = CAST(%1 AS regclass) AND NOT EXISTS (SELECT 1 FROM "
+                          "pg_constraint c WHERE c.conindid = i.indexrelid)")
+        .arg(literal(qualified(table)));
+}
+
+QString PostgresDialect::lastValue(const QString& sequence, const QString& table,
+                                   const QString& column) const {
+    return QStringLiteral("SELECT greatest((SELECT CASE WHEN is_called THEN last_value END FROM "
+                          "%1), (SELECT CAST(max(%3) AS bigint) FROM %2))")
+        .arg(sequence, qualified(table), quoted(column));
+}
+
+QString PostgresDialect::columnSequence(const QString& table, const QString& column) const {
+    return QStringLiteral("SELECT pg_get_serial_sequence(%1, %2)")
+        .arg(literal(qualified(table)), literal(column));
+}
+
+QStringList PostgresDialect::ownSequence(const QString& sequence, const QString& table,
+                                         const QString& column, const QString& type) const {
+    const QString name = qualified(sequence);
+    return {QStringLiteral("CREATE SEQUENCE %1 AS %2").arg(name, type),
+            QStringLiteral("ALTER TABLE %1 ALTER COLUMN %2 SET DEFAULT nextval(CAST(%3 AS "
+                           "regclass))")
+                .arg(qualified(table), quoted(column), literal(name)),
+            QStringLiteral("ALTER SEQUENCE %1 OWNED BY %2.%3")
+                .arg(name, qualified(table), quoted(column))};
+}
+
+QString PostgresDialect::setValue(const QString& sequence) const {
+    return QStringLiteral("SELECT setval(CAST(%1 AS regclass), :value)").arg(literal(sequence));
+}
+
+QString PostgresDialect::addConstraint(const QString& table, const QString& definition) const {
+    return QStringLiteral("ALTER TABLE ") + qualified(table) + QStringLiteral(" ADD ") + definition;
+}
+
+QString PostgresDialect::literal(const QString& text) {
+    QString inner = text;
+    inner.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    inner.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QStringLiteral("E'") + inner + QLatin1Char('\'');
+}
+
 } // namespace Db

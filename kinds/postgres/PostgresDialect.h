@@ -89,6 +89,32 @@ public:
     // values of `columns`, by kept row and then removed row.
     QString readRemovedGroups(const QString& source, const QStringList& columns) const;
 
+    // Making the copy stand on its own. The FOREIGN KEYs of the source
+    // (":schema".":table_name"), a row for each column: the constraint, its
+    // definition, whether it refers to the source itself, the name its
+    // parent goes by, the column and the parent's column.
+    QString foreignKeys() const;
+    // The source's columns that draw from a sequence: the column, the
+    // sequence, whether it is an identity column, the type of the column.
+    QString sequencedColumns() const;
+    // Whether a relation of the schema has the name bound to ":table_name".
+    QString nameTaken() const;
+    // The indexes of `table` that no constraint makes.
+    QString ownIndexes(const QString& table) const;
+    // The last value `sequence` (a name as the server prints it) gave, NULL
+    // before its first; the same for the largest value of `column` in `table`.
+    QString lastValue(const QString& sequence, const QString& table, const QString& column) const;
+    // The sequence of `table`'s `column`, as the server prints it.
+    QString columnSequence(const QString& table, const QString& column) const;
+    // A sequence of `type` for `table`'s `column`, which it draws from.
+    QStringList ownSequence(const QString& sequence, const QString& table, const QString& column,
+                            const QString& type) const;
+    // The sequence (as printed) goes on after `value` (bound to :value).
+    QString setValue(const QString& sequence) const;
+    QString addConstraint(const QString& table, const QString& definition) const;
+    // A text as a string literal, whatever the server's string settings.
+    static QString literal(const QString& text);
+
 private:
     QString m_schema;
 };

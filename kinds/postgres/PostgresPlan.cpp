@@ -1,5 +1,7 @@
 #include "PostgresPlan.h"
 
+#include "PostgresOwnParts.h"
+
 #include "engine/RemovedGroups.h"
 
 #include "PostgresDialect.h"
@@ -322,10 +324,12 @@ RunResult judgedRun(const RunContext& context, Aside& aside, const PostgresDiale
                           result.groups = ShownGroups(groups);
                       } else {
                           make(inputs.newTable, shape.targetKind);
+                          PostgresOwnParts::LeaveOutIndexes(session, sql, inputs);
                           insertCounted(session,
                                         sql.insertUnremovedRows(inputs.newTable, inputs.sourceTable,
                                                                 shape.writable, order),
                                         result.rowsKept);
+                          PostgresOwnParts::Finish(session, sql, shape.schema, inputs);
                       }
                       if (!inputs.dryRun && !options.removedInto.isEmpty()) {
                           make(options.removedInto, shape.removedKind);
@@ -417,12 +421,15 @@ RunResult PostgresPlan::run() {
         if (!shape.targetKind.isEmpty())
             session.execute(sql.dropTable(inputs.newTable));
         session.execute(sql.createCopy(inputs.newTable, inputs.sourceTable));
+        PostgresOwnParts::LeaveOutIndexes(session, sql, inputs);
         check();
         QSqlQuery insert(session.database());
         if (!insert.exec(sql.insertFirstRows(inputs.newTable, inputs.sourceTable, shape.writable,
                                              keys, order, foundByMin(shape))))
             throw DatabaseError(insert.lastError());
         result.rowsKept = insert.numRowsAffected();
+        check();
+        PostgresOwnParts::Finish(session, sql, shape.schema, inputs);
         check();
         session.execute(QStringLiteral("COMMIT"));
     });

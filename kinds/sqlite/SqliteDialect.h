@@ -107,10 +107,6 @@ public:
     QString selfReferences() const;
     // The primary key's columns of the table bound to ?1, in key order.
     QString primaryKeyColumns() const;
-    // How many rows of `copy` refer through `columns` to a row of `source`
-    // (by `parents`) that `copy` does not hold.
-    QString danglingReferences(const QString& copy, const QString& source,
-                               const QStringList& columns, const QStringList& parents) const;
     // Whether the file counts AUTOINCREMENT rowids, and the copy's counter
     // (?1) set to the source's (?2).
     QString hasCounters() const;
