@@ -21,6 +21,7 @@ private slots:
     void runsMatchTheServersOwnGrouping();
     void theCopyHoldsOneMomentOfTheSource();
     void aStopAtAnyPointLeavesTheOldTable();
+    void aReplacedTableStaysReadableUntilTheSwap();
     void theGridReadsEveryRowOnce();
     void identityAndGeneratedColumnsAreCopiedAsDeclared();
     void theCopyTakesTheSourcesPlace();
@@ -263,6 +264,41 @@ void PostgresTest::aStopAtAnyPointLeavesTheOldTable() {
     QVERIFY(stoppedWhileWriting > 0);
     QCOMPARE(m_db.column("SELECT count(*) FROM big2"),
              m_db.column("SELECT count(DISTINCT k) FROM big"));
+}
+
+// Readers of a table being replaced read it while the copy is made, and two
+// runs never make the same table at once.
+void PostgresTest::aReplacedTableStaysReadableUntilTheSwap() {
+    m_db.exec(QStringLiteral("DROP TABLE IF EXISTS big2; CREATE TABLE big2 (x int PRIMARY KEY);"
+                             "INSERT INTO big2 VALUES (7)"));
+    QSqlDatabase reader = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), "reader");
+    KindOf(m_db.connection().sid).configure(reader, m_db.connection());
+    QVERIFY(reader.open());
+    QSqlQuery read(reader);
+    QVERIFY(read.exec("SET statement_timeout = 3000"));
+    QStringList seen;
+    const RunResult result = runOn(m_db, "big", {"k"}, "big2", Replacing([&](const Progress& p) {
+                                       if (p.phase == Phase::Writing && seen.size() < 3 &&
+                                           read.exec("SELECT x FROM big2") && read.next())
+                                           seen << read.value(0).toString();
+                                       return true;
+                                   }));
+    QVERIFY2(result.status == RunResult::Status::Done, qPrintable(result.message));
+    QCOMPARE(seen, (QStringList{"7", "7", "7"}));
+    QCOMPARE(m_db.column("SELECT count(*) FROM big2"),
+             m_db.column("SELECT count(DISTINCT k) FROM big"));
+    // The copy's own names follow the name it took.
+    QCOMPARE(m_db.column("SELECT relname FROM pg_class WHERE relname LIKE 'big2%' ORDER BY 1"),
+             (QStringList{"big2", "big2_pkey"}));
+    QVERIFY(read.exec(QStringLiteral("SELECT pg_advisory_lock(hashtext('public.big2'))")));
+    const RunResult second = runOn(m_db, "big", {"k"}, "big2", Replacing());
+    QCOMPARE(second.status, RunResult::Status::Failed);
+    QVERIFY2(second.message.startsWith("Another run is making the table big2 now."),
+             qPrintable(second.message));
+    read = QSqlQuery();
+    reader.close();
+    reader = {};
+    QSqlDatabase::removeDatabase("reader");
 }
 
 // The preview reads a page at a time by row address: every row once, in order,

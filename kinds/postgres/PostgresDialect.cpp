@@ -330,6 +330,42 @@ QString PostgresDialect::addConstraint(const QString& table, const QString& defi
     return QStringLiteral("ALTER TABLE ") + qualified(table) + QStringLiteral(" ADD ") + definition;
 }
 
+QString PostgresDialect::claimName() const {
+    return QStringLiteral("SELECT pg_try_advisory_xact_lock(hashtext(:name))");
+}
+
+QString PostgresDialect::derivedNames(const QString& table, const QString& prefix) const {
+    const QString own =
+        QStringLiteral("CAST(") + literal(qualified(table)) + QStringLiteral(" AS regclass)");
+    const auto starts = [&](const QString& column) {
+        return QStringLiteral("left(") + column + QStringLiteral(", length(") + literal(prefix) +
+               QStringLiteral(")) = ") + literal(prefix);
+    };
+    return QStringLiteral("SELECT c.relname, c.relkind FROM pg_class c JOIN pg_index i ON "
+                          "i.indexrelid = c.oid WHERE i.indrelid = ") +
+           own + QStringLiteral(" AND ") + starts(QStringLiteral("c.relname")) +
+           QStringLiteral(" UNION ALL SELECT c.relname, c.relkind FROM pg_class c JOIN pg_depend "
+                          "d ON d.objid = c.oid WHERE c.relkind = 'S' AND d.refobjid = ") +
+           own + QStringLiteral(" AND d.deptype IN ('a', 'i') AND ") +
+           starts(QStringLiteral("c.relname")) +
+           QStringLiteral(" UNION ALL SELECT conname, 'c' FROM pg_constraint WHERE conrelid = ") +
+           own + QStringLiteral(" AND conindid = 0 AND ") + starts(QStringLiteral("conname"));
+}
+
+QString PostgresDialect::rename(const QString& table, const QString& kind, const QString& name,
+                                const QString& newName) const {
+    if (kind == QStringLiteral("c"))
+        return QStringLiteral("ALTER TABLE %1 RENAME CONSTRAINT %2 TO %3")
+            .arg(qualified(table), quoted(name), quoted(newName));
+    return QStringLiteral("ALTER %1 %2 RENAME TO %3")
+        .arg(kind == QStringLiteral("S") ? QStringLiteral("SEQUENCE") : QStringLiteral("INDEX"),
+             qualified(name), quoted(newName));
+}
+
+QString PostgresDialect::renameTable(const QString& table, const QString& newName) const {
+    return QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(qualified(table), quoted(newName));
+}
+
 QString PostgresDialect::literal(const QString& text) {
     QString inner = text;
     inner.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));

@@ -112,6 +112,15 @@ public:
     // The sequence (as printed) goes on after `value` (bound to :value).
     QString setValue(const QString& sequence) const;
     QString addConstraint(const QString& table, const QString& definition) const;
+    // Holds the name bound to ":name" for this transaction, or returns false
+    // where another one holds it.
+    QString claimName() const;
+    // The names of `table`'s own indexes, sequences and constraints that
+    // start with `prefix`: the name, and "i", "S" or "c" for what it names.
+    QString derivedNames(const QString& table, const QString& prefix) const;
+    QString rename(const QString& table, const QString& kind, const QString& name,
+                   const QString& newName) const;
+    QString renameTable(const QString& table, const QString& newName) const;
     // A text as a string literal, whatever the server's string settings.
     static QString literal(const QString& text);
 

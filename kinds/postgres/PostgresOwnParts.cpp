@@ -25,7 +25,7 @@ QVariantMap tableOf(const QString& schema, const QString& table) {
 }
 
 void copyForeignKeys(Db::Session& session, const Db::PostgresDialect& sql, const QString& schema,
-                     const RunInputs& inputs) {
+                     const RunInputs& inputs, const QString& copy) {
     std::map<qint64, ForeignKey> keys;
     {
         RecordSet rows(session, sql.foreignKeys(), tableOf(schema, inputs.sourceTable));
@@ -40,7 +40,7 @@ void copyForeignKeys(Db::Session& session, const Db::PostgresDialect& sql, const
     }
     for (auto& [oid, key] : keys) {
         if (key.ownTable) {
-            RecordSet dangling(session, sql.danglingReferences(inputs.newTable, inputs.sourceTable,
+            RecordSet dangling(session, sql.danglingReferences(copy, inputs.sourceTable,
                                                                key.columns, key.parentColumns));
             const qint64 count = dangling.next() ? dangling.value(0).toLongLong() : 0;
             const QString through = key.columns.join(QStringLiteral(", "));
@@ -57,10 +57,10 @@ void copyForeignKeys(Db::Session& session, const Db::PostgresDialect& sql, const
                 throw Db::DatabaseError(QString(), QStringLiteral("%1; the key cannot be copied "
                                                                   "as it is defined.")
                                                        .arg(key.definition));
-            key.definition.replace(parent, QStringLiteral("REFERENCES ") +
-                                               sql.qualified(inputs.newTable) + QLatin1Char('('));
+            key.definition.replace(parent, QStringLiteral("REFERENCES ") + sql.qualified(copy) +
+                                               QLatin1Char('('));
         }
-        session.execute(sql.addConstraint(inputs.newTable, key.definition));
+        session.execute(sql.addConstraint(copy, key.definition));
     }
 }
 
@@ -80,7 +80,7 @@ QString freeName(Db::Session& session, const Db::PostgresDialect& sql, const QSt
 }
 
 void giveOwnSequences(Db::Session& session, const Db::PostgresDialect& sql, const QString& schema,
-                      const RunInputs& inputs) {
+                      const RunInputs& inputs, const QString& copy) {
     struct Sequenced {
         QString column;
         QString sequence;
@@ -97,18 +97,17 @@ void giveOwnSequences(Db::Session& session, const Db::PostgresDialect& sql, cons
     for (const Sequenced& column : columns) {
         QString own;
         if (column.identity) {
-            RecordSet found(session, sql.columnSequence(inputs.newTable, column.column));
+            RecordSet found(session, sql.columnSequence(copy, column.column));
             own = found.next() ? found.value(0).toString() : QString();
         } else {
-            const QString name = freeName(session, sql, schema,
-                                          inputs.newTable + QLatin1Char('_') + column.column +
-                                              QStringLiteral("_seq"));
-            for (const QString& statement :
-                 sql.ownSequence(name, inputs.newTable, column.column, column.type))
+            const QString name =
+                freeName(session, sql, schema,
+                         copy + QLatin1Char('_') + column.column + QStringLiteral("_seq"));
+            for (const QString& statement : sql.ownSequence(name, copy, column.column, column.type))
                 session.execute(statement);
             own = sql.qualified(name);
         }
-        RecordSet last(session, sql.lastValue(column.sequence, inputs.newTable, column.column));
+        RecordSet last(session, sql.lastValue(column.sequence, copy, column.column));
         if (!own.isEmpty() && last.next() && !last.value(0).isNull())
             session.execute(sql.setValue(own), {{QStringLiteral("value"), last.value(0)}});
     }
@@ -116,13 +115,13 @@ void giveOwnSequences(Db::Session& session, const Db::PostgresDialect& sql, cons
 
 } // namespace
 
-void LeaveOutIndexes(Db::Session& session, const Db::PostgresDialect& sql,
-                     const RunInputs& inputs) {
+void LeaveOutIndexes(Db::Session& session, const Db::PostgresDialect& sql, const RunInputs& inputs,
+                     const QString& copy) {
     if (!inputs.options.withoutIndexes)
         return;
     QStringList indexes;
     {
-        RecordSet rows(session, sql.ownIndexes(inputs.newTable));
+        RecordSet rows(session, sql.ownIndexes(copy));
         while (rows.next())
             indexes << rows.value(0).toString();
     }
@@ -131,9 +130,39 @@ void LeaveOutIndexes(Db::Session& session, const Db::PostgresDialect& sql,
 }
 
 void Finish(Db::Session& session, const Db::PostgresDialect& sql, const QString& schema,
-            const RunInputs& inputs) {
-    copyForeignKeys(session, sql, schema, inputs);
-    giveOwnSequences(session, sql, schema, inputs);
+            const RunInputs& inputs, const QString& copy) {
+    copyForeignKeys(session, sql, schema, inputs, copy);
+    giveOwnSequences(session, sql, schema, inputs, copy);
+}
+
+QString Claim(Db::Session& session, const Db::PostgresDialect& sql, const QString& schema,
+              const QString& newTable, bool replacing) {
+    RecordSet claimed(session, sql.claimName(),
+                      {{QStringLiteral("name"), schema + QLatin1Char('.') + newTable}});
+    if (!claimed.next() || !claimed.value(0).toBool())
+        throw Db::DatabaseError(
+            QString(), QStringLiteral("Another run is making the table %1 now.").arg(newTable));
+    return replacing ? freeName(session, sql, schema, newTable + QStringLiteral("_new")) : newTable;
+}
+
+void TakeNewName(Db::Session& session, const Db::PostgresDialect& sql, const QString& building,
+                 const QString& newTable) {
+    if (building == newTable)
+        return;
+    session.execute(sql.dropTable(newTable));
+    session.execute(sql.renameTable(building, newTable));
+    QList<std::pair<QString, QString>> derived;
+    {
+        RecordSet rows(session, sql.derivedNames(newTable, building));
+        while (rows.next())
+            derived.append({rows.value(0).toString(), rows.value(1).toString()});
+    }
+    for (const auto& [name, kind] : derived) {
+        QString renamed = newTable + name.mid(building.size());
+        while (renamed.toUtf8().size() > Db::PostgresDialect::kLongestName)
+            renamed.chop(1);
+        session.execute(sql.rename(newTable, kind, name, renamed));
+    }
 }
 
 } // namespace PostgresOwnParts

@@ -304,6 +304,11 @@ RunResult judgedRun(const RunContext& context, Aside& aside, const PostgresDiale
         aside.run(inputs.dryRun ? Phase::Reading : Phase::Writing, -1,
                   [&](Db::Session& session, const auto& check) {
                       session.execute(sql.beginSnapshot());
+                      const QString building =
+                          inputs.dryRun
+                              ? QString()
+                              : PostgresOwnParts::Claim(session, sql, shape.schema, inputs.newTable,
+                                                        !shape.targetKind.isEmpty());
                       requireUnchanged(session, sql, inputs, shape);
                       result.rowsRead = number(session, sql.rowCount(inputs.sourceTable));
                       check();
@@ -323,13 +328,13 @@ RunResult judgedRun(const RunContext& context, Aside& aside, const PostgresDiale
                           RemovedGroups groups = removedGroups(session, sql, inputs);
                           result.groups = ShownGroups(groups);
                       } else {
-                          make(inputs.newTable, shape.targetKind);
-                          PostgresOwnParts::LeaveOutIndexes(session, sql, inputs);
+                          make(building, QString());
+                          PostgresOwnParts::LeaveOutIndexes(session, sql, inputs, building);
                           insertCounted(session,
-                                        sql.insertUnremovedRows(inputs.newTable, inputs.sourceTable,
+                                        sql.insertUnremovedRows(building, inputs.sourceTable,
                                                                 shape.writable, order),
                                         result.rowsKept);
-                          PostgresOwnParts::Finish(session, sql, shape.schema, inputs);
+                          PostgresOwnParts::Finish(session, sql, shape.schema, inputs, building);
                       }
                       if (!inputs.dryRun && !options.removedInto.isEmpty()) {
                           make(options.removedInto, shape.removedKind);
@@ -347,6 +352,8 @@ RunResult judgedRun(const RunContext& context, Aside& aside, const PostgresDiale
                           report.write(groups);
                           report.finish();
                       }
+                      if (!inputs.dryRun)
+                          PostgresOwnParts::TakeNewName(session, sql, building, inputs.newTable);
                       session.execute(inputs.dryRun ? QStringLiteral("ROLLBACK")
                                                     : QStringLiteral("COMMIT"));
                   });
@@ -414,23 +421,24 @@ RunResult PostgresPlan::run() {
     }
     aside.run(Phase::Writing, -1, [&](Db::Session& session, const auto& check) {
         session.execute(sql.beginSnapshot());
+        const QString building = PostgresOwnParts::Claim(
+            session, sql, shape.schema, inputs.newTable, !shape.targetKind.isEmpty());
         requireUnchanged(session, sql, inputs, shape);
         check();
         result.rowsRead = number(session, sql.rowCount(inputs.sourceTable));
         check();
-        if (!shape.targetKind.isEmpty())
-            session.execute(sql.dropTable(inputs.newTable));
-        session.execute(sql.createCopy(inputs.newTable, inputs.sourceTable));
-        PostgresOwnParts::LeaveOutIndexes(session, sql, inputs);
+        session.execute(sql.createCopy(building, inputs.sourceTable));
+        PostgresOwnParts::LeaveOutIndexes(session, sql, inputs, building);
         check();
         QSqlQuery insert(session.database());
-        if (!insert.exec(sql.insertFirstRows(inputs.newTable, inputs.sourceTable, shape.writable,
-                                             keys, order, foundByMin(shape))))
+        if (!insert.exec(sql.insertFirstRows(building, inputs.sourceTable, shape.writable, keys,
+                                             order, foundByMin(shape))))
             throw DatabaseError(insert.lastError());
         result.rowsKept = insert.numRowsAffected();
         check();
-        PostgresOwnParts::Finish(session, sql, shape.schema, inputs);
+        PostgresOwnParts::Finish(session, sql, shape.schema, inputs, building);
         check();
+        PostgresOwnParts::TakeNewName(session, sql, building, inputs.newTable);
         session.execute(QStringLiteral("COMMIT"));
     });
     result.rowsRemoved = result.rowsRead - result.rowsKept;
