@@ -45,6 +45,18 @@ void DbTest::canConnectReleasesWhatItOpensAndTellsSqliteByItsHeader() {
     text.close();
     QVERIFY(!IsSqliteFile(text.fileName()));
     QVERIFY(!IsSqliteFile(QFileInfo(db.path()).absolutePath()));
+    // In its own folder, the bare name of an existing SQLite file is that
+    // file; another file's goes to Oracle, and a missing file's is said to be
+    // missing.
+    const QString here = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(QFileInfo(db.path()).absolutePath()));
+    QCOMPARE(KindOf(QFileInfo(db.path()).fileName()).driver(), QStringLiteral("QSQLITE"));
+    QVERIFY(canConnect({QFileInfo(db.path()).fileName(), {}, {}}));
+    QCOMPARE(KindOf(QStringLiteral("notes.txt")).driver(), QStringLiteral("QOCI"));
+    const QString gone = QStringLiteral("gone.db");
+    QCOMPARE(ConnectError(KindOf(gone), {gone, {}, {}})->text(),
+             QStringLiteral("There is no file gone.db."));
+    QVERIFY(QDir::setCurrent(here));
 }
 
 void DbTest::sidNamesAFileOnlyWhenItReadsAsAPath_data() {
@@ -59,9 +71,13 @@ void DbTest::sidNamesAFileOnlyWhenItReadsAsAPath_data() {
                                  << "QSQLITE";
     for (const char* uri : {"postgresql://db/sales", "postgres:///sales?host=/run/pg"})
         QTest::newRow(uri) << uri << QString() << "QPSQL";
-    for (const char* sid : {"orders.sqlite", "KTNA", "HR.DB", "dbhost/XEPDB1",
-                            "dbhost:1521/ORCLPDB1", "//dbhost:1521/ORCLPDB1", "//dbhost/XEPDB1",
-                            "(DESCRIPTION=(ADDRESS=(HOST=h)))", "~scott/orders.sqlite"})
+    // A bare name is a file where it reads as one; a name of an existing file
+    // is tested with the file itself.
+    for (const char* name : {"orders.sqlite", "orders.sqlite3", "demo.db", "~scott/orders.sqlite"})
+        QTest::newRow(name) << name << name << "QSQLITE";
+    for (const char* sid :
+         {"KTNA", "HR.DB", "orders.sql", "dbhost/XEPDB1", "dbhost:1521/ORCLPDB1",
+          "//dbhost:1521/ORCLPDB1", "//dbhost/XEPDB1", "(DESCRIPTION=(ADDRESS=(HOST=h)))"})
         QTest::newRow(sid) << sid << QString() << "QOCI";
 }
 

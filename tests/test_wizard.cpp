@@ -182,7 +182,7 @@ void WizardTest::connectionPageButtons() {
                                           "Connection successful."}));
     // The details say why, in the words of whoever refused.
     QVERIFY2(messages.details.first().contains("While connecting to /no/such/file.sqlite") &&
-                 messages.details.first().contains("does not exist or is no SQLite database"),
+                 messages.details.first().contains("There is no file /no/such/file.sqlite."),
              qPrintable(messages.details.first()));
     page.Check6->click(); // Help: what a SID is, then the note on large objects
     page.Check7->click(); // "?": what a SID is

@@ -4,6 +4,7 @@
 #include "db/Session.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QUrl>
 #include <fcntl.h>
 #include <future>
@@ -94,10 +95,11 @@ extern "C" void callPredicate(sqlite3_context* context, int count, sqlite3_value
 } // namespace
 
 void RequireSqliteFile(const QString& path) {
+    if (!QFileInfo::exists(path))
+        throw DatabaseError(QString(), QStringLiteral("There is no file %1.").arg(path));
     if (!IsSqliteFile(path))
-        throw DatabaseError(
-            QString(),
-            QStringLiteral("The file %1 does not exist or is no SQLite database.").arg(path));
+        throw DatabaseError(QString(),
+                            QStringLiteral("The file %1 is no SQLite database.").arg(path));
 }
 
 SqliteFile::SqliteFile(const QString& path) : m_path(QFile::encodeName(path)) {

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <algorithm>
 
 namespace {
 
@@ -15,10 +16,14 @@ namespace {
 // limits of an Oracle run would leave the user staring at an hourglass.
 constexpr int kBusyMilliseconds = 5000;
 
+// How SQLite files are named, as sqlite3 users type them.
+constexpr const char* kFileEndings[] = {".sqlite", ".sqlite3", ".db"};
+
 } // namespace
 
 // A path that starts with "/" (not "//", which EZConnect takes), "./", "../"
-// or "~/".
+// or "~/"; the bare name of an existing SQLite file, as sqlite3 takes it; or
+// a bare name that reads as a SQLite file's, so that its absence is said.
 bool SqliteKind::names(const QString& dataSource) const {
     if (dataSource.startsWith(QStringLiteral("//")))
         return false;
@@ -27,7 +32,11 @@ bool SqliteKind::names(const QString& dataSource) const {
         if (dataSource.startsWith(start))
             return true;
     }
-    return false;
+    if (QFileInfo(dataSource).isFile() && Db::IsSqliteFile(dataSource))
+        return true;
+    return std::any_of(std::begin(kFileEndings), std::end(kFileEndings), [&](const char* ending) {
+        return dataSource.endsWith(QLatin1String(ending)) && !QFileInfo::exists(dataSource);
+    });
 }
 
 QString SqliteKind::missingDriver() const {
