@@ -1,4 +1,3 @@
-#include "core/VectorState.h"
 #include "pages/Wizard.h"
 
 #include <QApplication>
@@ -41,7 +40,6 @@ void answerWithoutWindow(int argc, char* argv[]) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    StartWithPlainStringFunctions(argv);
     answerWithoutWindow(argc, argv);
     if (!displayAvailable()) {
         std::fprintf(stderr,

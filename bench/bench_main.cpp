@@ -6,7 +6,6 @@
 //                     [--no-progress] [--keep first|last] [--order-by C[:desc] ...]
 //                     [--ignore-case] [--trim] [--removed-into N] [--report FILE]
 //   varnolt_bench positions --rows N     (DuplicatePositions alone, on N keys)
-#include "core/VectorState.h"
 #include "engine/DuplicatePositions.h"
 #include "engine/DuplicateRemoval.h"
 #include "kinds/KindTable.h"
@@ -191,7 +190,6 @@ int positions(qint64 rows) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    StartWithPlainStringFunctions(argv);
     QCoreApplication application(argc, argv);
     QCommandLineParser options;
     options.addPositionalArgument("command", "generate or run");

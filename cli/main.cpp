@@ -1,6 +1,5 @@
 // varnolt-cli: the duplicate removal of the wizard, for scripts and terminals.
 #include "Terminal.h"
-#include "core/VectorState.h"
 #include "db/Catalogue.h"
 #include "db/DatabaseError.h"
 #include "engine/BackgroundRun.h"
@@ -272,7 +271,6 @@ int listCommand(const RunKind& kind, const Db::ConnectionData& connection,
 } // namespace
 
 int main(int argc, char* argv[]) {
-    StartWithPlainStringFunctions(argv);
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("varnolt-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VARNOLT_VERSION));
