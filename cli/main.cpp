@@ -116,8 +116,19 @@ private:
     QElapsedTimer m_clock;
 };
 
+// A key value as a person reads it: texts quoted, so that blanks show, NULL
+// as NULL, bytes in hex.
 QString shownValue(const QVariant& value) {
-    return value.isNull() ? QStringLiteral("NULL") : value.toString();
+    if (value.isNull())
+        return QStringLiteral("NULL");
+    if (value.typeId() == QMetaType::QByteArray)
+        return QStringLiteral("x'") + QString::fromLatin1(value.toByteArray().toHex()) +
+               QLatin1Char('\'');
+    if (value.typeId() == QMetaType::QString)
+        return QLatin1Char('\'') +
+               value.toString().replace(QLatin1Char('\''), QStringLiteral("''")) +
+               QLatin1Char('\'');
+    return value.toString();
 }
 
 QJsonObject jsonOf(const RunOptions& options) {
@@ -158,7 +169,7 @@ void printSummary(const RunInputs& inputs, const RunResult& result, double secon
                 for (const QVariant& value : group.values)
                     values.append(JsonValueOf(value));
                 groups.append(
-                    QJsonObject{{"kept", group.kept}, {"repeats", repeats}, {"values", values}});
+                    QJsonObject{{"key", values}, {"kept", group.kept}, {"removed", repeats}});
             }
             summary.insert("groups", groups);
         }

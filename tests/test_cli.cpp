@@ -141,14 +141,14 @@ void CliTest::dryRunChangesNothing() {
     QCOMPARE(summary.value("rows_removed").toInt(), 2);
     const QJsonDocument groups(summary.value("groups").toArray());
     QCOMPARE(groups.toJson(QJsonDocument::Compact),
-             QByteArray(R"([{"kept":1,"repeats":[3],"values":["Ann","Oslo"]},)"
-                        R"({"kept":2,"repeats":[4],"values":["Bob",null]}])"));
+             QByteArray(R"([{"kept":1,"key":["Ann","Oslo"],"removed":[3]},)"
+                        R"({"kept":2,"key":["Bob",null],"removed":[4]}])"));
     // A blob is shown, and reported, as its bytes in hex.
     db.exec(QStringLiteral("CREATE TABLE B(K); INSERT INTO B VALUES (x'00ff'), (x'00ff')"));
     const QString report = db.path() + QStringLiteral(".jsonl");
     const Outcome blobs =
         cli({"run", db.path(), "B", "--column", "K", "--dry-run", "--json", "--report", report});
-    QCOMPARE(QJsonDocument::fromJson(blobs.out.toUtf8())["groups"][0]["values"][0].toString(),
+    QCOMPARE(QJsonDocument::fromJson(blobs.out.toUtf8())["groups"][0]["key"][0].toString(),
              QStringLiteral("00ff"));
     QFile reported(report);
     QVERIFY(reported.open(QIODevice::ReadOnly));
@@ -165,7 +165,7 @@ void CliTest::dryRunChangesNothing() {
         folded.out.startsWith(QStringLiteral("{\"key\":[\"Émile\"],\"kept\":1,\"removed\":[3]}\n"
                                              "3 rows read: 2 would be kept")),
         qPrintable(folded.out));
-    QVERIFY2(folded.out.endsWith(QStringLiteral("row 1 stays, repeated by 3: K = Émile\n")),
+    QVERIFY2(folded.out.endsWith(QStringLiteral("row 1 stays, repeated by 3: K = 'Émile'\n")),
              qPrintable(folded.out));
     db.exec(QStringLiteral("CREATE TABLE C(K); INSERT INTO C VALUES (1)"));
     QCOMPARE(cli({"run", db.path(), "C", "--column", "K", "--dry-run"}).out,
