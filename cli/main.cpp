@@ -30,7 +30,9 @@ Commands:
   tables DB            lists the tables, one name a line (--json: an array)
   columns DB TABLE     lists the columns of TABLE (--json: an array)
   run DB TABLE --column C [--column C ...]
-                       makes the copy
+                       makes the copy (or, with --in-place, cleans TABLE)
+  restore DB TABLE --from N
+                       puts the rows a run --in-place removed back
 
 DB is a SQLite database file, given as a path that starts with "/", "./",
 "../" or "~/" (e.g. ./demo.sqlite) or as the bare name of an existing one
@@ -221,13 +223,10 @@ int runCommand(const RunKind& kind, const Db::ConnectionData& connection, const 
     const std::optional<RunOptions> chosen = RunOptionsFrom(options, problem);
     if (!chosen)
         return usage(problem);
-    RunInputs inputs{connection,
-                     table,
-                     Db::ColumnsNamed(options.values("column")),
-                     options.isSet("new-name") ? options.value("new-name")
-                                               : ProposedName(table, kind),
-                     options.isSet("dry-run"),
-                     *chosen};
+    const RunInputs inputs =
+        Prepared({connection, table, Db::ColumnsNamed(options.values("column")),
+                  options.isSet("new-name") ? options.value("new-name") : ProposedName(table, kind),
+                  options.isSet("dry-run"), *chosen});
     const bool replace = options.isSet("replace");
     ProgressLine line(Terminal::errorIsTerminal());
     QElapsedTimer clock;
@@ -250,6 +249,22 @@ int runCommand(const RunKind& kind, const Db::ConnectionData& connection, const 
         result.message = QStringLiteral("Stopped. ") + result.message;
     printSummary(inputs, result, seconds, options.isSet("json"));
     if (!result.message.isEmpty())
+        err() << result.message << Qt::endl;
+    return exitFor(result);
+}
+
+// Puts the rows a run in place removed back where they were.
+int restoreCommand(const RunKind& kind, const Db::ConnectionData& connection, const QString& table,
+                   const QCommandLineParser& options) {
+    Db::Session session(kind, connection);
+    RunResult result =
+        kind.restore(session, table, options.value("from"), options.isSet("dry-run"));
+    if (result.status == RunResult::Status::Done)
+        out() << (options.isSet("dry-run") ? QStringLiteral("%1 would go back into %2.")
+                                           : QStringLiteral("%1 went back into %2."))
+                     .arg(Rows(result.rowsKept), table)
+              << Qt::endl;
+    else
         err() << result.message << Qt::endl;
     return exitFor(result);
 }
@@ -307,7 +322,9 @@ int main(int argc, char* argv[]) {
           "change nothing: tell how many rows would be kept and removed, and show the first ten "
           "groups of repeats"},
          {"json", "print the summary, or the list, as JSON"},
-         {"user", "the user name on a server", "U"}});
+         {"user", "the user name on a server", "U"},
+         {"from", "restore: the table of removed rows to put back (e.g. --from ORDERS_REMOVED)",
+          "N"}});
     AddRunOptions(options);
     const QCommandLineOption help = options.addHelpOption();
     const QCommandLineOption version = options.addVersionOption();
@@ -320,11 +337,14 @@ int main(int argc, char* argv[]) {
     const QStringList arguments = options.positionalArguments();
     const QString command = arguments.value(0);
     const int expected = command == QStringLiteral("tables") ? 2 : 3;
-    if ((command != "tables" && command != "columns" && command != "run") ||
+    if ((command != "tables" && command != "columns" && command != "run" && command != "restore") ||
         arguments.size() != expected)
-        return usage(QStringLiteral("expected 'tables DB', 'columns DB TABLE' or 'run DB TABLE'"));
+        return usage(QStringLiteral(
+            "expected 'tables DB', 'columns DB TABLE', 'run DB TABLE' or 'restore DB TABLE'"));
     if (command == "run" && !options.isSet("column"))
         return usage(QStringLiteral("'run' needs at least one --column"));
+    if (command == "restore" && options.value("from").isEmpty())
+        return usage(QStringLiteral("'restore' needs --from, the table of removed rows"));
     // A missing driver is said before a password is asked for in vain.
     const RunKind& kind = KindOf(arguments.at(1));
     if (!QSqlDatabase::isDriverAvailable(kind.driver())) {
@@ -338,5 +358,7 @@ int main(int argc, char* argv[]) {
     Terminal::catchInterrupt();
     if (command == "run")
         return runCommand(kind, *connection, arguments.at(2), options);
+    if (command == "restore")
+        return restoreCommand(kind, *connection, arguments.at(2), options);
     return listCommand(kind, *connection, arguments, options.isSet("json"));
 }

@@ -39,6 +39,15 @@ RunResult attempt(RunPlan& plan, const RunContext& context, const QString& sourc
 
 } // namespace
 
+RunResult RunKind::restore(Db::Session&, const QString& table, const QString&, bool) const {
+    RunResult result;
+    result.status = RunResult::Status::Refused;
+    result.message =
+        QStringLiteral("Removed rows can be put back into %1 only on a SQLite file for now.")
+            .arg(table);
+    return result;
+}
+
 QString ProposedName(const QString& sourceTable, const Db::Kind& kind) {
     const QString suffix =
         sourceTable.endsWith(QLatin1Char('2')) ? QStringLiteral("Two") : QStringLiteral("2");
@@ -50,7 +59,7 @@ QString ProposedName(const QString& sourceTable, const Db::Kind& kind) {
 }
 
 DuplicateRemoval::DuplicateRemoval(const RunKind& kind, RunInputs inputs, RunCallbacks callbacks)
-    : m_kind(kind), m_inputs(std::move(inputs)), m_callbacks(std::move(callbacks)) {}
+    : m_kind(kind), m_inputs(Prepared(std::move(inputs))), m_callbacks(std::move(callbacks)) {}
 
 RunResult DuplicateRemoval::run() {
     Db::Session session(m_kind, m_inputs.connection);

@@ -57,6 +57,9 @@ void AddRunOptions(QCommandLineParser& parser) {
           "VARNOLT_KEPT_ROW (the number of the row kept in its place) (e.g. --removed-into "
           "ORDERS_REMOVED)",
           "N"},
+         {"in-place",
+          "remove the repeats from TABLE itself, in one transaction, keeping them in the table of "
+          "--removed-into (default: TABLE_REMOVED); 'restore' puts them back"},
          {"without-indexes",
           "make the copy without the source's indexes (those that keys and UNIQUE make stay)"},
          {"report",
@@ -86,7 +89,17 @@ std::optional<RunOptions> RunOptionsFrom(const QCommandLineParser& options, QStr
     run.removedInto = options.value(QStringLiteral("removed-into"));
     run.reportFile = options.value(QStringLiteral("report"));
     run.withoutIndexes = options.isSet(QStringLiteral("without-indexes"));
+    run.inPlace = options.isSet(QStringLiteral("in-place"));
     return run;
+}
+
+RunInputs Prepared(RunInputs inputs) {
+    if (inputs.options.inPlace) {
+        inputs.newTable = inputs.sourceTable;
+        if (inputs.options.removedInto.isEmpty())
+            inputs.options.removedInto = inputs.sourceTable + QStringLiteral("_REMOVED");
+    }
+    return inputs;
 }
 
 QString RunSummary(const RunInputs& inputs, const RunResult& result, const QLocale& locale) {
@@ -98,13 +111,18 @@ QString RunSummary(const RunInputs& inputs, const RunResult& result, const QLoca
         inputs.options.keep == RunOptions::Keep::Last || !inputs.options.orderBy.isEmpty()
             ? QStringLiteral("another")
             : QStringLiteral("an earlier");
+    const QString gone =
+        inputs.options.inPlace ? QStringLiteral("removed") : QStringLiteral("left out");
     QString removed = QStringLiteral("No row repeated another.");
     if (result.rowsRemoved == 1)
-        removed = QStringLiteral("%1 row that repeated %2 row was left out.").arg(count, other);
+        removed = QStringLiteral("%1 row that repeated %2 row was %3.").arg(count, other, gone);
     else if (result.rowsRemoved > 1)
-        removed = QStringLiteral("%1 rows that repeated %2 row were left out.").arg(count, other);
+        removed = QStringLiteral("%1 rows that repeated %2 row were %3.").arg(count, other, gone);
     if (result.rowsRemoved > 0 && !inputs.options.removedInto.isEmpty())
         removed += QStringLiteral("\n%1 holds them.").arg(inputs.options.removedInto);
+    if (result.rowsRemoved > 0 && inputs.options.inPlace)
+        removed += QStringLiteral(" To put them back: varnolt-cli restore %1 %2 --from %3")
+                       .arg(inputs.connection.sid, inputs.sourceTable, inputs.options.removedInto);
     return held.arg(inputs.newTable, locale.toString(result.rowsKept)) + QLatin1Char('\n') +
            removed;
 }

@@ -38,6 +38,9 @@ struct RunOptions {
     QString reportFile;
     // The copy is made without the source's indexes.
     bool withoutIndexes = false;
+    // The repeats are removed from the source itself, kept in the table of
+    // removed rows, and no copy is made.
+    bool inPlace = false;
 
     KeyFolding folding() const { return {ignoreCase, trim}; }
 
@@ -46,7 +49,7 @@ struct RunOptions {
     // alone change only how keys compare.
     bool judged() const {
         return keep == Keep::Last || !orderBy.isEmpty() || !removedInto.isEmpty() ||
-               !reportFile.isEmpty();
+               !reportFile.isEmpty() || inPlace;
     }
 };
 
@@ -117,6 +120,11 @@ struct RunResult {
     // A dry run's first groups of repeats, by the number of the row that stays.
     QList<RepeatGroup> groups;
 };
+
+// The inputs as a run takes them: cleaned in place, the source is the table
+// the run leaves, and its removed rows are kept in SOURCE_REMOVED unless
+// another table is named for them.
+RunInputs Prepared(RunInputs inputs);
 
 // What a finished run did, in the words the user is told after "Done.".
 QString RunSummary(const RunInputs& inputs, const RunResult& result, const QLocale& locale);

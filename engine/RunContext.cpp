@@ -109,7 +109,8 @@ QString madeNameRefusal(const QString& name, const RunInputs& inputs, const Db::
 } // namespace
 
 QString NameRefusal(const RunInputs& inputs, const Db::Dialect& dialect) {
-    QString refusal = madeNameRefusal(inputs.newTable, inputs, dialect);
+    QString refusal =
+        inputs.options.inPlace ? QString() : madeNameRefusal(inputs.newTable, inputs, dialect);
     const QString& removed = inputs.options.removedInto;
     if (refusal.isEmpty() && !removed.isEmpty()) {
         refusal = madeNameRefusal(removed, inputs, dialect);

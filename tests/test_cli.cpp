@@ -38,6 +38,7 @@ private slots:
     void listsAndRunsWithItsExitCodes();
     void dryRunChangesNothing();
     void interruptTakesTheRunBack();
+    void cleaningInPlaceIsUndone();
 };
 
 void CliTest::listsAndRunsWithItsExitCodes() {
@@ -203,6 +204,53 @@ void CliTest::interruptTakesTheRunBack() {
     QCOMPARE(process.exitCode(), 130);
     QCOMPARE(db.column("SELECT name FROM sqlite_master"), QStringList{"BIG"});
     QCOMPARE(db.column("PRAGMA integrity_check"), QStringList{"ok"});
+}
+
+// A table cleaned in place, and put back, holds the rows it held at the
+// rowids they had; what would break by it is refused with nothing changed.
+void CliTest::cleaningInPlaceIsUndone() {
+    TempDatabase db;
+    MakeVisitors(db);
+    db.exec(QStringLiteral("DELETE FROM VISITORS WHERE ID = 2; CREATE INDEX BY_CITY ON "
+                           "VISITORS(CITY); CREATE TABLE "
+                           "W(K PRIMARY KEY, V) WITHOUT ROWID; INSERT INTO W VALUES (1, 'x'), "
+                           "(2, 'x'), (3, 'y')"));
+    const QString rows = QStringLiteral("SELECT rowid || ':' || ID || NAME || CITY FROM VISITORS");
+    const QStringList before = db.column(rows);
+    const QString file = db.path();
+    const Outcome cleaned =
+        cli({"run", file, "VISITORS", "--column", "NAME", "--column", "CITY", "--in-place"});
+    QCOMPARE(cleaned.code, 0);
+    QVERIFY2(cleaned.out.contains("restore"), qPrintable(cleaned.out));
+    QCOMPARE(db.column("SELECT ID FROM VISITORS"), (QStringList{"1", "4", "5"}));
+    QCOMPARE(db.column("SELECT ID FROM VISITORS_REMOVED"), QStringList{"3"});
+    QCOMPARE(cli({"run", file, "W", "--column", "V", "--in-place"}).code, 0);
+    QCOMPARE(db.column("SELECT K FROM W"), (QStringList{"1", "3"}));
+    // A row in the place of a removed one keeps it out, and nothing moves.
+    db.exec(QStringLiteral("INSERT INTO VISITORS (rowid, ID) VALUES (3, 30)"));
+    QCOMPARE(cli({"restore", file, "VISITORS", "--from", "VISITORS_REMOVED"}).code, 3);
+    QCOMPARE(db.column("SELECT count(*) FROM VISITORS_REMOVED"), QStringList{"1"});
+    db.exec(QStringLiteral("DELETE FROM VISITORS WHERE rowid = 3"));
+    for (const auto& [table, from] :
+         {std::pair{"VISITORS", "VISITORS_REMOVED"}, {"W", "W_REMOVED"}})
+        QCOMPARE(cli({"restore", file, table, "--from", from}).code, 0);
+    QCOMPARE(db.column(rows), before);
+    QCOMPARE(db.column("SELECT K || V FROM W"), (QStringList{"1x", "2x", "3y"}));
+    QCOMPARE(db.column("SELECT name FROM sqlite_master WHERE name LIKE '%REMOVED'"), QStringList{});
+    // Other tables' keys that refer to the table, and triggers on its
+    // deletes, refuse the run.
+    for (const auto& [obstacle, removal] :
+         {std::pair{"CREATE TABLE CHILD(V REFERENCES VISITORS(ID))", "DROP TABLE CHILD"},
+          {"CREATE TRIGGER GONE AFTER DELETE ON VISITORS BEGIN SELECT 1; END",
+           "DROP TRIGGER GONE"}}) {
+        db.rows(QString::fromUtf8(obstacle));
+        const QByteArray withObstacle = db.fileHash();
+        const Outcome refused = cli({"run", file, "VISITORS", "--column", "NAME", "--in-place"});
+        QCOMPARE(refused.code, 3);
+        QVERIFY2(refused.err.contains("cannot be cleaned in place"), qPrintable(refused.err));
+        QCOMPARE(db.fileHash(), withObstacle);
+        db.exec(QString::fromUtf8(removal));
+    }
 }
 
 VARNOLT_GUILESS_TEST_MAIN(CliTest)

@@ -340,6 +340,41 @@ QString SqliteDialect::selfReferences() const {
                           "WHERE \"table\" = ?1 COLLATE NOCASE ORDER BY id, seq");
 }
 
+QString SqliteDialect::tablesReferringTo() const {
+    return QStringLiteral("SELECT DISTINCT m.name FROM main.sqlite_schema AS m, "
+                          "pragma_foreign_key_list(m.name, 'main') AS f WHERE m.type = 'table' AND "
+                          "f.\"table\" = ?1 COLLATE NOCASE AND m.name <> ?1 COLLATE NOCASE");
+}
+
+// A trigger's event stands before its BEGIN.
+QString SqliteDialect::deleteTriggers() const {
+    return QStringLiteral("SELECT name FROM main.sqlite_schema WHERE type = 'trigger' AND "
+                          "tbl_name = ?1 COLLATE NOCASE AND substr(upper(sql), 1, "
+                          "instr(upper(sql), 'BEGIN')) LIKE '% DELETE %'");
+}
+
+QString SqliteDialect::deleteRemovedRows(const QString& table, const QString& removed,
+                                         const QString& rowid,
+                                         const QStringList& primaryKey) const {
+    const QString key =
+        rowid.isEmpty() ? QLatin1Char('(') + quotedList(primaryKey) + QLatin1Char(')') : rowid;
+    const QString kept =
+        rowid.isEmpty() ? quotedList(primaryKey) : QStringLiteral("\"VARNOLT_ROW\"");
+    return QStringLiteral("DELETE FROM ") + qualified(table) + QStringLiteral(" WHERE ") + key +
+           QStringLiteral(" IN (SELECT ") + kept + QStringLiteral(" FROM ") + qualified(removed) +
+           QLatin1Char(')');
+}
+
+QString SqliteDialect::restoreRows(const QString& table, const QString& removed,
+                                   const QStringList& columns, const QString& rowid) const {
+    const QString list = quotedList(columns);
+    const QString into = rowid.isEmpty() ? list : rowid + QStringLiteral(", ") + list;
+    const QString from = rowid.isEmpty() ? list : QStringLiteral("\"VARNOLT_ROW\", ") + list;
+    return QStringLiteral("INSERT INTO ") + qualified(table) + QStringLiteral(" (") + into +
+           QStringLiteral(") SELECT ") + from + QStringLiteral(" FROM ") + qualified(removed) +
+           QStringLiteral(" ORDER BY \"VARNOLT_ROW\"");
+}
+
 QString SqliteDialect::primaryKeyColumns() const {
     return QStringLiteral(
         "SELECT name FROM pragma_table_info(?1, 'main') WHERE pk > 0 ORDER BY pk");

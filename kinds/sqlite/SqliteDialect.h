@@ -105,6 +105,18 @@ public:
     // to ?1 that refer to itself: their number, and each column with the
     // parent column it refers to (NULL for the primary key).
     QString selfReferences() const;
+    // Cleaning in place. The other tables whose FOREIGN KEYs refer to the
+    // table bound to ?1, and the triggers that act on its deletes.
+    QString tablesReferringTo() const;
+    QString deleteTriggers() const;
+    // Deletes from `table` the rows `removed` holds: by rowid (its
+    // VARNOLT_ROW), or for a table without one, by `primaryKey`.
+    QString deleteRemovedRows(const QString& table, const QString& removed, const QString& rowid,
+                              const QStringList& primaryKey) const;
+    // Puts the rows `removed` holds back into `table`: at their rowid (its
+    // VARNOLT_ROW), where the table has one; fails where a place is taken.
+    QString restoreRows(const QString& table, const QString& removed, const QStringList& columns,
+                        const QString& rowid) const;
     // The primary key's columns of the table bound to ?1, in key order.
     QString primaryKeyColumns() const;
     // Whether the file counts AUTOINCREMENT rowids, and the copy's counter

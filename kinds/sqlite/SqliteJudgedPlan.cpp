@@ -73,8 +73,10 @@ RunResult SqliteJudgedPlan::runOn(SqliteFile& file, const Shape& shape,
     const RunOptions& options = inputs.options;
     const SqliteDialect& sql = m_sql;
     RunResult result;
+    if (options.inPlace && !inputs.dryRun)
+        RefuseCleaningInPlace(file, sql, inputs);
     if (!inputs.dryRun &&
-        ((!shape.target.kind.isEmpty() && !m_context.mayReplace()) ||
+        ((!options.inPlace && !shape.target.kind.isEmpty() && !m_context.mayReplace()) ||
          (!shape.removed.kind.isEmpty() && !m_context.mayReplace(options.removedInto)))) {
         result.status = RunResult::Status::Declined;
         return result;
@@ -86,9 +88,10 @@ RunResult SqliteJudgedPlan::runOn(SqliteFile& file, const Shape& shape,
         // Tables to replace go before the source is read: an R*Tree keeps a
         // handle on its pages that would keep a DROP out until the commit.
         if (!inputs.dryRun) {
-            for (const auto& [name, existing] : {std::pair{inputs.newTable, shape.target},
-                                                 std::pair{options.removedInto, shape.removed}}) {
-                if (!existing.kind.isEmpty())
+            for (const auto& [name, existing] :
+                 {std::pair{options.inPlace ? QString() : inputs.newTable, shape.target},
+                  std::pair{options.removedInto, shape.removed}}) {
+                if (!name.isEmpty() && !existing.kind.isEmpty())
                     file.execute(sql.dropTable(name));
             }
         }
@@ -174,9 +177,12 @@ RunResult SqliteJudgedPlan::runOn(SqliteFile& file, const Shape& shape,
             m_context.report(Phase::Writing);
             file.watch(&stop, true);
             const QStringList columns = WrittenColumns(shape);
-            CreateCopy(file, sql, shape, inputs.sourceTable, inputs.newTable, true);
-            writeUnremoved(file, sql, numbered, inputs.newTable, columns, removed);
-            qint64 written = file.changes();
+            qint64 written = result.rowsKept;
+            if (!options.inPlace) {
+                CreateCopy(file, sql, shape, inputs.sourceTable, inputs.newTable, true);
+                writeUnremoved(file, sql, numbered, inputs.newTable, columns, removed);
+                written = file.changes();
+            }
             if (!options.removedInto.isEmpty()) {
                 CreateCopy(file, sql, shape, inputs.sourceTable, options.removedInto, false);
                 file.execute(sql.addColumn(options.removedInto, kRowNumberColumn));
@@ -185,6 +191,14 @@ RunResult SqliteJudgedPlan::runOn(SqliteFile& file, const Shape& shape,
                                                    {kRowNumberColumn, kKeptNumberColumn}));
                 if (file.changes() != result.rowsRemoved)
                     written = -1;
+            }
+            if (options.inPlace) {
+                file.execute(sql.deleteRemovedRows(inputs.sourceTable, options.removedInto,
+                                                   shape.rowid, PrimaryKey(file, sql, inputs)));
+                if (file.changes() != result.rowsRemoved)
+                    written = -1;
+                RefuseDanglingReferences(file, sql, shape, inputs, inputs.sourceTable,
+                                         options.removedInto);
             }
             file.watch(nullptr);
             if (written != result.rowsKept)
@@ -201,7 +215,8 @@ RunResult SqliteJudgedPlan::runOn(SqliteFile& file, const Shape& shape,
         m_context.report(Phase::Finishing);
         if (!inputs.dryRun) {
             file.watch(&stop, true);
-            FinishCopy(file, sql, shape, inputs);
+            if (!options.inPlace)
+                FinishCopy(file, sql, shape, inputs);
             file.watch(nullptr);
             file.settle(stop);
         }

@@ -3,6 +3,8 @@
 #include "SqliteFile.h"
 #include "SqliteFirstRowsPlan.h"
 #include "SqliteJudgedPlan.h"
+#include "SqliteTable.h"
+#include "db/DatabaseError.h"
 #include "db/Session.h"
 
 #include <QDir>
@@ -66,6 +68,38 @@ std::unique_ptr<RunPlan> SqliteKind::plan(const RunContext& context, Db::Session
     if (context.inputs.options.judged())
         return std::make_unique<SqliteJudgedPlan>(context, session);
     return std::make_unique<SqliteFirstRowsPlan>(context, session);
+}
+
+RunResult SqliteKind::restore(Db::Session& session, const QString& table, const QString& from,
+                              bool dryRun) const {
+    using namespace SqliteTable;
+    RunResult result;
+    result.status = RunResult::Status::Refused;
+    Db::SqliteFile file(SqliteFileOf(session.connectionData().sid));
+    const QStringList columns = Db::NamesOf(ColumnsOf(file, m_dialect, table));
+    const QStringList kept = Db::NamesOf(ColumnsOf(file, m_dialect, from));
+    if (columns.isEmpty() || !kept.contains(kRowNumberColumn)) {
+        result.message = QStringLiteral("%1 holds no rows removed from %2.").arg(from, table);
+        return result;
+    }
+    const Object source = LookUp(file, m_dialect, table);
+    const QString rowid = source.withoutRowid ? QString() : Db::SqliteDialect::rowidName(columns);
+    file.execute(m_dialect.beginChange());
+    try {
+        file.execute(
+            m_dialect.restoreRows(table, from, WritableColumns(file, m_dialect, table), rowid));
+        result.rowsKept = file.changes();
+        file.execute(m_dialect.dropTable(from));
+        file.execute(dryRun ? m_dialect.rollbackChange() : m_dialect.commitChange());
+    } catch (const Db::DatabaseError& error) {
+        TakeBack(file, m_dialect);
+        result.message = QStringLiteral("The removed rows cannot go back into %1: a row holds "
+                                        "the place of one of them now (%2). Nothing was changed.")
+                             .arg(table, error.text());
+        return result;
+    }
+    result.status = RunResult::Status::Done;
+    return result;
 }
 
 QString SqliteFileOf(const QString& dataSource) {

@@ -15,6 +15,8 @@ public:
     QStringList files(const Db::ConnectionData& data) const override;
     void configure(QSqlDatabase& database, const Db::ConnectionData& data) const override;
     std::unique_ptr<RunPlan> plan(const RunContext& context, Db::Session& session) const override;
+    RunResult restore(Db::Session& session, const QString& table, const QString& from,
+                      bool dryRun) const override;
 
 private:
     Db::SqliteDialect m_dialect;

@@ -159,8 +159,11 @@ qint64 count(SqliteFile& file, const QString& statement, const QString& bound = 
     return rows.step() ? rows.integer(0) : 0;
 }
 
-void refuseDanglingReferences(SqliteFile& file, const SqliteDialect& sql, const Shape& shape,
-                              const RunInputs& inputs) {
+} // namespace
+
+void RefuseDanglingReferences(SqliteFile& file, const SqliteDialect& sql, const Shape& shape,
+                              const RunInputs& inputs, const QString& holder,
+                              const QString& former) {
     std::map<qint64, std::pair<QStringList, QStringList>> keys;
     {
         SqliteFile::Statement references(file, sql.selfReferences());
@@ -182,8 +185,8 @@ void refuseDanglingReferences(SqliteFile& file, const SqliteDialect& sql, const 
         }
         if (parents.isEmpty())
             parents << shape.rowid;
-        const qint64 dangling = count(
-            file, sql.danglingReferences(inputs.newTable, inputs.sourceTable, key.first, parents));
+        const qint64 dangling =
+            count(file, sql.danglingReferences(holder, former, key.first, parents));
         const QString through = key.first.join(QStringLiteral(", "));
         if (dangling == 1)
             throw Refusal{QStringLiteral("1 kept row refers through %1 to a row that is removed.")
@@ -193,6 +196,8 @@ void refuseDanglingReferences(SqliteFile& file, const SqliteDialect& sql, const 
                               .arg(QLocale::c().toString(dangling), through)};
     }
 }
+
+namespace {
 
 // The copy's name for an index of the source: the source's name in it
 // replaced, or the copy's name put before it, made free in the file.
@@ -211,7 +216,7 @@ QString indexName(SqliteFile& file, const SqliteDialect& sql, const QString& ind
 
 void FinishCopy(SqliteFile& file, const SqliteDialect& sql, const Shape& shape,
                 const RunInputs& inputs) {
-    refuseDanglingReferences(file, sql, shape, inputs);
+    RefuseDanglingReferences(file, sql, shape, inputs, inputs.newTable, inputs.sourceTable);
     if (count(file, sql.hasCounters()) > 0) {
         const QStringList statements = sql.copyCounter();
         SqliteFile::Statement forget(file, statements.at(0));
@@ -240,6 +245,43 @@ void FinishCopy(SqliteFile& file, const SqliteDialect& sql, const Shape& shape,
                                                .arg(definition, index));
         file.execute(statement);
     }
+}
+
+QList<Db::Column> ColumnsOf(SqliteFile& file, const SqliteDialect& sql, const QString& table) {
+    QList<Db::Column> columns;
+    SqliteFile::Statement details(file, sql.columnDetails());
+    details.bind(1, table);
+    while (details.step())
+        columns.append({details.text(0), details.text(1)});
+    return columns;
+}
+
+QStringList WritableColumns(SqliteFile& file, const SqliteDialect& sql, const QString& table) {
+    QStringList columns;
+    SqliteFile::Statement details(file, sql.columnDetails());
+    details.bind(1, table);
+    while (details.step()) {
+        if (details.integer(2) == 0)
+            columns << details.text(0);
+    }
+    return columns;
+}
+
+QStringList PrimaryKey(SqliteFile& file, const SqliteDialect& sql, const RunInputs& inputs) {
+    return texts(file, sql.primaryKeyColumns(), inputs.sourceTable);
+}
+
+void RefuseCleaningInPlace(SqliteFile& file, const SqliteDialect& sql, const RunInputs& inputs) {
+    const QString& table = inputs.sourceTable;
+    if (const QStringList referring = texts(file, sql.tablesReferringTo(), table);
+        !referring.isEmpty())
+        throw Refusal{QStringLiteral("The table %1 cannot be cleaned in place: the FOREIGN KEYs "
+                                     "of %2 refer to it.")
+                          .arg(table, referring.join(QStringLiteral(", ")))};
+    if (const QStringList triggers = texts(file, sql.deleteTriggers(), table); !triggers.isEmpty())
+        throw Refusal{QStringLiteral("The table %1 cannot be cleaned in place: the trigger %2 "
+                                     "acts on its deletes.")
+                          .arg(table, triggers.join(QStringLiteral(", ")))};
 }
 
 void TakeBack(SqliteFile& file, const SqliteDialect& sql) {

@@ -55,6 +55,18 @@ bool Refused(const Shape& shape, const RunInputs& inputs, const Db::SqliteDialec
 void RequireUnchanged(Db::SqliteFile& file, const Db::SqliteDialect& sql, const RunInputs& inputs,
                       const Shape& shape);
 
+// Refuses where rows of `holder` would refer, through a FOREIGN KEY of the
+// source's that refers to the source itself, to rows that only `former`
+// holds.
+void RefuseDanglingReferences(Db::SqliteFile& file, const Db::SqliteDialect& sql,
+                              const Shape& shape, const RunInputs& inputs, const QString& holder,
+                              const QString& former);
+// The source's primary key columns, in key order.
+QStringList PrimaryKey(Db::SqliteFile& file, const Db::SqliteDialect& sql, const RunInputs& inputs);
+// Refuses cleaning the source in place where other tables' FOREIGN KEYs
+// refer to it or a trigger acts on its deletes.
+void RefuseCleaningInPlace(Db::SqliteFile& file, const Db::SqliteDialect& sql,
+                           const RunInputs& inputs);
 // Rolls the run's transaction back, whatever the statement that failed left.
 void TakeBack(Db::SqliteFile& file, const Db::SqliteDialect& sql);
 
@@ -70,6 +82,12 @@ void CreateCopy(Db::SqliteFile& file, const Db::SqliteDialect& sql, const Shape&
 // (unless they are left out) under names of its own.
 void FinishCopy(Db::SqliteFile& file, const Db::SqliteDialect& sql, const Shape& shape,
                 const RunInputs& inputs);
+// A table's columns as the file has them, hidden and generated ones included,
+// and those a row's values are written into.
+QList<Db::Column> ColumnsOf(Db::SqliteFile& file, const Db::SqliteDialect& sql,
+                            const QString& table);
+QStringList WritableColumns(Db::SqliteFile& file, const Db::SqliteDialect& sql,
+                            const QString& table);
 // The columns a copy is written with.
 QStringList WrittenColumns(const Shape& shape);
 // The chosen columns as they are read.
