@@ -5,6 +5,7 @@
 #   bench/compare.sh [CASE ...]     (default: 1000000 5000000 wide)
 #   bench/compare.sh postgres [ROWS ...]   (default: 1000000 5000000)
 #   bench/compare.sh options [ROWS]   (default: 1000000)
+#   bench/compare.sh inplace [ROWS]   (default: 5000000)
 #   VARNOLT_BENCH_ARGS=--no-progress bench/compare.sh ...   (no progress receiver)
 # A case is a number of orders (NAME and CITY are the key), or "wide": 2,000,000
 # rows whose keys are distinct 400-character texts, every tenth row repeating
@@ -108,6 +109,34 @@ if [ "${cases[0]}" = options ]; then
       "$rows" "$(echo "${sets[i]:-no options}" | sed "s|$work/||")" "$engine" "$(echo "$engine / $plain" | bc -l)" \
       "$(most ${memories[i]})"
   done
+  exit 0
+fi
+
+# In place: the engine cleaning a table against the hand-written DELETE, each
+# on a fresh copy of the same orders, the rows left compared.
+if [ "${cases[0]}" = inplace ]; then
+  rows=${cases[1]:-5000000}
+  "$bench" generate --db "$db" --rows "$rows" >/dev/null
+  fresh() { sqlite3 "$db" "DROP TABLE IF EXISTS T; DROP TABLE IF EXISTS T_REMOVED; CREATE TABLE T AS SELECT * FROM ORDERS"; }
+  engine_times=() statement_times=() memories=()
+  for _ in $(seq "$rounds"); do
+    fresh
+    statement_times+=("$(timed "DELETE FROM T WHERE rowid NOT IN (SELECT min(rowid) FROM T GROUP BY coalesce(NAME,''), coalesce(CITY,''))")")
+    by_sql=$(sqlite3 "$db" 'SELECT rowid, * FROM T' | sha256sum)
+    fresh
+    # shellcheck disable=SC2086
+    line=$("$bench" run --db "$db" --table T --new-name T --column NAME --column CITY --in-place ${VARNOLT_BENCH_ARGS:-})
+    [ "$(field "$line" status)" = 0 ] || { echo "engine failed: $line" >&2; exit 1; }
+    engine_times+=("$(field "$line" seconds)")
+    memories+=("$(field "$line" peak_memory_mb)")
+  done
+  same=no
+  [ "$(sqlite3 "$db" 'SELECT rowid, * FROM T' | sha256sum)" = "$by_sql" ] && same=yes
+  engine=$(best "${engine_times[@]}")
+  hand=$(best "${statement_times[@]}")
+  printf 'In place, %s rows: engine %.3f s, DELETE %.3f s, ratio %.2f; peak memory %.0f MB; rows left identical: %s\n' \
+    "$rows" "$engine" "$hand" "$(echo "$engine / $hand" | bc -l)" "$(most "${memories[@]}")" "$same"
+  [ "$same" = yes ]
   exit 0
 fi
 
