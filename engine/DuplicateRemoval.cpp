@@ -69,6 +69,11 @@ RunResult DuplicateRemoval::run() {
     refused.status = RunResult::Status::Refused;
     if (!refused.message.isEmpty() && !m_inputs.dryRun)
         return refused;
+    if (m_inputs.options.inPlace && !m_kind.cleansInPlace()) {
+        refused.message = QStringLiteral("A table can be cleaned in place only on a SQLite file "
+                                         "for now. Please give the new table a name of its own.");
+        return refused;
+    }
     refused.message = ReportRefusal(m_inputs.options.reportFile, m_kind.files(m_inputs.connection));
     if (!refused.message.isEmpty())
         return refused;

@@ -98,11 +98,22 @@ void Form4::Check4_Click() {
                      m_context.choices().columns, Text1->text()};
     if (Check5->isChecked())
         inputs.options.removedInto = removedTable();
+    // The source's own name offers to clean the source itself, its repeats
+    // kept aside; No, the answer given, starts nothing.
+    const RunKind& kind = m_context.kind();
+    if (kind.cleansInPlace() && kind.dialect().sameName(inputs.newTable, inputs.sourceTable)) {
+        const QString removed = inputs.sourceTable + QStringLiteral("_REMOVED");
+        if (!Messages::ask(QStringLiteral("Remove the repeats from %1 itself? They are kept in %2.")
+                               .arg(inputs.sourceTable, removed)))
+            return;
+        inputs.options.inPlace = true;
+        inputs.options.removedInto = removed;
+    }
     setRunning(true);
     // The window lives on while the run's own thread works; Cancel stops the
     // run, which takes back what it made before the program ends.
     const KeepGoing keepGoing = m_context.keepGoing();
-    BackgroundRun background(m_context.kind(), inputs);
+    BackgroundRun background(kind, inputs);
     const RunResult result = background.wait([&](const BackgroundRun::State& state) {
         m_progress->tell(PhaseText(state.progress.phase), state.progress.done,
                          state.progress.total);

@@ -374,6 +374,13 @@ void PostgresTest::theCopyTakesTheSourcesPlace() {
     QCOMPARE(runOn(m_db, "Emp 2", {"name"}, "first", {}, false, last).status,
              RunResult::Status::Done);
     QCOMPARE(m_db.column(indexes.arg("first")), QStringList{"0"});
+    // Cleaning in place is not to be had here yet, and changes nothing.
+    RunOptions inPlace;
+    inPlace.inPlace = true;
+    const QStringList held = m_db.column("SELECT id FROM \"Emp 2\" ORDER BY id");
+    QCOMPARE(runOn(m_db, "Emp 2", {"name"}, "Emp 2", {}, false, inPlace).status,
+             RunResult::Status::Refused);
+    QCOMPARE(m_db.column("SELECT id FROM \"Emp 2\" ORDER BY id"), held);
 }
 
 VARNOLT_GUILESS_TEST_MAIN(PostgresTest)

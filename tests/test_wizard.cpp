@@ -351,9 +351,8 @@ void WizardTest::refusedNamesAndTheReplaceQuestion() {
     MessageLog messages;
     OnTargetPage run(db, QStringLiteral("VISITORS"), {"NAME"});
     Form4& page = run.page();
-    for (const QString& name :
-         {QStringLiteral("VISITORS"), QStringLiteral("visitors"), QString(), QStringLiteral("   "),
-          QStringLiteral("\t"), QStringLiteral("T\n2"), QStringLiteral("A\"B")}) {
+    for (const QString& name : {QString(), QStringLiteral("   "), QStringLiteral("\t"),
+                                QStringLiteral("T\n2"), QStringLiteral("A\"B")}) {
         messages.shown.clear();
         page.Text1->setText(name);
         page.Check4->click();
@@ -370,6 +369,21 @@ void WizardTest::refusedNamesAndTheReplaceQuestion() {
     page.Check4->click();
     QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM TAKEN")), QStringList{"3"});
     QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM sqlite_master")), (QStringList{"2"}));
+
+    // The source's own name asks to clean it in place: No changes nothing,
+    // Yes keeps the repeats aside and says how to put them back.
+    OnTargetPage inPlace(db, QStringLiteral("VISITORS"), {"NAME"});
+    Form4& own = inPlace.page();
+    const QByteArray before = db.fileHash();
+    own.Text1->setText(QStringLiteral("visitors"));
+    own.Check4->click();
+    QVERIFY(messages.asked.last().startsWith("Remove the repeats from VISITORS itself?"));
+    QCOMPARE(db.fileHash(), before);
+    messages.answers << true;
+    own.Check4->click();
+    QCOMPARE(db.column("SELECT ID FROM VISITORS"), (QStringList{"1", "2", "5"}));
+    QCOMPARE(db.column("SELECT ID FROM VISITORS_REMOVED"), (QStringList{"3", "4"}));
+    QVERIFY2(messages.shown.last().contains("restore"), qPrintable(messages.shown.last()));
 }
 
 void WizardTest::duringARunOnlyCancelActsAndGridsHoldNothingOpen() {
