@@ -290,6 +290,24 @@ void PostgresTest::aReplacedTableStaysReadableUntilTheSwap() {
     // The copy's own names follow the name it took.
     QCOMPARE(m_db.column("SELECT relname FROM pg_class WHERE relname LIKE 'big2%' ORDER BY 1"),
              (QStringList{"big2", "big2_pkey"}));
+    // A table changed while the question was asked stops the run with the
+    // table to replace as it was, judged or not.
+    for (const bool judged : {false, true}) {
+        RunOptions options;
+        options.removedInto = judged ? QStringLiteral("big_gone") : QString();
+        const RunResult changed = runOn(m_db, "big", {"k"}, "big2",
+                                        {{},
+                                         [&](const QString&) {
+                                             return read.exec("ALTER TABLE big ADD COLUMN extra "
+                                                              "int");
+                                         }},
+                                        false, options);
+        QCOMPARE(changed.status, RunResult::Status::Failed);
+        QVERIFY2(changed.message.contains("changed by someone else"), qPrintable(changed.message));
+        QCOMPARE(m_db.column("SELECT count(*) FROM big2"),
+                 m_db.column("SELECT count(DISTINCT k) FROM big"));
+        QVERIFY(read.exec("ALTER TABLE big DROP COLUMN extra"));
+    }
     QVERIFY(read.exec(QStringLiteral("SELECT pg_advisory_lock(hashtext('public.big2'))")));
     const RunResult second = runOn(m_db, "big", {"k"}, "big2", Replacing());
     QCOMPARE(second.status, RunResult::Status::Failed);
