@@ -479,9 +479,11 @@ void EngineTest::unusualSourcesAndNamesKeepTheRightRows() {
                            "INSERT INTO temp_t SELECT * FROM varnolt_removed"));
     RunOptions judged;
     judged.keep = RunOptions::Keep::Last;
-    judged.removedInto = QStringLiteral("GONE");
+    // The removed rows go to a table whose name needs every kind of quoting.
+    const QString gone = QStringLiteral("Gone [y] 'z' `w` select");
+    judged.removedInto = gone;
     for (const RunOptions& options : {RunOptions{}, judged}) {
-        db.exec(QStringLiteral("DROP TABLE IF EXISTS GONE"));
+        db.exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(Db::Dialect::quoted(gone)));
         const auto kept = [&](const QString& source, const QStringList& columns,
                               const QString& newTable) {
             const RunResult result =
@@ -489,16 +491,20 @@ void EngineTest::unusualSourcesAndNamesKeepTheRightRows() {
             return result.status == RunResult::Status::Done ? result.rowsKept : -1;
         };
         QCOMPARE(kept("W", wide, "W2"), qint64(3));
+        if (!options.removedInto.isEmpty())
+            QCOMPARE(
+                db.column(QStringLiteral("SELECT count(*) FROM %1").arg(Db::Dialect::quoted(gone))),
+                QStringList{"2"});
         QCOMPARE(db.column("SELECT c299 FROM W2 ORDER BY rowid"),
                  options.keep == RunOptions::Keep::Last ? QStringList({"0", "2", "1"})
                                                         : QStringList({"0", "1", "2"}));
         QCOMPARE(kept("R", {"hi"}, "R2"), qint64(1));
         QCOMPARE(db.column("SELECT name || ' ' || type FROM pragma_table_info('R2')"),
                  (QStringList{"id INT", "lo REAL", "hi REAL"}));
-        db.exec(QStringLiteral("DROP TABLE IF EXISTS GONE"));
+        db.exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(Db::Dialect::quoted(gone)));
         QCOMPARE(kept("varnolt_removed", {"K"}, "N"), qint64(2));
         QCOMPARE(db.column("SELECT count(*) FROM N"), QStringList{"2"});
-        db.exec(QStringLiteral("DROP TABLE IF EXISTS GONE"));
+        db.exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(Db::Dialect::quoted(gone)));
         QCOMPARE(kept("temp_t", {"K"}, "varnolt_removed"), qint64(2));
         QCOMPARE(db.column("SELECT ID FROM varnolt_removed ORDER BY rowid"),
                  options.keep == RunOptions::Keep::Last ? QStringList({"2", "3"})
