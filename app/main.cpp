@@ -31,6 +31,9 @@ void answerWithoutWindow(int argc, char* argv[]) {
         options.setApplicationDescription(
             QStringLiteral("A wizard that copies one table of a database without its duplicate "
                            "rows. It starts on the connection stored from the last time."));
+        options.addPositionalArgument(QStringLiteral("DATABASE"),
+                                      QStringLiteral("a database to open, as typed as the SID"),
+                                      QStringLiteral("[DATABASE]"));
         options.addHelpOption();
         options.addVersionOption();
         options.process(application);
@@ -51,7 +54,19 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnolt"));
     QGuiApplication::setQuitOnLastWindowClosed(false);
+    // What Qt takes for itself is gone from the arguments by now.
+    QCommandLineParser options;
+    options.addPositionalArgument(QStringLiteral("DATABASE"),
+                                  QStringLiteral("a database to open, as typed as the SID"),
+                                  QStringLiteral("[DATABASE]"));
+    if (!options.parse(QCoreApplication::arguments()) || options.positionalArguments().size() > 1) {
+        std::fprintf(stderr, "varnolt: %s\nTry 'varnolt --help'.\n",
+                     qPrintable(options.errorText().isEmpty()
+                                    ? QStringLiteral("one database at most")
+                                    : options.errorText()));
+        return 2;
+    }
     Wizard wizard(StartupServices::system());
-    wizard.start();
+    wizard.start(options.positionalArguments().value(0));
     return QApplication::exec();
 }

@@ -15,8 +15,10 @@ Wizard::Wizard(StartupServices services) : m_services(std::move(services)) {}
 
 Wizard::~Wizard() = default;
 
-void Wizard::start() {
+void Wizard::start(const QString& dataSource) {
     Form1& connection = form1();
+    if (!dataSource.isEmpty())
+        connection.Text1->setText(dataSource);
     if (Db::CanConnect(kind(), connectionData()))
         enterTables(connection, QStringLiteral("connecting to the stored connection %1 at start-up")
                                     .arg(connectionData().sid));

@@ -24,9 +24,10 @@ public:
     explicit Wizard(StartupServices services);
     ~Wizard() override;
 
-    // Loads the connection page and connects with the stored data, going on
-    // to the table page when it can.
-    void start();
+    // Loads the connection page and connects with the stored data, or with
+    // `dataSource` as if typed as the SID, going on to the table page when it
+    // can.
+    void start(const QString& dataSource = {});
 
     // A page, made, loaded and wired into the flow the first time it is used.
     template <typename Form> Form& page();

@@ -25,7 +25,7 @@ for file in bin/varnolt bin/varnolt-cli share/applications/varnolt.desktop \
   check "[ -s '$work/prefix/$file' ]" "$file is installed"
 done
 check "desktop-file-validate '$work/prefix/share/applications/varnolt.desktop'" "the desktop entry is valid"
-check "grep -qx 'Exec=varnolt' '$work/prefix/share/applications/varnolt.desktop'" "the entry starts varnolt"
+check "grep -qx 'Exec=varnolt %f' '$work/prefix/share/applications/varnolt.desktop'" "the entry starts varnolt with the file it is given"
 version=$(sed -nE 's/^project\(Varnolt VERSION ([0-9.]+).*/\1/p' "$(dirname "$0")/../CMakeLists.txt")
 for program in varnolt varnolt-cli; do
   check "[ \"\$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '$work/prefix/bin/$program' --version)\" = '$program $version' ]" \

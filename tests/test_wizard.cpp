@@ -136,6 +136,14 @@ void WizardTest::startsOnTheConnectionPageOrGoesOnWithStoredData() {
                  QStringLiteral("While connecting to the stored connection %1 at start-up")
                      .arg(db.path())),
              qPrintable(messages.details.first()));
+    // A database given at the start (varnolt FILE) is opened in place of the
+    // stored one.
+    TempDatabase given;
+    given.exec(QStringLiteral("CREATE TABLE OTHER(ID)"));
+    Wizard opened(FakeStartup().services());
+    opened.start(given.path());
+    QVERIFY(opened.form2().isVisible());
+    QCOMPARE(itemsOf(opened.form2().List1), QStringList{"OTHER"});
 }
 
 void WizardTest::connectionDataIsStoredAsTypedForItsOwnerOnly() {
