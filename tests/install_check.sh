@@ -20,8 +20,8 @@ check() {
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 for file in bin/varnolt bin/varnolt-cli share/applications/varnolt.desktop \
-            share/icons/hicolor/scalable/apps/varnolt.svg share/man/man1/varnolt.1 \
-            share/man/man1/varnolt-cli.1; do
+            share/icons/hicolor/scalable/apps/varnolt.svg share/man/man1/varnolt.1.gz \
+            share/man/man1/varnolt-cli.1.gz share/varnolt/HAND-M.CUR share/doc/varnolt/copyright; do
   check "[ -s '$work/prefix/$file' ]" "$file is installed"
 done
 check "desktop-file-validate '$work/prefix/share/applications/varnolt.desktop'" "the desktop entry is valid"
@@ -34,7 +34,7 @@ for program in varnolt varnolt-cli; do
     "$program -h prints the help"
 done
 for page in varnolt varnolt-cli; do
-  check "[ -z \"\$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l '$work/prefix/share/man/man1/$page.1' 2>&1 >/dev/null)\" ]" \
+  check "[ -z \"\$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l '$work/prefix/share/man/man1/$page.1.gz' 2>&1 >/dev/null)\" ]" \
     "the manual page of $page reads without warnings"
 done
 
@@ -48,6 +48,7 @@ dpkg-deb -c "$deb" > "$work/contents"
 check "grep -q './usr/bin/varnolt-cli$' '$work/contents'" "the package holds varnolt-cli"
 check "grep -q './usr/share/applications/varnolt.desktop$' '$work/contents'" "the package holds the desktop entry"
 check "[ \"\$(dpkg-deb -f '$deb' Version)\" = '$version' ]" "the package has the version $version"
+check "lintian --fail-on error '$deb' >/dev/null 2>&1" "lintian finds no error in the package"
 
 echo "$((checks - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]

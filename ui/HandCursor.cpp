@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QDir>
 #include <QPixmap>
 #include <QtEndian>
 #include <optional>
@@ -29,8 +31,11 @@ QPoint hotSpot(const QByteArray& file) {
 
 } // namespace
 
+// Installed, the file is with the program's data; in the build, beside it.
 QString path() {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/HAND-M.CUR");
+    const QString folder = QCoreApplication::applicationDirPath();
+    const QString installed = QDir::cleanPath(folder + QStringLiteral("/../share/varnolt/HAND-M.CUR"));
+    return QFileInfo::exists(installed) ? installed : folder + QStringLiteral("/HAND-M.CUR");
 }
 
 void load() {

@@ -5,8 +5,9 @@
 #include <QPoint>
 #include <QString>
 
-// The hand pointer shown over active page buttons, read from "HAND-M.CUR" in
-// the program's folder. Without a readable file the hand is the ordinary arrow.
+// The hand pointer shown over active page buttons, read from "HAND-M.CUR"
+// with the program's data (share/varnolt), or in the build beside the program.
+// Without a readable file the hand is the ordinary arrow.
 namespace HandCursor {
 
 QString path();
