@@ -70,15 +70,22 @@ int usage(const QString& problem) {
 std::optional<Db::ConnectionData> connectionFor(const RunKind& kind, const QString& db,
                                                 const QString& user) {
     Db::ConnectionData data{db, user, {}};
-    if (user.isEmpty() || !kind.logsIn())
+    if ((user.isEmpty() && !kind.findsPasswords()) || !kind.logsIn())
         return data;
     if (qEnvironmentVariableIsSet("VARNOLT_PASSWORD")) {
         data.password = qEnvironmentVariable("VARNOLT_PASSWORD");
         return data;
     }
+    // A client that finds passwords of its own is asked first; the terminal
+    // only where the server wants one and none was found.
+    if (kind.findsPasswords()) {
+        const std::optional<Db::DatabaseError> failure = Db::ConnectError(kind, data);
+        if (!failure || !failure->text().contains(QStringLiteral("no password supplied")))
+            return data;
+    }
     bool hadTerminal = false;
-    data.password =
-        Terminal::askHidden(QStringLiteral("Password for %1: ").arg(user), &hadTerminal);
+    data.password = Terminal::askHidden(
+        QStringLiteral("Password for %1: ").arg(user.isEmpty() ? db : user), &hadTerminal);
     if (!hadTerminal)
         return std::nullopt;
     return data;

@@ -27,6 +27,9 @@ public:
     virtual QString missingDriver() const = 0;
     // Whether a user name and password let the user in.
     virtual bool logsIn() const { return true; }
+    // Whether its client finds a password of its own (environment, password
+    // file) where none is given.
+    virtual bool findsPasswords() const { return false; }
     // Throws DatabaseError where the connection cannot be tried at all.
     virtual void check(const ConnectionData&) const {}
     // The files the database keeps its data in, where it is a file on this

@@ -8,6 +8,8 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QThread>
+#include <QUrl>
+#include <QUrlQuery>
 #include <csignal>
 #include <sys/stat.h>
 
@@ -126,6 +128,50 @@ void CliTest::listsAndRunsWithItsExitCodes() {
         QCOMPARE(listed.code, password == data.password ? 0 : 1);
         QVERIFY(listed.code == 0 || listed.err.contains("password authentication failed"));
     }
+    qunsetenv("VARNOLT_PASSWORD");
+    // Connection strings as libpq reads them, every part kept, the password
+    // found where psql would find it: a parameter, the environment, a file.
+    const QUrl uri(data.sid);
+    const QString socket = QUrlQuery(uri).queryItemValue(QStringLiteral("host"));
+    const QString name = uri.path().mid(1);
+    const QString at = QString::fromLatin1(QUrl::toPercentEncoding(socket)) + "/" + name;
+    QTemporaryDir home;
+    const QString passwords = home.filePath(QStringLiteral("pgpass"));
+    QFile passwordFile(passwords);
+    QVERIFY(passwordFile.open(QIODevice::WriteOnly));
+    passwordFile.write(QStringLiteral("*:*:*:%1:%2\n").arg(data.user, data.password).toUtf8());
+    passwordFile.close();
+    QVERIFY(passwordFile.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+    for (const auto& [sid, variable, value, user] :
+         {std::tuple{QStringLiteral("postgresql:///%1?host=%2&port=5432").arg(name, socket),
+                     "VARNOLT_PASSWORD", data.password, true},
+          {QStringLiteral("postgresql://%1:%2@%3?connect_timeout=5&sslmode=disable")
+               .arg(data.user, data.password, at),
+           "", QString(), false},
+          {QStringLiteral("host=%1 dbname=%2 user=%3").arg(socket, name, data.user), "PGPASSWORD",
+           data.password, false},
+          {QStringLiteral("postgresql://") + at, "PGPASSFILE", passwords, true}}) {
+        if (*variable)
+            qputenv(variable, value.toUtf8());
+        QStringList arguments{"tables", sid};
+        if (user)
+            arguments << "--user" << data.user;
+        const Outcome listed = cli(arguments);
+        if (*variable)
+            qunsetenv(variable);
+        QVERIFY2(listed.code == 0, qPrintable(sid + ": " + listed.err));
+    }
+    const Outcome unread = cli({"tables", "postgresql://[" + at});
+    QCOMPARE(unread.code, 1);
+    QVERIFY2(unread.err.contains("cannot be read"), qPrintable(unread.err));
+    // Every parameter is passed on: a search path without the table's
+    // schema lists nothing.
+    server.exec(QStringLiteral("CREATE TABLE listed (x int)"));
+    qputenv("VARNOLT_PASSWORD", data.password.toUtf8());
+    for (const auto& [options, shown] :
+         {std::pair{QString(), QStringLiteral("listed\n")},
+          {QStringLiteral("?options=-csearch_path%3Dnowhere"), QString()}})
+        QCOMPARE(cli({"tables", "postgresql://" + at + options, "--user", data.user}).out, shown);
     qunsetenv("VARNOLT_PASSWORD");
 }
 

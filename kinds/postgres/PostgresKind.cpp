@@ -3,36 +3,94 @@
 #include "PostgresPlan.h"
 #include "db/ConnectionData.h"
 
-#include <QSqlDatabase>
-#include <QUrl>
-#include <QUrlQuery>
+#include "db/DatabaseError.h"
 
-bool PostgresKind::names(const QString& dataSource) const {
-    return dataSource.startsWith(QStringLiteral("postgresql://"), Qt::CaseInsensitive) ||
-           dataSource.startsWith(QStringLiteral("postgres://"), Qt::CaseInsensitive);
-}
+#include <QSqlDatabase>
+#include <libpq-fe.h>
+#include <vector>
 
 QString PostgresKind::missingDriver() const {
     return QStringLiteral("The PostgreSQL driver (Qt's QPSQL plugin) is not installed on this "
                           "computer.");
 }
 
-// libpq's URI form: postgresql://host:port/dbname, a socket folder as
-// ?host=/path. User name and password come from their own boxes.
+namespace {
+
+// The SID's parameters as libpq itself reads them, URI and key=value form
+// alike, or the reason it cannot.
+struct Parameters {
+    std::vector<std::pair<QByteArray, QByteArray>> given;
+    QString problem;
+};
+
+Parameters parametersOf(const QString& sid) {
+    Parameters parameters;
+    char* error = nullptr;
+    PQconninfoOption* options = PQconninfoParse(sid.toUtf8().constData(), &error);
+    if (!options) {
+        parameters.problem =
+            error ? QString::fromUtf8(error).trimmed() : QStringLiteral("out of memory");
+        PQfreemem(error);
+        return parameters;
+    }
+    for (const PQconninfoOption* option = options; option->keyword; ++option) {
+        if (option->val)
+            parameters.given.emplace_back(option->keyword, option->val);
+    }
+    PQconninfoFree(options);
+    return parameters;
+}
+
+// A value in libpq's key=value form, quoted where it must be.
+QByteArray quotedValue(QByteArray value) {
+    value.replace('\\', "\\\\").replace('\'', "\\'");
+    return '\'' + value + '\'';
+}
+
+} // namespace
+
+// A URI, or libpq's key=value form (an Oracle descriptor has '=' too, but
+// libpq does not read it).
+bool PostgresKind::names(const QString& dataSource) const {
+    return dataSource.startsWith(QStringLiteral("postgresql://"), Qt::CaseInsensitive) ||
+           dataSource.startsWith(QStringLiteral("postgres://"), Qt::CaseInsensitive) ||
+           (dataSource.contains(QLatin1Char('=')) && parametersOf(dataSource).problem.isEmpty());
+}
+
+void PostgresKind::check(const Db::ConnectionData& data) const {
+    const Parameters parameters = parametersOf(data.sid);
+    if (!parameters.problem.isEmpty())
+        throw Db::DatabaseError(QString(), QStringLiteral("The connection string %1 cannot be "
+                                                          "read: %2")
+                                               .arg(data.sid, parameters.problem));
+}
+
+// Every parameter the SID gives goes to the connection; the user name and
+// password typed in their boxes take the place of the SID's own, and where
+// neither gives them libpq looks in the PG* environment, the service file
+// and the password file, as psql does.
 void PostgresKind::configure(QSqlDatabase& database, const Db::ConnectionData& data) const {
-    const QUrl uri(data.sid);
-    const QUrlQuery query(uri);
-    QString host = query.queryItemValue(QStringLiteral("host"), QUrl::FullyDecoded);
-    if (host.isEmpty())
-        host = uri.host();
-    database.setHostName(host);
-    if (uri.port() > 0)
-        database.setPort(uri.port());
-    const QString name = uri.path(QUrl::FullyDecoded).mid(1);
-    database.setDatabaseName(name.isEmpty() ? data.user : name);
-    database.setUserName(data.user);
-    database.setPassword(data.password);
-    database.setConnectOptions(QStringLiteral("application_name=Varnolt"));
+    QStringList options{QStringLiteral("application_name=Varnolt")};
+    for (const auto& [keyword, value] : parametersOf(data.sid).given) {
+        const QString text = QString::fromUtf8(value);
+        if (keyword == "host")
+            database.setHostName(text);
+        else if (keyword == "port")
+            database.setPort(text.toInt());
+        else if (keyword == "dbname")
+            database.setDatabaseName(text);
+        else if (keyword == "user")
+            database.setUserName(text);
+        else if (keyword == "password")
+            database.setPassword(text);
+        else if (keyword != "application_name")
+            options << QString::fromUtf8(keyword + '=' + quotedValue(value));
+    }
+    if (!data.user.isEmpty())
+        database.setUserName(data.user);
+    if (!data.password.isEmpty())
+        database.setPassword(data.password);
+    database.setConnectOptions(options.join(QLatin1Char(';')));
 }
 
 std::unique_ptr<RunPlan> PostgresKind::plan(const RunContext& context, Db::Session& session) const {

@@ -10,6 +10,8 @@ public:
     const Db::Dialect& dialect() const override { return m_dialect; }
     QString driver() const override { return QStringLiteral("QPSQL"); }
     QString missingDriver() const override;
+    void check(const Db::ConnectionData& data) const override;
+    bool findsPasswords() const override { return true; }
     void configure(QSqlDatabase& database, const Db::ConnectionData& data) const override;
     std::unique_ptr<RunPlan> plan(const RunContext& context, Db::Session& session) const override;
 
