@@ -82,10 +82,14 @@ QLineEdit* Form1::addTextBox(int left, int top, int width, int height, const QSt
     // settings file as they are typed.
     connect(box, &QLineEdit::textChanged, this, [this, key](const QString& text) {
         if (key.isEmpty())
-            m_context.passwords().store(text);
+            m_context.passwords().remember(text);
         else
             m_context.settings().write(key, text);
     });
+    // The keyring is written once the password is typed, never per key:
+    // a keyring that prompts would take the focus in the middle of it.
+    if (key.isEmpty())
+        connect(box, &QLineEdit::editingFinished, this, [this] { m_context.savePassword(); });
     return box;
 }
 
@@ -95,10 +99,12 @@ void Form1::Form_Load() {
     SettingsStore& store = m_context.settings();
     Text1->setText(store.read(SettingsStore::kSid));
     Text2->setText(store.read(SettingsStore::kUser));
-    Text3->setText(m_context.passwords().load());
+    Text3->setText(
+        m_context.passwords().load(PasswordStore::accountOf(m_context.connectionData())));
 }
 
 void Form1::Check5_Click() {
+    m_context.savePassword();
     setPointer(Pointer::Busy);
     const std::optional<Db::DatabaseError> failure =
         Db::ConnectError(m_context.kind(), m_context.connectionData());

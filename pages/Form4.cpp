@@ -109,6 +109,7 @@ void Form4::Check4_Click() {
         inputs.options.inPlace = true;
         inputs.options.removedInto = removed;
     }
+    m_context.savePassword();
     setRunning(true);
     // The window lives on while the run's own thread works; Cancel stops the
     // run, which takes back what it made before the program ends.

@@ -35,6 +35,8 @@ public:
     virtual bool isEnding() const = 0;
     virtual SettingsStore& settings() = 0;
     virtual PasswordStore& passwords() = 0;
+    // Writes the password typed to the keyring item of the connection.
+    void savePassword() { passwords().save(PasswordStore::accountOf(connectionData())); }
     virtual const StartupServices& services() const = 0;
 
     // What the user has chosen so far, which the page flow keeps.

@@ -11,6 +11,11 @@
 #include <QCoreApplication>
 #include <QLineEdit>
 
+namespace {
+// The longest the end waits for the keyring to take the password.
+constexpr int kLastWriteMilliseconds = 1000;
+} // namespace
+
 Wizard::Wizard(StartupServices services) : m_services(std::move(services)) {}
 
 Wizard::~Wizard() = default;
@@ -44,6 +49,7 @@ template Form4& Wizard::page<Form4>();
 
 void Wizard::wire(Form1& page) {
     connect(&page, &WizardPage::nextRequested, this, [this, &page] {
+        savePassword();
         if (Db::CanConnect(kind(), connectionData()))
             enterTables(page, QStringLiteral("listing the tables of %1").arg(connectionData().sid));
     });
@@ -115,6 +121,9 @@ void Wizard::endProgram() {
     if (m_ending)
         return;
     m_ending = true;
+    // What was typed reaches the keyring, without holding the end for long.
+    savePassword();
+    m_passwords.finish(kLastWriteMilliseconds);
     std::apply(
         [](const auto&... pages) {
             for (QWidget* page : std::initializer_list<QWidget*>{pages.get()...}) {
