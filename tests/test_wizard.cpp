@@ -140,7 +140,8 @@ void WizardTest::startsOnTheConnectionPageOrGoesOnWithStoredData() {
     // stored one.
     TempDatabase given;
     given.exec(QStringLiteral("CREATE TABLE OTHER(ID)"));
-    Wizard opened(FakeStartup().services());
+    FakeStartup startup;
+    Wizard opened(startup.services());
     opened.start(given.path());
     QVERIFY(opened.form2().isVisible());
     QCOMPARE(itemsOf(opened.form2().List1), QStringList{"OTHER"});
