@@ -42,6 +42,16 @@ QList<Db::Column> rowColumns(const Shape& shape) {
     return columns;
 }
 
+// A table's columns, with their declared types and how each is hidden.
+void readColumns(SqliteFile& file, const SqliteDialect& sql, const QString& table, Shape& shape) {
+    SqliteFile::Statement details(file, sql.columnDetails());
+    details.bind(1, table);
+    while (details.step()) {
+        shape.columns.append({details.text(0), details.text(1)});
+        shape.hidden << static_cast<int>(details.integer(2));
+    }
+}
+
 QString kindWithArticle(const QString& kind) {
     return (kind == QStringLiteral("index") ? QStringLiteral("an ") : QStringLiteral("a ")) + kind;
 }
@@ -75,12 +85,7 @@ Shape Inspect(SqliteFile& file, const SqliteDialect& sql, const RunInputs& input
         throw Refusal{Db::TableGone(inputs.sourceTable).text()};
     if (!shape.source.isTable())
         return shape;
-    SqliteFile::Statement details(file, sql.columnDetails());
-    details.bind(1, inputs.sourceTable);
-    while (details.step()) {
-        shape.columns.append({details.text(0), details.text(1)});
-        shape.hidden << static_cast<int>(details.integer(2));
-    }
+    readColumns(file, sql, inputs.sourceTable, shape);
     if (shape.source.withoutRowid) {
         SqliteFile::Statement key(file, sql.primaryKeyOrder());
         key.bind(1, inputs.sourceTable);
@@ -248,23 +253,15 @@ void FinishCopy(SqliteFile& file, const SqliteDialect& sql, const Shape& shape,
 }
 
 QList<Db::Column> ColumnsOf(SqliteFile& file, const SqliteDialect& sql, const QString& table) {
-    QList<Db::Column> columns;
-    SqliteFile::Statement details(file, sql.columnDetails());
-    details.bind(1, table);
-    while (details.step())
-        columns.append({details.text(0), details.text(1)});
-    return columns;
+    Shape shape;
+    readColumns(file, sql, table, shape);
+    return shape.columns;
 }
 
 QStringList WritableColumns(SqliteFile& file, const SqliteDialect& sql, const QString& table) {
-    QStringList columns;
-    SqliteFile::Statement details(file, sql.columnDetails());
-    details.bind(1, table);
-    while (details.step()) {
-        if (details.integer(2) == 0)
-            columns << details.text(0);
-    }
-    return columns;
+    Shape shape;
+    readColumns(file, sql, table, shape);
+    return WrittenColumns(shape);
 }
 
 QStringList PrimaryKey(SqliteFile& file, const SqliteDialect& sql, const RunInputs& inputs) {
