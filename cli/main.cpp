@@ -264,8 +264,13 @@ int runCommand(const RunKind& kind, const Db::ConnectionData& connection, const 
 int restoreCommand(const RunKind& kind, const Db::ConnectionData& connection, const QString& table,
                    const QCommandLineParser& options) {
     Db::Session session(kind, connection);
-    RunResult result =
-        kind.restore(session, table, options.value("from"), options.isSet("dry-run"));
+    RunResult result;
+    try {
+        result = kind.restore(session, table, options.value("from"), options.isSet("dry-run"));
+    } catch (const Db::DatabaseError& error) {
+        result.status = RunResult::Status::Failed;
+        result.message = error.message();
+    }
     if (result.status == RunResult::Status::Done)
         out() << (options.isSet("dry-run") ? QStringLiteral("%1 would go back into %2.")
                                            : QStringLiteral("%1 went back into %2."))

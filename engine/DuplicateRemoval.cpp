@@ -43,7 +43,7 @@ RunResult RunKind::restore(Db::Session&, const QString& table, const QString&, b
     RunResult result;
     result.status = RunResult::Status::Refused;
     result.message =
-        QStringLiteral("Removed rows can be put back into %1 only on a SQLite file for now.")
+        QStringLiteral("Removed rows cannot be put back into %1 on this kind of database.")
             .arg(table);
     return result;
 }
@@ -70,8 +70,8 @@ RunResult DuplicateRemoval::run() {
     if (!refused.message.isEmpty() && !m_inputs.dryRun)
         return refused;
     if (m_inputs.options.inPlace && !m_kind.cleansInPlace()) {
-        refused.message = QStringLiteral("A table can be cleaned in place only on a SQLite file "
-                                         "for now. Please give the new table a name of its own.");
+        refused.message = QStringLiteral("A table cannot be cleaned in place on this kind of "
+                                         "database. Please give the new table a name of its own.");
         return refused;
     }
     refused.message = ReportRefusal(m_inputs.options.reportFile, m_kind.files(m_inputs.connection));

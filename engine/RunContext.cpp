@@ -74,6 +74,28 @@ QList<RepeatGroup> FirstGroups::groups() const {
     return all;
 }
 
+void RefuseObstaclesInPlace(const QString& table, const QStringList& referring,
+                            const QStringList& triggers) {
+    if (!referring.isEmpty())
+        throw Refusal{QStringLiteral("The table %1 cannot be cleaned in place: the FOREIGN KEYs "
+                                     "of %2 refer to it.")
+                          .arg(table, referring.join(QStringLiteral(", ")))};
+    if (!triggers.isEmpty())
+        throw Refusal{QStringLiteral("The table %1 cannot be cleaned in place: the trigger %2 "
+                                     "acts on its deletes.")
+                          .arg(table, triggers.join(QStringLiteral(", ")))};
+}
+
+QString NoRemovedRows(const QString& table, const QString& from) {
+    return QStringLiteral("%1 holds no rows removed from %2.").arg(from, table);
+}
+
+QString PlaceTaken(const QString& table, const QString& detail) {
+    return QStringLiteral("The removed rows cannot go back into %1: a row holds the place of one "
+                          "of them now (%2). Nothing was changed.")
+        .arg(table, detail);
+}
+
 QString NoTableSource(const QString& name, const QString& what) {
     return QStringLiteral("%1 is %2, not a table. Only tables can be copied.").arg(name, what);
 }

@@ -73,6 +73,18 @@ private:
     std::map<qint64, RepeatGroup> m_groups;
 };
 
+// Refuses cleaning `table` in place where the FOREIGN KEYs of the tables
+// `referring` refer to it (its deletes would fail, or take their rows too) or
+// the `triggers` act on its deletes (they would act on every repeat).
+void RefuseObstaclesInPlace(const QString& table, const QStringList& referring,
+                            const QStringList& triggers);
+
+// What putting back the rows of `from` into `table` is refused with: it holds
+// no rows removed from there; a row holds the place of one of them now (the
+// database's `detail` says which).
+QString NoRemovedRows(const QString& table, const QString& from);
+QString PlaceTaken(const QString& table, const QString& detail);
+
 // What a source, or a new name, that belongs to something other than a table
 // is refused with; `what` says what it is ("a view", "an index").
 QString NoTableSource(const QString& name, const QString& what);

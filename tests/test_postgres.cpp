@@ -25,6 +25,7 @@ private slots:
     void theGridReadsEveryRowOnce();
     void identityAndGeneratedColumnsAreCopiedAsDeclared();
     void theCopyTakesTheSourcesPlace();
+    void cleaningInPlaceAndRestoreLeaveTheTableAsItWas();
 
 private:
     ServerDatabase m_db;
@@ -264,6 +265,24 @@ void PostgresTest::aStopAtAnyPointLeavesTheOldTable() {
     QVERIFY(stoppedWhileWriting > 0);
     QCOMPARE(m_db.column("SELECT count(*) FROM big2"),
              m_db.column("SELECT count(DISTINCT k) FROM big"));
+    // Cleaning in place, stopped, leaves every row and makes no table.
+    m_db.exec(QStringLiteral("CREATE TABLE cleaned AS SELECT * FROM big WHERE id <= 30000"));
+    const QStringList all = m_db.column("SELECT count(*) FROM cleaned");
+    RunOptions inPlace;
+    inPlace.inPlace = true;
+    for (int stopAt = 1;; stopAt = stopAt < 4 ? stopAt + 1 : stopAt * 2) {
+        int asked = 0;
+        const RunResult result =
+            runOn(m_db, "cleaned", {"k"}, "cleaned",
+                  Replacing([&](const Progress&) { return ++asked < stopAt; }), false, inPlace);
+        if (result.status == RunResult::Status::Done)
+            break;
+        QCOMPARE(result.status, RunResult::Status::Stopped);
+        QCOMPARE(m_db.column("SELECT count(*) FROM cleaned"), all);
+        QCOMPARE(m_db.column("SELECT count(*) FROM pg_class WHERE relname = 'cleaned_REMOVED'"),
+                 QStringList{"0"});
+    }
+    QCOMPARE(m_db.column("SELECT count(*) FROM cleaned"), QStringList{"1000"});
 }
 
 // Readers of a table being replaced read it while the copy is made, and two
@@ -392,13 +411,75 @@ void PostgresTest::theCopyTakesTheSourcesPlace() {
     QCOMPARE(runOn(m_db, "Emp 2", {"name"}, "first", {}, false, last).status,
              RunResult::Status::Done);
     QCOMPARE(m_db.column(indexes.arg("first")), QStringList{"0"});
-    // Cleaning in place is not to be had here yet, and changes nothing.
+}
+
+// A table cleaned in place keeps everything of its own, and put back holds
+// every value it held; what stands in the way of either changes nothing.
+void PostgresTest::cleaningInPlaceAndRestoreLeaveTheTableAsItWas() {
+    m_db.exec(QStringLiteral(
+        "CREATE TABLE \"Vis it\" (id int GENERATED ALWAYS AS IDENTITY PRIMARY KEY, name text, "
+        "g int GENERATED ALWAYS AS (length(name)) STORED); CREATE INDEX vis_name ON \"Vis it\" "
+        "(name); CREATE VIEW vis_view AS SELECT name FROM \"Vis it\";"
+        "INSERT INTO \"Vis it\" (name) VALUES ('a'), ('b'), ('a'), (NULL), ('b'), (NULL), "
+        "('a'); DELETE FROM \"Vis it\" WHERE id = 2"));
+    const QString rows = QStringLiteral("SELECT string_agg(t::text, '|' ORDER BY id) FROM %1 t");
+    const QStringList before = m_db.column(rows.arg("\"Vis it\""));
     RunOptions inPlace;
     inPlace.inPlace = true;
-    const QStringList held = m_db.column("SELECT id FROM \"Emp 2\" ORDER BY id");
-    QCOMPARE(runOn(m_db, "Emp 2", {"name"}, "Emp 2", {}, false, inPlace).status,
-             RunResult::Status::Refused);
-    QCOMPARE(m_db.column("SELECT id FROM \"Emp 2\" ORDER BY id"), held);
+    const RunResult dry = runOn(m_db, "Vis it", {"name"}, "Vis it", {}, true, inPlace);
+    QCOMPARE(dry.rowsRemoved, qint64(3));
+    QCOMPARE(m_db.column(rows.arg("\"Vis it\"")), before);
+    const RunResult cleaned = runOn(m_db, "Vis it", {"name"}, "Vis it", {}, false, inPlace);
+    QVERIFY2(cleaned.status == RunResult::Status::Done, qPrintable(cleaned.message));
+    QCOMPARE(cleaned.rowsRemoved, qint64(3));
+    QCOMPARE(m_db.column(rows.arg("\"Vis it\"")), QStringList{"(1,a,1)|(4,,)|(5,b,1)"});
+    QCOMPARE(m_db.column("SELECT string_agg(name, ' ' ORDER BY name) FROM vis_view"),
+             QStringList{"a b"});
+    QCOMPARE(m_db.column("SELECT count(*) FROM pg_indexes WHERE indexname = 'vis_name'"),
+             QStringList{"1"});
+    QCOMPARE(m_db.column("SELECT string_agg(id || ':' || \"VARNOLT_KEPT_ROW\", ' ' ORDER BY id) "
+                         "FROM \"Vis it_REMOVED\""),
+             QStringList{"3:1 6:3 7:1"});
+
+    const RunKind& kind = KindOf(m_db.connection().sid);
+    const auto restore = [&](bool dryRun) {
+        TestSession session(m_db.connection());
+        return kind.restore(session, QStringLiteral("Vis it"), QStringLiteral("Vis it_REMOVED"),
+                            dryRun);
+    };
+    QCOMPARE(restore(true).rowsKept, qint64(3));
+    QCOMPARE(m_db.column(rows.arg("\"Vis it\"")), QStringList{"(1,a,1)|(4,,)|(5,b,1)"});
+    m_db.exec(QStringLiteral("INSERT INTO \"Vis it\" (id, name) OVERRIDING SYSTEM VALUE VALUES "
+                             "(6, 'taken')"));
+    const RunResult taken = restore(false);
+    QCOMPARE(taken.status, RunResult::Status::Refused);
+    QVERIFY2(taken.message.contains("holds the place"), qPrintable(taken.message));
+    QCOMPARE(m_db.column("SELECT count(*) FROM \"Vis it_REMOVED\""), QStringList{"3"});
+    m_db.exec(QStringLiteral("DELETE FROM \"Vis it\" WHERE id = 6"));
+    const RunResult restored = restore(false);
+    QVERIFY2(restored.status == RunResult::Status::Done, qPrintable(restored.message));
+    QCOMPARE(m_db.column(rows.arg("\"Vis it\"")), before);
+    QCOMPARE(m_db.column("SELECT count(*) FROM pg_class WHERE relname = 'Vis it_REMOVED'"),
+             QStringList{"0"});
+    QCOMPARE(restore(false).status, RunResult::Status::Refused);
+
+    m_db.exec(QStringLiteral(
+        "CREATE TABLE child (v int REFERENCES \"Vis it\"); CREATE TABLE logged (name text); "
+        "INSERT INTO logged VALUES ('a'), ('a'); CREATE TRIGGER on_delete BEFORE DELETE ON logged "
+        "FOR EACH ROW EXECUTE FUNCTION suppress_redundant_updates_trigger()"));
+    for (const auto& [table, obstacle] : {std::pair{"Vis it", "FOREIGN KEYs of child"},
+                                          {"logged", "trigger on_delete"},
+                                          {"vis_view", "is a view"}}) {
+        const RunResult refused = runOn(m_db, table, {"name"}, table, {}, false, inPlace);
+        QCOMPARE(refused.status, RunResult::Status::Refused);
+        QVERIFY2(refused.message.contains(obstacle), qPrintable(refused.message));
+    }
+    QCOMPARE(m_db.column(rows.arg("\"Vis it\"")), before);
+    QCOMPARE(m_db.column("SELECT count(*) FROM logged"), QStringList{"2"});
+    QCOMPARE(
+        m_db.column(
+            "SELECT count(*) FROM pg_class WHERE relname IN ('Vis it_REMOVED', 'logged_REMOVED')"),
+        QStringList{"0"});
 }
 
 VARNOLT_GUILESS_TEST_MAIN(PostgresTest)

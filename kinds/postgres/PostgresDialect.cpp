@@ -16,6 +16,11 @@ const QString kVisibleSchema =
                    "c.relnamespace WHERE c.relname = :table_name AND ") +
     kVisible + QLatin1Char(')');
 
+// The oid of ":schema".":table_name".
+const QString kBoundTable = QStringLiteral(
+    "(SELECT r.oid FROM pg_class r JOIN pg_namespace n ON n.oid = r.relnamespace WHERE "
+    "n.nspname = :schema AND r.relname = :table_name)");
+
 } // namespace
 
 QString PostgresDialect::tableList() const {
@@ -264,16 +269,50 @@ QString PostgresDialect::readRemovedGroups(const QString& source,
                           "r.kept, r.n");
 }
 
+QString PostgresDialect::tablesReferringTo() const {
+    return QStringLiteral("SELECT DISTINCT CAST(CAST(conrelid AS regclass) AS text) FROM "
+                          "pg_constraint WHERE contype = 'f' AND conrelid <> confrelid AND "
+                          "confrelid = ") +
+           kBoundTable + QStringLiteral(" ORDER BY 1");
+}
+
+// A trigger's type has bit 3 set where it acts on deletes.
+QString PostgresDialect::deleteTriggers() const {
+    return QStringLiteral("SELECT tgname FROM pg_trigger WHERE NOT tgisinternal AND (tgtype & 8) "
+                          "<> 0 AND tgrelid = ") +
+           kBoundTable + QStringLiteral(" ORDER BY 1");
+}
+
+QString PostgresDialect::lockAgainstWriters(const QString& table) const {
+    return QStringLiteral("LOCK TABLE ") + qualified(table) + QStringLiteral(" IN EXCLUSIVE MODE");
+}
+
+QString PostgresDialect::deleteRemovedRows(const QString& source) const {
+    return QStringLiteral("DELETE FROM ") + qualified(source) +
+           QStringLiteral(" AS s USING pg_temp.varnolt_removed AS r WHERE s.ctid = r.at AND "
+                          "s.tableoid = r.inside");
+}
+
+QString PostgresDialect::restoreRows(const QString& table, const QString& removed,
+                                     const QStringList& columns, const QString& order) const {
+    return QStringLiteral("INSERT INTO ") + qualified(table) + QStringLiteral(" (") +
+           quotedList(columns) + QStringLiteral(") OVERRIDING SYSTEM VALUE SELECT ") +
+           quotedList(columns) + QStringLiteral(" FROM ") + qualified(removed) +
+           QStringLiteral(" ORDER BY ") + quoted(order);
+}
+
 QString PostgresDialect::foreignKeys() const {
     return QStringLiteral(
-        "SELECT c.oid, pg_get_constraintdef(c.oid), c.confrelid = c.conrelid, "
-        "CAST(CAST(c.confrelid AS regclass) AS text), a.attname, p.attname FROM pg_constraint c "
-        "CROSS JOIN LATERAL unnest(c.conkey, c.confkey) WITH ORDINALITY AS k(child, parent, i) "
-        "JOIN pg_attribute a ON a.attrelid = c.conrelid AND a.attnum = k.child JOIN "
-        "pg_attribute p ON p.attrelid = c.confrelid AND p.attnum = k.parent WHERE c.contype = "
-        "'f' AND c.conrelid = (SELECT r.oid FROM pg_class r JOIN pg_namespace n ON n.oid = "
-        "r.relnamespace WHERE n.nspname = :schema AND r.relname = :table_name) ORDER BY c.oid, "
-        "k.i");
+               "SELECT c.oid, pg_get_constraintdef(c.oid), c.confrelid = c.conrelid, "
+               "CAST(CAST(c.confrelid AS regclass) AS text), a.attname, p.attname FROM "
+               "pg_constraint c "
+               "CROSS JOIN LATERAL unnest(c.conkey, c.confkey) WITH ORDINALITY AS k(child, parent, "
+               "i) "
+               "JOIN pg_attribute a ON a.attrelid = c.conrelid AND a.attnum = k.child JOIN "
+               "pg_attribute p ON p.attrelid = c.confrelid AND p.attnum = k.parent WHERE c.contype "
+               "= "
+               "'f' AND c.conrelid = ") +
+           kBoundTable + QStringLiteral(" ORDER BY c.oid, k.i");
 }
 
 QString PostgresDialect::sequencedColumns() const {

@@ -89,6 +89,20 @@ public:
     // values of `columns`, by kept row and then removed row.
     QString readRemovedGroups(const QString& source, const QStringList& columns) const;
 
+    // Cleaning in place. The other tables whose FOREIGN KEYs refer to
+    // ":schema".":table_name", and its own triggers that act on deletes.
+    QString tablesReferringTo() const;
+    QString deleteTriggers() const;
+    // Keeps writers of `table` out until the commit while readers go on; the
+    // first statement of the transaction, so that its snapshot follows it.
+    QString lockAgainstWriters(const QString& table) const;
+    // Deletes from `source` the rows of the removed list.
+    QString deleteRemovedRows(const QString& source) const;
+    // Writes the rows of `removed` back into `table` by their `order`, every
+    // value of `columns` as it was, identity columns included.
+    QString restoreRows(const QString& table, const QString& removed, const QStringList& columns,
+                        const QString& order) const;
+
     // Making the copy stand on its own. The FOREIGN KEYs of the source
     // (":schema".":table_name"), a row for each column: the constraint, its
     // definition, whether it refers to the source itself, the name its

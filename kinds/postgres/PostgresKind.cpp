@@ -3,7 +3,9 @@
 #include "PostgresPlan.h"
 #include "db/ConnectionData.h"
 
+#include "db/Catalogue.h"
 #include "db/DatabaseError.h"
+#include "db/Session.h"
 
 #include <QSqlDatabase>
 #include <libpq-fe.h>
@@ -91,6 +93,49 @@ void PostgresKind::configure(QSqlDatabase& database, const Db::ConnectionData& d
     if (!data.password.isEmpty())
         database.setPassword(data.password);
     database.setConnectOptions(options.join(QLatin1Char(';')));
+}
+
+// A row whose key is taken now fails the insert, which takes back the whole
+// transaction.
+RunResult PostgresKind::restore(Db::Session& session, const QString& table, const QString& from,
+                                bool dryRun) const {
+    RunResult result;
+    result.status = RunResult::Status::Refused;
+    session.open();
+    Db::RecordSet found(session, m_dialect.visibleRelation(),
+                        {{QStringLiteral("table_name"), table}});
+    QStringList kept;
+    try {
+        kept = Db::NamesOf(Db::ColumnTypes(session, from));
+    } catch (const Db::DatabaseError&) {
+        // No such table: said below as of any table that is not one.
+    }
+    if (!found.next() || !kept.contains(kRowNumberColumn)) {
+        result.message = NoRemovedRows(table, from);
+        return result;
+    }
+    const Db::PostgresDialect sql(found.value(0).toString());
+    QStringList columns;
+    Db::RecordSet writable(session, sql.writableColumns(),
+                           {{QStringLiteral("table_name"), table},
+                            {QStringLiteral("schema"), found.value(0).toString()}});
+    while (writable.next())
+        columns << writable.value(0).toString();
+    session.execute(sql.beginSnapshot());
+    try {
+        QSqlQuery insert(session.database());
+        if (!insert.exec(sql.restoreRows(table, from, columns, kRowNumberColumn)))
+            throw Db::DatabaseError(insert.lastError());
+        result.rowsKept = insert.numRowsAffected();
+        session.execute(sql.dropTable(from));
+        session.execute(dryRun ? QStringLiteral("ROLLBACK") : QStringLiteral("COMMIT"));
+    } catch (const Db::DatabaseError& error) {
+        session.execute(QStringLiteral("ROLLBACK"));
+        result.message = PlaceTaken(table, error.text());
+        return result;
+    }
+    result.status = RunResult::Status::Done;
+    return result;
 }
 
 std::unique_ptr<RunPlan> PostgresKind::plan(const RunContext& context, Db::Session& session) const {

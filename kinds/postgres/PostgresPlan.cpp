@@ -195,6 +195,12 @@ QString judgedRefusal(const Shape& shape, const RunInputs& inputs, const Postgre
     return OptionRefusal(inputs, shape.columns, sql);
 }
 
+void refuseCleaningInPlace(Db::Session& session, const PostgresDialect& sql, const QString& schema,
+                           const QString& table) {
+    RefuseObstaclesInPlace(table, texts(session, sql.tablesReferringTo(), schema, table),
+                           texts(session, sql.deleteTriggers(), schema, table));
+}
+
 // Work on a session of its own in a second thread, waited for here while the
 // run's receiver is asked how it goes; a stop cancels the statement running.
 class Aside {
@@ -278,7 +284,7 @@ RemovedGroups removedGroups(Db::Session& session, const PostgresDialect& sql,
 }
 
 // Statements whose rows affected must be as many as the run counted.
-void insertCounted(Db::Session& session, const QString& statement, qint64 rows) {
+void changeCounted(Db::Session& session, const QString& statement, qint64 rows) {
     QSqlQuery insert(session.database());
     if (!insert.exec(statement))
         throw DatabaseError(insert.lastError());
@@ -304,8 +310,11 @@ RunResult judgedRun(const RunContext& context, Aside& aside, const PostgresDiale
         aside.run(inputs.dryRun ? Phase::Reading : Phase::Writing, -1,
                   [&](Db::Session& session, const auto& check) {
                       session.execute(sql.beginSnapshot());
+                      const bool inPlace = options.inPlace && !inputs.dryRun;
+                      if (inPlace)
+                          session.execute(sql.lockAgainstWriters(inputs.sourceTable));
                       const QString building =
-                          inputs.dryRun
+                          inputs.dryRun || options.inPlace
                               ? QString()
                               : PostgresOwnParts::Claim(session, sql, shape.schema, inputs.newTable,
                                                         !shape.targetKind.isEmpty());
@@ -327,10 +336,10 @@ RunResult judgedRun(const RunContext& context, Aside& aside, const PostgresDiale
                       if (inputs.dryRun) {
                           RemovedGroups groups = removedGroups(session, sql, inputs);
                           result.groups = ShownGroups(groups);
-                      } else {
+                      } else if (!inPlace) {
                           make(building, QString());
                           PostgresOwnParts::LeaveOutIndexes(session, sql, inputs, building);
-                          insertCounted(session,
+                          changeCounted(session,
                                         sql.insertUnremovedRows(building, inputs.sourceTable,
                                                                 shape.writable, order),
                                         result.rowsKept);
@@ -340,19 +349,22 @@ RunResult judgedRun(const RunContext& context, Aside& aside, const PostgresDiale
                           make(options.removedInto, shape.removedKind);
                           for (const QString& column : {kRowNumberColumn, kKeptNumberColumn})
                               session.execute(sql.addNumberColumn(options.removedInto, column));
-                          insertCounted(session,
+                          changeCounted(session,
                                         sql.insertRemovedRows(
                                             options.removedInto, inputs.sourceTable, shape.writable,
                                             {kRowNumberColumn, kKeptNumberColumn}),
                                         result.rowsRemoved);
                       }
+                      if (inPlace)
+                          changeCounted(session, sql.deleteRemovedRows(inputs.sourceTable),
+                                        result.rowsRemoved);
                       check();
                       if (!options.reportFile.isEmpty()) {
                           RemovedGroups groups = removedGroups(session, sql, inputs);
                           report.write(groups);
                           report.finish();
                       }
-                      if (!inputs.dryRun)
+                      if (!inputs.dryRun && !inPlace)
                           PostgresOwnParts::TakeNewName(session, sql, building, inputs.newTable);
                       session.execute(inputs.dryRun ? QStringLiteral("ROLLBACK")
                                                     : QStringLiteral("COMMIT"));
@@ -393,8 +405,10 @@ RunResult PostgresPlan::run() {
         result.message = judgedRefusal(shape, inputs, sql);
         if (!result.message.isEmpty())
             return result;
+        if (inputs.options.inPlace && !inputs.dryRun)
+            refuseCleaningInPlace(m_session, sql, shape.schema, inputs.sourceTable);
         if (!inputs.dryRun &&
-            ((!shape.targetKind.isEmpty() && !m_context.mayReplace()) ||
+            ((!inputs.options.inPlace && !shape.targetKind.isEmpty() && !m_context.mayReplace()) ||
              (!shape.removedKind.isEmpty() && !m_context.mayReplace(inputs.options.removedInto)))) {
             result.status = RunResult::Status::Declined;
             return result;

@@ -79,7 +79,7 @@ RunResult SqliteKind::restore(Db::Session& session, const QString& table, const 
     const QStringList columns = Db::NamesOf(ColumnsOf(file, m_dialect, table));
     const QStringList kept = Db::NamesOf(ColumnsOf(file, m_dialect, from));
     if (columns.isEmpty() || !kept.contains(kRowNumberColumn)) {
-        result.message = QStringLiteral("%1 holds no rows removed from %2.").arg(from, table);
+        result.message = NoRemovedRows(table, from);
         return result;
     }
     const Object source = LookUp(file, m_dialect, table);
@@ -93,9 +93,7 @@ RunResult SqliteKind::restore(Db::Session& session, const QString& table, const 
         file.execute(dryRun ? m_dialect.rollbackChange() : m_dialect.commitChange());
     } catch (const Db::DatabaseError& error) {
         TakeBack(file, m_dialect);
-        result.message = QStringLiteral("The removed rows cannot go back into %1: a row holds "
-                                        "the place of one of them now (%2). Nothing was changed.")
-                             .arg(table, error.text());
+        result.message = PlaceTaken(table, error.text());
         return result;
     }
     result.status = RunResult::Status::Done;

@@ -270,15 +270,8 @@ QStringList PrimaryKey(SqliteFile& file, const SqliteDialect& sql, const RunInpu
 
 void RefuseCleaningInPlace(SqliteFile& file, const SqliteDialect& sql, const RunInputs& inputs) {
     const QString& table = inputs.sourceTable;
-    if (const QStringList referring = texts(file, sql.tablesReferringTo(), table);
-        !referring.isEmpty())
-        throw Refusal{QStringLiteral("The table %1 cannot be cleaned in place: the FOREIGN KEYs "
-                                     "of %2 refer to it.")
-                          .arg(table, referring.join(QStringLiteral(", ")))};
-    if (const QStringList triggers = texts(file, sql.deleteTriggers(), table); !triggers.isEmpty())
-        throw Refusal{QStringLiteral("The table %1 cannot be cleaned in place: the trigger %2 "
-                                     "acts on its deletes.")
-                          .arg(table, triggers.join(QStringLiteral(", ")))};
+    RefuseObstaclesInPlace(table, texts(file, sql.tablesReferringTo(), table),
+                           texts(file, sql.deleteTriggers(), table));
 }
 
 void TakeBack(SqliteFile& file, const SqliteDialect& sql) {
