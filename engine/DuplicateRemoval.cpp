@@ -39,15 +39,6 @@ RunResult attempt(RunPlan& plan, const RunContext& context, const QString& sourc
 
 } // namespace
 
-RunResult RunKind::restore(Db::Session&, const QString& table, const QString&, bool) const {
-    RunResult result;
-    result.status = RunResult::Status::Refused;
-    result.message =
-        QStringLiteral("Removed rows cannot be put back into %1 on this kind of database.")
-            .arg(table);
-    return result;
-}
-
 QString ProposedName(const QString& sourceTable, const Db::Kind& kind) {
     const QString suffix =
         sourceTable.endsWith(QLatin1Char('2')) ? QStringLiteral("Two") : QStringLiteral("2");
@@ -69,11 +60,6 @@ RunResult DuplicateRemoval::run() {
     refused.status = RunResult::Status::Refused;
     if (!refused.message.isEmpty() && !m_inputs.dryRun)
         return refused;
-    if (m_inputs.options.inPlace && !m_kind.cleansInPlace()) {
-        refused.message = QStringLiteral("A table cannot be cleaned in place on this kind of "
-                                         "database. Please give the new table a name of its own.");
-        return refused;
-    }
     refused.message = ReportRefusal(m_inputs.options.reportFile, m_kind.files(m_inputs.connection));
     if (!refused.message.isEmpty())
         return refused;

@@ -27,11 +27,9 @@ class RunKind : public Db::Kind {
 public:
     virtual std::unique_ptr<RunPlan> plan(const RunContext& context,
                                           Db::Session& session) const = 0;
-    // Whether its plans clean a table in place.
-    virtual bool cleansInPlace() const { return false; }
     // Puts the rows a run in place removed from `table` back where they were
     // and drops `from`, in one transaction (only tells, with `dryRun`); its
     // rowsKept says how many. Refused where a row's place is taken.
     virtual RunResult restore(Db::Session& session, const QString& table, const QString& from,
-                              bool dryRun) const;
+                              bool dryRun) const = 0;
 };

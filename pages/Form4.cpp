@@ -101,7 +101,7 @@ void Form4::Check4_Click() {
     // The source's own name offers to clean the source itself, its repeats
     // kept aside; No, the answer given, starts nothing.
     const RunKind& kind = m_context.kind();
-    if (kind.cleansInPlace() && kind.dialect().sameName(inputs.newTable, inputs.sourceTable)) {
+    if (kind.dialect().sameName(inputs.newTable, inputs.sourceTable)) {
         const QString removed = inputs.sourceTable + QStringLiteral("_REMOVED");
         if (!Messages::ask(QStringLiteral("Remove the repeats from %1 itself? They are kept in %2.")
                                .arg(inputs.sourceTable, removed)))

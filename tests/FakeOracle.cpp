@@ -15,6 +15,24 @@ Script& script() {
     return current;
 }
 
+// Whether statements wait for a COMMIT instead of committing on their own.
+bool& inTransaction() {
+    static bool open = false;
+    return open;
+}
+
+// The most expressions any IN list of the statement holds.
+qsizetype longestInList(const QString& sql) {
+    qsizetype longest = 0;
+    for (qsizetype at = sql.indexOf(QStringLiteral(" IN (")); at >= 0;
+         at = sql.indexOf(QStringLiteral(" IN ("), at + 1)) {
+        const qsizetype open = at + 4;
+        const qsizetype close = sql.indexOf(QLatin1Char(')'), open);
+        longest = std::max(longest, sql.mid(open, close - open).count(QLatin1Char(',')) + 1);
+    }
+    return longest;
+}
+
 Answer oracleError(int code, const QString& text) {
     const QString number = QString::number(code);
     return {{}, {}, number, QStringLiteral("ORA-%1: %2").arg(number.rightJustified(5, '0'), text)};
@@ -96,6 +114,12 @@ Answer serve(const QString& sql, const QVariantList& binds) {
         const auto source = tables.value(nameIn(m.captured(3)));
         QList<std::pair<QString, QString>> columns;
         for (const QString& item : m.captured(2).split(QStringLiteral(", "))) {
+            static const QRegularExpression typedNull(
+                QStringLiteral(R"(^CAST\(NULL AS (\w+)\(\d+\)\) AS (.*)$)"));
+            if (const auto cast = typedNull.match(item); cast.hasMatch()) {
+                columns.append({nameIn(cast.captured(2)), cast.captured(1)});
+                continue;
+            }
             const QString name = nameIn(item.section(QStringLiteral(" AS "), 0, 0));
             const auto at = std::find_if(source.begin(), source.end(),
                                          [&](const auto& c) { return c.first == name; });
@@ -147,7 +171,7 @@ Answer serve(const QString& sql, const QVariantList& binds) {
     if (auto m = matchOf(QStringLiteral("DROP INDEX @"), sql); m.hasMatch())
         return changeObjects(schema().indexes, nameIn(m.captured(1)), false, 1418,
                              QStringLiteral("specified index does not exist"));
-    if (binds.size() > 1000 && sql.contains(QStringLiteral(" IN (")))
+    if (longestInList(sql) > 1000)
         return oracleError(1795, QStringLiteral("maximum number of expressions in a list is 1000"));
     // Any other statement on a table that is not there.
     const QRegularExpression addressed(QStringLiteral("(?:FROM|UPDATE|INTO) ") + kName,
@@ -201,6 +225,13 @@ private:
         log() << (binds.isEmpty() ? lastQuery()
                                   : lastQuery() + QStringLiteral("; binds: ") +
                                         shown.join(QStringLiteral(", ")));
+        // DDL commits what the transaction did before it runs.
+        static const QRegularExpression ddl(QStringLiteral("^(CREATE|DROP|ALTER|TRUNCATE) "),
+                                            QRegularExpression::CaseInsensitiveOption);
+        if (inTransaction() && ddl.match(lastQuery()).hasMatch()) {
+            log() << QStringLiteral("COMMIT");
+            inTransaction() = false;
+        }
         std::optional<Answer> scripted;
         if (script())
             scripted = script()(lastQuery(), binds);
@@ -241,7 +272,19 @@ public:
         return true;
     }
     void close() override { setOpen(false); }
+    bool beginTransaction() override { return endTransaction(QStringLiteral("BEGIN"), true); }
+    bool commitTransaction() override { return endTransaction(QStringLiteral("COMMIT"), false); }
+    bool rollbackTransaction() override {
+        return endTransaction(QStringLiteral("ROLLBACK"), false);
+    }
     QSqlResult* createResult() const override { return new Result(this); }
+
+private:
+    static bool endTransaction(const QString& step, bool opening) {
+        log() << step;
+        inTransaction() = opening;
+        return true;
+    }
 };
 
 } // namespace
@@ -268,6 +311,7 @@ void install() {
     }();
     Q_UNUSED(registered);
     log().clear();
+    inTransaction() = false;
     script() = {};
     schema() = {};
 }

@@ -14,7 +14,8 @@
 // statement with its bound values and answers as a server with the schema
 // below would: the catalogue from the schema, DDL changing it and refused
 // with Oracle's own errors where a server refuses it (a missing or existing
-// object, an IN list over 1,000 items). A test's script may answer any
+// object, an IN list over 1,000 items), DDL committing an open transaction
+// (its "BEGIN", "COMMIT" and "ROLLBACK" are logged too). A test's script may answer any
 // statement first, for the rows of a query or to make a statement fail.
 namespace FakeOracle {
 

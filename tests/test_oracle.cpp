@@ -5,7 +5,9 @@
 #include "Fixture.h"
 #include "Runs.h"
 
+#include "db/DatabaseError.h"
 #include "db/Session.h"
+#include "kinds/oracle/OracleDialect.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -69,6 +71,7 @@ private slots:
     void theTemporaryNameNeverCostsTheUserATable();
     void aServerRefusalIsHandledAsTheServerMeansIt();
     void judgedRowsStayByTheOrderTheServerSortsThemIn();
+    void cleaningInPlaceIsOneTransactionOfBatches();
 };
 
 void OracleTest::workedExampleRemovesTheRepeatsAndTheLeftovers() {
@@ -317,6 +320,114 @@ void OracleTest::judgedRowsStayByTheOrderTheServerSortsThemIn() {
     QVERIFY(!FakeOracle::schema().tables.contains("GONE2"));
     QVERIFY(!FakeOracle::schema().tables.contains("VISITORS4"));
     QCOMPARE(judged(true, "VISITORS4").status, RunResult::Status::Refused);
+}
+
+// In place, the table of removed rows is made before anything changes; then
+// one transaction copies the repeats into it and deletes them by ROWID, at
+// most 1,000 to a statement, and commits once. A stop takes all of it back,
+// and restore puts the rows back in one transaction before the DROP.
+void OracleTest::cleaningInPlaceIsOneTransactionOfBatches() {
+    FakeOracle::schema().tables["ORDERS"] = {{"ID", "NUMBER"}, {"NAME", "VARCHAR2"}};
+    QStringList referring, triggers;
+    FakeOracle::setScript(
+        [&](const QString& sql, const QVariantList&) -> std::optional<FakeOracle::Answer> {
+            FakeOracle::Answer answer{{"NAME"}, {}};
+            if (sql.contains("USER_CONSTRAINTS") || sql.contains("USER_TRIGGERS")) {
+                for (const QString& name : sql.contains("USER_TRIGGERS") ? triggers : referring)
+                    answer.rows << QVariantList{name};
+                return answer;
+            }
+            if (!sql.startsWith("SELECT ROWNUM, \"NAME\", ROWID FROM \"ORDERS\""))
+                return std::nullopt;
+            // Rows 1,001 to 2,500 repeat the first 1,000.
+            answer.columns = QStringList{"N", "NAME", "ROWID"};
+            for (int n = 1; n <= 2500; ++n)
+                answer.rows << QVariantList{n, n % 1000, QStringLiteral("AAAR%1").arg(n)};
+            return answer;
+        });
+    RunOptions inPlace;
+    inPlace.inPlace = true;
+    const auto clean = [&](RunCallbacks callbacks = {}) {
+        FakeOracle::log().clear();
+        return runOn(kServer, "ORDERS", {"NAME"}, "ORDERS", std::move(callbacks), false, inPlace);
+    };
+    for (const auto& [list, obstacle] :
+         {std::pair{&referring, "FOREIGN KEYs of CHILD"}, {&triggers, "trigger CHILD"}}) {
+        *list = QStringList{"CHILD"};
+        const RunResult refused = clean();
+        QCOMPARE(refused.status, RunResult::Status::Refused);
+        QVERIFY2(refused.message.contains(obstacle), qPrintable(refused.message));
+        QVERIFY(FakeOracle::log().filter(QRegularExpression("^(CREATE|DELETE|INSERT)")).isEmpty());
+        list->clear();
+    }
+
+    const RunResult stopped =
+        clean({[](const Progress& progress) { return progress.phase != Phase::Removing; }, {}});
+    QCOMPARE(stopped.status, RunResult::Status::Stopped);
+    QVERIFY(FakeOracle::log().contains("ROLLBACK"));
+    QVERIFY(!FakeOracle::log().contains("COMMIT"));
+    QVERIFY(!FakeOracle::schema().tables.contains("ORDERS_REMOVED"));
+
+    const RunResult cleaned = clean();
+    QVERIFY2(cleaned.status == RunResult::Status::Done, qPrintable(cleaned.message));
+    QCOMPARE(cleaned.rowsRemoved, qint64(1500));
+    QCOMPARE(cleaned.rowsKept, qint64(1000));
+    const QStringList& log = FakeOracle::log();
+    const qsizetype begin = log.indexOf("BEGIN");
+    // Whole entries are matched.
+    QVERIFY(log.indexOf(QRegularExpression("CREATE TABLE \"ORDERS_REMOVED\".*")) < begin);
+    QCOMPARE(log.filter(QRegularExpression("^(COMMIT|ROLLBACK)$")), QStringList{"COMMIT"});
+    const QStringList deletes = log.filter("DELETE FROM \"ORDERS\" WHERE ROWID IN (");
+    QCOMPARE(deletes.size(), 2);
+    QVERIFY2(deletes.first().contains("binds: AAAR1001, AAAR1002"), qPrintable(deletes.first()));
+    QVERIFY(deletes.last().endsWith("AAAR2500"));
+    const qsizetype firstInsert =
+        log.indexOf(QRegularExpression("INSERT INTO \"ORDERS_REMOVED\".*"));
+    QVERIFY(begin < firstInsert);
+    QVERIFY2(log.at(firstInsert).contains("binds: AAAR1001, 1001, AAAR1002, 1002") &&
+                 log.at(firstInsert).contains("AAAR1500, 1500, AAAR1001, 1, AAAR1002, 2"),
+             qPrintable(log.at(firstInsert).left(200)));
+    QVERIFY(log.lastIndexOf(QRegularExpression("DELETE.*")) < log.indexOf("COMMIT"));
+    QCOMPARE(FakeOracle::schema().tables.value("ORDERS_REMOVED").size(), 4);
+
+    // The server's own limit, which the batches keep to.
+    TestSession session(kServer.connection());
+    session.open();
+    for (const int count : {1000, 1001}) {
+        QVariantMap values;
+        for (int i = 0; i < count; ++i)
+            values.insert(QStringLiteral("n%1").arg(i), QStringLiteral("AAAR%1").arg(i));
+        try {
+            session.execute(Db::OracleDialect().deleteRows("ORDERS", count, "ROWID"), values);
+            QCOMPARE(count, 1000);
+        } catch (const Db::DatabaseError& error) {
+            QCOMPARE(count, 1001);
+            QVERIFY2(error.text().contains("ORA-01795"), qPrintable(error.text()));
+        }
+    }
+
+    // Put back: refused while a row's key is taken, then done.
+    const RunKind& kind = KindOf(kServer.connection().sid);
+    FakeOracle::setScript([](const QString& sql,
+                             const QVariantList&) -> std::optional<FakeOracle::Answer> {
+        if (!sql.startsWith("INSERT INTO \"ORDERS\""))
+            return std::nullopt;
+        return FakeOracle::Answer{{}, {}, "1", "ORA-00001: unique constraint (SCOTT.PK) violated"};
+    });
+    const RunResult taken = kind.restore(session, "ORDERS", "ORDERS_REMOVED", false);
+    QCOMPARE(taken.status, RunResult::Status::Refused);
+    QVERIFY2(taken.message.contains("ORA-00001"), qPrintable(taken.message));
+    QVERIFY(FakeOracle::schema().tables.contains("ORDERS_REMOVED"));
+    FakeOracle::setScript({});
+    FakeOracle::log().clear();
+    TestSession again(kServer.connection());
+    QCOMPARE(kind.restore(again, "ORDERS", "ORDERS_REMOVED", false).status,
+             RunResult::Status::Done);
+    QCOMPARE(log.filter(QRegularExpression("^(INSERT|COMMIT|DROP)")),
+             (QStringList{"INSERT INTO \"ORDERS\" (\"ID\", \"NAME\") SELECT \"ID\", \"NAME\" FROM "
+                          "\"ORDERS_REMOVED\" ORDER BY \"VARNOLT_ROW\"",
+                          "COMMIT", "DROP TABLE \"ORDERS_REMOVED\""}));
+    QVERIFY(!FakeOracle::schema().tables.contains("ORDERS_REMOVED"));
 }
 
 VARNOLT_GUILESS_TEST_MAIN(OracleTest)

@@ -93,48 +93,82 @@ QString OracleDialect::readKeys(const QString& table, const QString& number,
 
 namespace {
 
-// " WHERE <number> IN (:n0, ..., :n<count-1>)"
-QString numberedIn(int count) {
+// " WHERE <address> IN (:n0, ..., :n<count-1>)"
+QString numberedIn(const QString& address, int count) {
     QStringList placeholders;
     placeholders.reserve(count);
     for (int i = 0; i < count; ++i)
         placeholders << QStringLiteral(":n%1").arg(i);
-    return QStringLiteral(" WHERE ") + Dialect::quoted(OracleDialect::kMarkerColumn) +
-           QStringLiteral(" IN (") + placeholders.join(QStringLiteral(", ")) + QLatin1Char(')');
+    return QStringLiteral(" WHERE ") + address + QStringLiteral(" IN (") +
+           placeholders.join(QStringLiteral(", ")) + QLatin1Char(')');
+}
+
+// "CASE <address> WHEN :n0 THEN :<value>0 ... END"
+QString bound(const QString& address, const QString& value, int count) {
+    QString chosen = QStringLiteral("CASE ") + address;
+    for (int i = 0; i < count; ++i)
+        chosen += QStringLiteral(" WHEN :n%1 THEN :%2%1").arg(QString::number(i), value);
+    return chosen + QStringLiteral(" END");
+}
+
+bool isMarker(const QString& address) {
+    return address == Dialect::quoted(OracleDialect::kMarkerColumn);
 }
 
 } // namespace
 
 QString OracleDialect::createRemovedTable(const QString& table, const QString& copy,
                                           const QStringList& columns,
-                                          const QStringList& numberColumns) const {
+                                          const QStringList& numberColumns,
+                                          const QString& address) const {
+    const QString type = isMarker(address) ? address : QStringLiteral("CAST(NULL AS NUMBER(19))");
     QStringList numbers;
     for (const QString& column : numberColumns)
-        numbers << quoted(kMarkerColumn) + QStringLiteral(" AS ") + quoted(column);
+        numbers << type + QStringLiteral(" AS ") + quoted(column);
     return QStringLiteral("CREATE TABLE ") + quoted(table) + QStringLiteral(" AS SELECT ") +
            quotedList(columns) + QStringLiteral(", ") + numbers.join(QStringLiteral(", ")) +
            QStringLiteral(" FROM ") + quoted(copy) + QStringLiteral(" WHERE 1 = 0");
 }
 
 QString OracleDialect::insertRemovedRows(const QString& table, const QString& copy,
-                                         const QStringList& columns, int count) const {
-    QString kept = QStringLiteral("CASE ") + quoted(kMarkerColumn);
-    for (int i = 0; i < count; ++i)
-        kept += QStringLiteral(" WHEN :n%1 THEN :k%1").arg(i);
+                                         const QStringList& columns, int count,
+                                         const QString& address) const {
+    const QString number = isMarker(address) ? address : bound(address, QStringLiteral("r"), count);
     return QStringLiteral("INSERT INTO ") + quoted(table) + QStringLiteral(" SELECT ") +
-           quotedList(columns) + QStringLiteral(", ") + quoted(kMarkerColumn) +
-           QStringLiteral(", ") + kept + QStringLiteral(" END FROM ") + quoted(copy) +
-           numberedIn(count);
+           quotedList(columns) + QStringLiteral(", ") + number + QStringLiteral(", ") +
+           bound(address, QStringLiteral("k"), count) + QStringLiteral(" FROM ") + quoted(copy) +
+           numberedIn(address, count);
 }
 
-QString OracleDialect::readKeptKeys(const QString& copy, const QStringList& columns,
-                                    int count) const {
-    return QStringLiteral("SELECT ") + quoted(kMarkerColumn) + QStringLiteral(", ") +
-           quotedList(columns) + QStringLiteral(" FROM ") + quoted(copy) + numberedIn(count);
+QString OracleDialect::readKeptKeys(const QString& copy, const QStringList& columns, int count,
+                                    const QString& address) const {
+    return QStringLiteral("SELECT ") + address + QStringLiteral(", ") + quotedList(columns) +
+           QStringLiteral(" FROM ") + quoted(copy) + numberedIn(address, count);
 }
 
-QString OracleDialect::deleteRows(const QString& newTable, int count) const {
-    return QStringLiteral("DELETE FROM ") + quoted(newTable) + numberedIn(count);
+QString OracleDialect::deleteRows(const QString& newTable, int count,
+                                  const QString& address) const {
+    return QStringLiteral("DELETE FROM ") + quoted(newTable) + numberedIn(address, count);
+}
+
+QString OracleDialect::tablesReferringTo() const {
+    return QStringLiteral("SELECT DISTINCT c.TABLE_NAME FROM USER_CONSTRAINTS c JOIN "
+                          "USER_CONSTRAINTS p ON p.CONSTRAINT_NAME = c.R_CONSTRAINT_NAME WHERE "
+                          "c.CONSTRAINT_TYPE = 'R' AND p.TABLE_NAME = :table_name AND "
+                          "c.TABLE_NAME <> p.TABLE_NAME ORDER BY 1");
+}
+
+QString OracleDialect::deleteTriggers() const {
+    return QStringLiteral("SELECT TRIGGER_NAME FROM USER_TRIGGERS WHERE TABLE_NAME = :table_name "
+                          "AND TRIGGERING_EVENT LIKE '%DELETE%' ORDER BY 1");
+}
+
+QString OracleDialect::restoreRows(const QString& table, const QString& removed,
+                                   const QStringList& columns, const QString& order) const {
+    return QStringLiteral("INSERT INTO ") + quoted(table) + QStringLiteral(" (") +
+           quotedList(columns) + QStringLiteral(") SELECT ") + quotedList(columns) +
+           QStringLiteral(" FROM ") + quoted(removed) + QStringLiteral(" ORDER BY ") +
+           quoted(order);
 }
 
 QString OracleDialect::dropNumbers(const QString& newTable) const {

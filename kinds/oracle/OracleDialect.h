@@ -40,20 +40,33 @@ public:
     // that may name the number as 1), or as the server reads them.
     QString readKeys(const QString& table, const QString& number, const QStringList& keyValues,
                      const QStringList& order = {}) const;
+    // A row is found again by its `address`: the quoted marker column of a
+    // copy, which is also its number, or ROWID in a table cleaned in place.
+    //
     // An empty table of the copy's `columns`, then `numberColumns` typed as
     // the copy's numbers.
     QString createRemovedTable(const QString& table, const QString& copy,
-                               const QStringList& columns, const QStringList& numberColumns) const;
-    // Copies from the copy into `table` the rows whose numbers are bound to
-    // ":n0" .. ":n<count-1>", each with its number and the number bound to
-    // the ":k" of the same index.
+                               const QStringList& columns, const QStringList& numberColumns,
+                               const QString& address) const;
+    // Copies from the copy into `table` the rows whose addresses are bound to
+    // ":n0" .. ":n<count-1>", each with its number (bound to the ":r" of the
+    // same index where the address is not the number) and the number bound
+    // to the ":k" of the same index.
     QString insertRemovedRows(const QString& table, const QString& copy, const QStringList& columns,
-                              int count) const;
-    // The numbers and values of `columns` of the rows whose numbers are bound
-    // to ":n0" .. ":n<count-1>".
-    QString readKeptKeys(const QString& copy, const QStringList& columns, int count) const;
-    // Deletes the rows whose numbers are bound to ":n0" .. ":n<count-1>".
-    QString deleteRows(const QString& newTable, int count) const;
+                              int count, const QString& address) const;
+    // The addresses and values of `columns` of the rows whose addresses are
+    // bound to ":n0" .. ":n<count-1>".
+    QString readKeptKeys(const QString& copy, const QStringList& columns, int count,
+                         const QString& address) const;
+    // Deletes the rows whose addresses are bound to ":n0" .. ":n<count-1>".
+    QString deleteRows(const QString& newTable, int count, const QString& address) const;
+    // Cleaning in place: the other tables whose FOREIGN KEYs refer to the
+    // table bound to ":table_name", and its triggers that act on deletes.
+    QString tablesReferringTo() const;
+    QString deleteTriggers() const;
+    // Writes the rows of `removed` back into `table` by their `order`.
+    QString restoreRows(const QString& table, const QString& removed, const QStringList& columns,
+                        const QString& order) const;
     static constexpr int kDeleteBatch = 1000;
     QString dropNumbers(const QString& newTable) const;
     QString renameTable(const QString& from, const QString& to) const;

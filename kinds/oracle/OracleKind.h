@@ -13,6 +13,8 @@ public:
     QString missingDriver() const override;
     void configure(QSqlDatabase& database, const Db::ConnectionData& data) const override;
     std::unique_ptr<RunPlan> plan(const RunContext& context, Db::Session& session) const override;
+    RunResult restore(Db::Session& session, const QString& table, const QString& from,
+                      bool dryRun) const override;
 
 private:
     Db::OracleDialect m_dialect;

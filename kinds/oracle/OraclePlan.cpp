@@ -93,6 +93,8 @@ RunResult OraclePlan::run() {
     if (inputs.dryRun && !options.reportFile.isEmpty())
         return refused(QStringLiteral("On Oracle a report is written by a run that makes the "
                                       "table, not by a dry run."));
+    if (options.inPlace && !inputs.dryRun)
+        return cleanInPlace(shape.columns);
     if (inputs.dryRun) {
         findRepeats(inputs.sourceTable, QStringLiteral("ROWNUM"), true, result);
         result.status = RunResult::Status::Done;
@@ -132,15 +134,11 @@ RunResult OraclePlan::run() {
         m_session.execute(m_dialect.indexNumbers(copy));
         const QList<Removal> removals =
             findRepeats(copy, Db::Dialect::quoted(OracleDialect::kMarkerColumn), false, result);
-        if (!inputs.options.removedInto.isEmpty())
+        if (!inputs.options.removedInto.isEmpty()) {
+            makeRemovedTable(copy, shape.columns);
             keepRemoved(copy, removals, shape.columns);
-        if (!inputs.options.reportFile.isEmpty())
-            report(copy, removals, groupReport);
-        QList<qint64> repeats;
-        for (const Removal& removal : removals)
-            repeats << removal.row;
-        deleteRows(copy, repeats);
-        m_context.report(Phase::Finishing);
+        }
+        removeRepeats(copy, removals, groupReport);
         m_session.execute(m_dialect.dropNumbers(copy));
         if (!inputs.options.reportFile.isEmpty())
             groupReport.finish();
@@ -168,6 +166,58 @@ RunResult OraclePlan::run() {
     return result;
 }
 
+QVariant OraclePlan::addressOf(qint64 number) const {
+    return m_rowids.isEmpty() ? QVariant(number) : QVariant(m_rowids.at(number - 1));
+}
+
+// The table of removed rows is made first: its DDL would commit the deletes
+// if it came among them.
+RunResult OraclePlan::cleanInPlace(const QList<Db::Column>& columns) {
+    const RunInputs& inputs = m_context.inputs;
+    const QString& table = inputs.sourceTable;
+    if (!Db::TableList(m_session).contains(table))
+        return refused(NoTableSource(table, QStringLiteral("a view or another kind of object")));
+    const auto names = [&](const QString& sql) {
+        QStringList found;
+        RecordSet rows(m_session, sql, {{QStringLiteral("table_name"), table}});
+        while (rows.next())
+            found << rows.value(0).toString();
+        return found;
+    };
+    RefuseObstaclesInPlace(table, names(m_dialect.tablesReferringTo()),
+                           names(m_dialect.deleteTriggers()));
+    m_address = QStringLiteral("ROWID");
+    RunResult result;
+    GroupReport groupReport(inputs.options.reportFile);
+    QSqlDatabase database = m_session.database();
+    bool changing = false;
+    try {
+        makeRemovedTable(table, columns);
+        const QList<Removal> removals = findRepeats(table, QStringLiteral("ROWNUM"), false, result);
+        if (!database.transaction())
+            throw DatabaseError(database.lastError());
+        changing = true;
+        keepRemoved(table, removals, columns);
+        removeRepeats(table, removals, groupReport);
+        if (!inputs.options.reportFile.isEmpty())
+            groupReport.finish();
+        if (!database.commit())
+            throw DatabaseError(database.lastError());
+    } catch (...) {
+        groupReport.cancel();
+        if (changing)
+            database.rollback();
+        takeBack(QString(), false);
+        if (m_removedMade)
+            m_remains = QStringLiteral("The rows of %1 are as they were, but the table %2 made "
+                                       "for the removed rows could not be dropped.")
+                            .arg(table, inputs.options.removedInto);
+        throw;
+    }
+    result.status = RunResult::Status::Done;
+    return result;
+}
+
 QList<OraclePlan::Removal> OraclePlan::findRepeats(const QString& table, const QString& number,
                                                    bool collectGroups, RunResult& result) {
     m_context.report(Phase::Reading);
@@ -180,7 +230,11 @@ QList<OraclePlan::Removal> OraclePlan::findRepeats(const QString& table, const Q
     if (judged || collectGroups)
         order << (options.keep == RunOptions::Keep::Last ? QStringLiteral("1 DESC")
                                                          : QStringLiteral("1"));
-    RecordSet rows(m_session, m_dialect.readKeys(table, number, m_keyValues, order));
+    const bool inPlace = m_address == QStringLiteral("ROWID");
+    RecordSet rows(m_session,
+                   m_dialect.readKeys(table, number,
+                                      inPlace ? m_keyValues + QStringList{m_address} : m_keyValues,
+                                      order));
     const int fields = static_cast<int>(m_keyValues.size());
     const KeyFolding folding = options.folding();
     RepeatFinder finder({.order = judged ? RepeatFinder::Order::Rising : RepeatFinder::Order::Any,
@@ -194,8 +248,14 @@ QList<OraclePlan::Removal> OraclePlan::findRepeats(const QString& table, const Q
         for (int field = 1; field <= fields; ++field)
             AppendKeyValue(key, rows.value(field), folding);
         qint64 kept = 0;
-        const std::optional<qint64> repeat = finder.offer(
-            QByteArrayView(key.data(), qsizetype(key.size())), rows.value(0).toLongLong(), &kept);
+        const qint64 number = rows.value(0).toLongLong();
+        if (inPlace) {
+            if (m_rowids.size() < number)
+                m_rowids.resize(number);
+            m_rowids[number - 1] = rows.value(fields + 1).toString();
+        }
+        const std::optional<qint64> repeat =
+            finder.offer(QByteArrayView(key.data(), qsizetype(key.size())), number, &kept);
         ++result.rowsRead;
         if (!repeat)
             continue;
@@ -214,10 +274,21 @@ QList<OraclePlan::Removal> OraclePlan::findRepeats(const QString& table, const Q
     return repeats;
 }
 
+void OraclePlan::removeRepeats(const QString& table, const QList<Removal>& removals,
+                               GroupReport& groupReport) {
+    if (!m_context.inputs.options.reportFile.isEmpty())
+        report(table, removals, groupReport);
+    QList<qint64> repeats;
+    for (const Removal& removal : removals)
+        repeats << removal.row;
+    deleteRows(table, repeats);
+    m_context.report(Phase::Finishing);
+}
+
 void OraclePlan::deleteRows(const QString& table, QList<qint64> numbers) {
     std::sort(numbers.begin(), numbers.end());
     const int batch = OracleDialect::kDeleteBatch;
-    const QString full = m_dialect.deleteRows(table, batch);
+    const QString full = m_dialect.deleteRows(table, batch, m_address);
     qint64 done = 0;
     const qint64 total = numbers.size();
     m_context.report(Phase::Removing, done, total);
@@ -227,8 +298,9 @@ void OraclePlan::deleteRows(const QString& table, QList<qint64> numbers) {
         const int count = static_cast<int>(std::min<qsizetype>(batch, numbers.size() - start));
         QVariantMap values;
         for (int i = 0; i < count; ++i)
-            values.insert(QStringLiteral("n%1").arg(i), numbers.at(start + i));
-        m_session.execute(count == batch ? full : m_dialect.deleteRows(table, count), values);
+            values.insert(QStringLiteral("n%1").arg(i), addressOf(numbers.at(start + i)));
+        m_session.execute(count == batch ? full : m_dialect.deleteRows(table, count, m_address),
+                          values);
         done += count;
     }
 }
@@ -261,12 +333,16 @@ QString OraclePlan::takeBack(const QString& copy, bool replacing) {
     }
 }
 
+void OraclePlan::makeRemovedTable(const QString& from, const QList<Db::Column>& columns) {
+    m_session.execute(m_dialect.createRemovedTable(
+        m_context.inputs.options.removedInto, from, Db::NamesOf(columns),
+        {kRowNumberColumn, kKeptNumberColumn}, m_address));
+    m_removedMade = true;
+}
+
 void OraclePlan::keepRemoved(const QString& copy, const QList<Removal>& removals,
                              const QList<Db::Column>& columns) {
     const QString& table = m_context.inputs.options.removedInto;
-    m_session.execute(m_dialect.createRemovedTable(table, copy, Db::NamesOf(columns),
-                                                   {kRowNumberColumn, kKeptNumberColumn}));
-    m_removedMade = true;
     const int batch = OracleDialect::kDeleteBatch / 2;
     qint64 written = 0;
     StopCheck stop(m_context.keepGoingIn(Phase::Removing, written));
@@ -275,11 +351,15 @@ void OraclePlan::keepRemoved(const QString& copy, const QList<Removal>& removals
         const int count = static_cast<int>(std::min<qsizetype>(batch, removals.size() - start));
         QVariantMap values;
         for (int i = 0; i < count; ++i) {
-            values.insert(QStringLiteral("n%1").arg(i), removals.at(start + i).row);
-            values.insert(QStringLiteral("k%1").arg(i), removals.at(start + i).kept);
+            const Removal& removal = removals.at(start + i);
+            values.insert(QStringLiteral("n%1").arg(i), addressOf(removal.row));
+            values.insert(QStringLiteral("k%1").arg(i), removal.kept);
+            if (!m_rowids.isEmpty())
+                values.insert(QStringLiteral("r%1").arg(i), removal.row);
         }
-        m_session.execute(m_dialect.insertRemovedRows(table, copy, Db::NamesOf(columns), count),
-                          values);
+        m_session.execute(
+            m_dialect.insertRemovedRows(table, copy, Db::NamesOf(columns), count, m_address),
+            values);
         written += count;
     }
 }
@@ -289,7 +369,7 @@ void OraclePlan::report(const QString& copy, QList<Removal> removals, GroupRepor
         return std::pair(a.kept, a.row) < std::pair(b.kept, b.row);
     });
     // The kept rows' key values, read a batch of kept rows at a time.
-    QHash<qint64, QVariantList> keys;
+    QHash<QString, QVariantList> keys;
     qsizetype next = 0;
     const auto readKeys = [&](qsizetype from) {
         keys.clear();
@@ -297,27 +377,29 @@ void OraclePlan::report(const QString& copy, QList<Removal> removals, GroupRepor
         for (qsizetype at = from;
              at < removals.size() && values.size() < OracleDialect::kDeleteBatch; ++at) {
             if (at == from || removals.at(at).kept != removals.at(at - 1).kept)
-                values.insert(QStringLiteral("n%1").arg(values.size()), removals.at(at).kept);
+                values.insert(QStringLiteral("n%1").arg(values.size()),
+                              addressOf(removals.at(at).kept));
         }
-        RecordSet rows(
-            m_session,
-            m_dialect.readKeptKeys(copy, Db::NamesOf(m_context.inputs.columns), int(values.size())),
-            values);
+        RecordSet rows(m_session,
+                       m_dialect.readKeptKeys(copy, Db::NamesOf(m_context.inputs.columns),
+                                              int(values.size()), m_address),
+                       values);
         while (rows.next()) {
             QVariantList key;
             for (int i = 1; i < rows.fieldCount(); ++i)
                 key << rows.value(i);
-            keys.insert(rows.value(0).toLongLong(), key);
+            keys.insert(rows.value(0).toString(), key);
         }
     };
     RemovedGroups groups([&]() -> std::optional<RemovedGroups::Row> {
         if (next == removals.size())
             return std::nullopt;
         const Removal& removal = removals.at(next);
-        if (!keys.contains(removal.kept))
+        const QString kept = addressOf(removal.kept).toString();
+        if (!keys.contains(kept))
             readKeys(next);
         ++next;
-        return RemovedGroups::Row{removal.kept, removal.row, keys.value(removal.kept)};
+        return RemovedGroups::Row{removal.kept, removal.row, keys.value(kept)};
     });
     groupReport.write(groups);
 }

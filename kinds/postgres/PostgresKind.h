@@ -14,7 +14,6 @@ public:
     bool findsPasswords() const override { return true; }
     void configure(QSqlDatabase& database, const Db::ConnectionData& data) const override;
     std::unique_ptr<RunPlan> plan(const RunContext& context, Db::Session& session) const override;
-    bool cleansInPlace() const override { return true; }
     RunResult restore(Db::Session& session, const QString& table, const QString& from,
                       bool dryRun) const override;
 

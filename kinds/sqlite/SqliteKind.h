@@ -15,7 +15,6 @@ public:
     QStringList files(const Db::ConnectionData& data) const override;
     void configure(QSqlDatabase& database, const Db::ConnectionData& data) const override;
     std::unique_ptr<RunPlan> plan(const RunContext& context, Db::Session& session) const override;
-    bool cleansInPlace() const override { return true; }
     RunResult restore(Db::Session& session, const QString& table, const QString& from,
                       bool dryRun) const override;
 
