@@ -181,6 +181,7 @@ void printSummary(const RunInputs& inputs, const RunResult& result, double secon
                     QJsonObject{{"key", values}, {"kept", group.kept}, {"removed", repeats}});
             }
             summary.insert("groups", groups);
+            summary.insert("repeated_groups", result.repeatedGroups);
         }
         out() << QJsonDocument(summary).toJson(QJsonDocument::Compact) << Qt::endl;
         return;
@@ -204,6 +205,10 @@ void printSummary(const RunInputs& inputs, const RunResult& result, double secon
                          .arg(repeats.join(QStringLiteral(", ")),
                               values.join(QStringLiteral(", ")));
         }
+        if (const qint64 more = result.repeatedGroups - result.groups.size(); more > 0)
+            out() << (more == 1
+                          ? QStringLiteral("... and 1 more group\n")
+                          : QStringLiteral("... and %1 more groups\n").arg(locale.toString(more)));
         return;
     }
     out() << RunSummary(inputs, result, QLocale()) << Qt::endl;

@@ -132,9 +132,11 @@ QString ReportRefusal(const QString& file, const QStringList& databaseFiles) {
     return {};
 }
 
-QList<RepeatGroup> ShownGroups(RemovedGroups& groups) {
-    QList<RepeatGroup> shown;
-    while (shown.size() < kShownGroups && groups.next())
-        shown << groups.group();
-    return shown;
+void ShowGroups(RemovedGroups& groups, RunResult& result) {
+    result.groups.clear();
+    result.repeatedGroups = 0;
+    while (groups.next()) {
+        if (++result.repeatedGroups <= kShownGroups)
+            result.groups << groups.group();
+    }
 }

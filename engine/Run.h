@@ -117,8 +117,10 @@ struct RunResult {
     // A run that did not finish left something in the database that the user
     // must see to; `message` says what. Shown even while the program ends.
     bool leftBehind = false;
-    // A dry run's first groups of repeats, by the number of the row that stays.
+    // A dry run's first groups of repeats, by the number of the row that stays,
+    // and how many groups have repeats in all.
     QList<RepeatGroup> groups;
+    qint64 repeatedGroups = 0;
 };
 
 // The inputs as a run takes them: cleaned in place, the source is the table

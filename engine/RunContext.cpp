@@ -55,6 +55,7 @@ QList<Db::Column> RunContext::chosenColumns(const Db::Dialect& dialect,
 }
 
 void FirstGroups::add(qint64 kept, qint64 repeat, const std::function<QVariantList()>& values) {
+    m_kept.push_back(kept);
     auto group = m_groups.find(kept);
     if (group == m_groups.end()) {
         if (m_groups.size() == std::size_t(kShownGroups)) {
@@ -65,6 +66,11 @@ void FirstGroups::add(qint64 kept, qint64 repeat, const std::function<QVariantLi
         group = m_groups.emplace(kept, RepeatGroup{kept, {}, values()}).first;
     }
     group->second.repeats << repeat;
+}
+
+qint64 FirstGroups::count() {
+    std::sort(m_kept.begin(), m_kept.end());
+    return std::unique(m_kept.begin(), m_kept.end()) - m_kept.begin();
 }
 
 QList<RepeatGroup> FirstGroups::groups() const {

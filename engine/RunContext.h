@@ -68,9 +68,14 @@ class FirstGroups {
 public:
     void add(qint64 kept, qint64 repeat, const std::function<QVariantList()>& values);
     QList<RepeatGroup> groups() const;
+    // How many groups had repeats added.
+    qint64 count();
 
 private:
     std::map<qint64, RepeatGroup> m_groups;
+    // The kept row of every repeat added: a number for each is less than a
+    // set would take.
+    std::vector<qint64> m_kept;
 };
 
 // Refuses cleaning `table` in place where the FOREIGN KEYs of the tables

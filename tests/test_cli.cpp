@@ -214,6 +214,17 @@ void CliTest::dryRunChangesNothing() {
         qPrintable(folded.out));
     QVERIFY2(folded.out.endsWith(QStringLiteral("row 1 stays, repeated by 3: K = 'Émile'\n")),
              qPrintable(folded.out));
+    // Groups past the first ten are counted, whichever way the rows are judged.
+    db.exec(QStringLiteral("CREATE TABLE M(K); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT "
+                           "i + 1 FROM n WHERE i < 40) INSERT INTO M SELECT i % 13 FROM n"));
+    for (const QString& judging : {QStringLiteral("--dry-run"), QStringLiteral("--ignore-case")}) {
+        const Outcome many = cli({"run", db.path(), "M", "--column", "K", "--dry-run", judging});
+        QVERIFY2(many.out.endsWith(QStringLiteral("\n... and 3 more groups\n")),
+                 qPrintable(many.out));
+        const Outcome json =
+            cli({"run", db.path(), "M", "--column", "K", "--dry-run", judging, "--json"});
+        QCOMPARE(QJsonDocument::fromJson(json.out.toUtf8())["repeated_groups"].toInt(), 13);
+    }
     db.exec(QStringLiteral("CREATE TABLE C(K); INSERT INTO C VALUES (1)"));
     QCOMPARE(cli({"run", db.path(), "C", "--column", "K", "--dry-run"}).out,
              QStringLiteral("1 row read: 1 would be kept, 0 would be left out as repeats.\n"));
@@ -227,7 +238,7 @@ void CliTest::dryRunChangesNothing() {
                  qPrintable(full.err));
     }
     QCOMPARE(db.column("SELECT name FROM sqlite_master ORDER BY name"),
-             (QStringList{"B", "C", "E", "VISITORS"}));
+             (QStringList{"B", "C", "E", "M", "VISITORS"}));
 }
 
 void CliTest::interruptTakesTheRunBack() {

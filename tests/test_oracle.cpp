@@ -286,6 +286,7 @@ void OracleTest::judgedRowsStayByTheOrderTheServerSortsThemIn() {
     };
     const RunResult dry = judged(true, "VISITORS2");
     QCOMPARE(dry.groups.size(), 2);
+    QCOMPARE(dry.repeatedGroups, qint64(2));
     QCOMPARE(dry.groups.first().kept, qint64(2));
     QCOMPARE(dry.groups.first().repeats, (QList<qint64>{1, 4}));
     QCOMPARE(judged(false, "VISITORS2").status, RunResult::Status::Done);

@@ -173,6 +173,13 @@ void PostgresTest::runsMatchTheServersOwnGrouping() {
         // each row numbered by its place in the table's order.
         const RunResult dry = runOn(m_db, "t", columns, "t2", {}, true);
         QCOMPARE(dry.rowsKept, result.rowsKept);
+        const QString repeated =
+            QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM t GROUP BY %1 HAVING count(*) > "
+                           "1) AS g")
+                .arg(groups.join(", "));
+        QCOMPARE(QString::number(dry.repeatedGroups), m_db.column(repeated).value(0));
+        QCOMPARE(QString::number(runOn(m_db, "t", columns, "t2", {}, true, aside).repeatedGroups),
+                 m_db.column(repeated).value(0));
         QStringList kept;
         for (const RepeatGroup& group : dry.groups) {
             kept << QString::number(group.kept);

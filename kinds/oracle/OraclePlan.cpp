@@ -271,6 +271,7 @@ QList<OraclePlan::Removal> OraclePlan::findRepeats(const QString& table, const Q
     result.rowsRemoved = repeats.size();
     result.rowsKept = result.rowsRead - result.rowsRemoved;
     result.groups = groups.groups();
+    result.repeatedGroups = groups.count();
     return repeats;
 }
 

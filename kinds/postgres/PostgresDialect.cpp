@@ -144,8 +144,10 @@ QString PostgresDialect::insertFirstRows(const QString& newTable, const QString&
 }
 
 QString PostgresDialect::groupCount(const QString& source, const QStringList& keys) const {
-    return QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM ") + qualified(source) +
-           QStringLiteral(" GROUP BY ") + keys.join(QStringLiteral(", ")) +
+    return QStringLiteral(
+               "SELECT count(*), count(*) FILTER (WHERE n > 1) FROM (SELECT count(*) AS n "
+               "FROM ") +
+           qualified(source) + QStringLiteral(" GROUP BY ") + keys.join(QStringLiteral(", ")) +
            QStringLiteral(") AS groups");
 }
 

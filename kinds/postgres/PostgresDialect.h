@@ -54,7 +54,7 @@ public:
     QString insertFirstRows(const QString& newTable, const QString& source,
                             const QStringList& columns, const QStringList& keys,
                             const QStringList& order, bool byMin) const;
-    // The number of groups of `keys`.
+    // The number of groups of `keys`, and of those with more than one row.
     QString groupCount(const QString& source, const QStringList& keys) const;
     // The first `limit` groups that have repeats, by the number of the row
     // that stays: that number, the numbers of the rows that repeat it (as an

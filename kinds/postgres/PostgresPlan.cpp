@@ -335,7 +335,7 @@ RunResult judgedRun(const RunContext& context, Aside& aside, const PostgresDiale
                       };
                       if (inputs.dryRun) {
                           RemovedGroups groups = removedGroups(session, sql, inputs);
-                          result.groups = ShownGroups(groups);
+                          ShowGroups(groups, result);
                       } else if (!inPlace) {
                           make(building, QString());
                           PostgresOwnParts::LeaveOutIndexes(session, sql, inputs, building);
@@ -420,7 +420,11 @@ RunResult PostgresPlan::run() {
             session.execute(sql.beginSnapshot());
             result.rowsRead = number(session, sql.rowCount(inputs.sourceTable));
             check();
-            result.rowsKept = number(session, sql.groupCount(inputs.sourceTable, keys));
+            RecordSet counts(session, sql.groupCount(inputs.sourceTable, keys));
+            if (counts.next()) {
+                result.rowsKept = counts.value(0).toLongLong();
+                result.repeatedGroups = counts.value(1).toLongLong();
+            }
             check();
             result.groups = firstGroups(session, sql, inputs, keys, order);
             session.execute(QStringLiteral("ROLLBACK"));

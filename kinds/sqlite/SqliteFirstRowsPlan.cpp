@@ -40,6 +40,7 @@ void readRepeats(SqliteFile& file, const SqliteDialect& sql, const RunContext& c
     file.watch(nullptr);
     result.rowsKept = result.rowsRead - result.rowsRemoved;
     result.groups = groups.groups();
+    result.repeatedGroups = groups.count();
     // A group shows the values of the row that stays, which folded texts
     // may write otherwise than its repeats.
     SqliteFile::Statement kept(file, shape.rowid.isEmpty()
