@@ -48,6 +48,14 @@ Form1::Form1(PageContext& context) : WizardPage(5880, 3060), m_context(context) 
     Text3 = addTextBox(1300, 1440, 4455, 330, {}, QStringLiteral("Password"));
     Text3->setEchoMode(QLineEdit::Password);
     Text3->setStyle(new AsteriskPasswordStyle(Text3));
+    // In the gap above the buttons, in a smaller type that fits it.
+    NoKeyringLine = addLabel(QStringLiteral("No keyring service was found: the password is kept "
+                                            "in the settings file."),
+                             240, 1772, 5515, 146);
+    QFont small = NoKeyringLine->font();
+    small.setPixelSize(9);
+    NoKeyringLine->setFont(small);
+    NoKeyringLine->hide();
     Check5 = addButton(QStringLiteral("Test Connection"), 120, 1920, 4215, 400);
     Check6 = addButton(QStringLiteral("Help"), 4420, 1920, 1335, 400);
     addLine(2400);
@@ -63,7 +71,8 @@ Form1::Form1(PageContext& context) : WizardPage(5880, 3060), m_context(context) 
     Label1->setBuddy(Text2);
     Label4->setBuddy(Text3);
     chainTabOrder({Text1, Text2, Text3, Check5, Check1, Check3, Check6, Check2, Check4, Check7});
-    for (QWidget* quiet : std::initializer_list<QWidget*>{Check4, Label1, Label2, Label4, Label5})
+    for (QWidget* quiet :
+         std::initializer_list<QWidget*>{Check4, Label1, Label2, Label4, Label5, NoKeyringLine})
         setHoverRule(quiet, HoverRule::None);
     armHover();
 
@@ -101,6 +110,7 @@ void Form1::Form_Load() {
     Text2->setText(store.read(SettingsStore::kUser));
     Text3->setText(
         m_context.passwords().load(PasswordStore::accountOf(m_context.connectionData())));
+    NoKeyringLine->setVisible(m_context.passwords().keepsInFile());
 }
 
 void Form1::Check5_Click() {

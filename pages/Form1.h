@@ -25,6 +25,8 @@ public:
     QLabel* Label2;
     QLabel* Label4;
     QLabel* Label5;
+    // Under the boxes, where no keyring service keeps the password.
+    QLabel* NoKeyringLine;
     QLineEdit* Text1;
     QLineEdit* Text2;
     QLineEdit* Text3;

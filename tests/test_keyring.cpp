@@ -7,6 +7,7 @@
 #include "pages/Form1.h"
 #include "pages/Wizard.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 
@@ -45,6 +46,7 @@ void KeyringTest::aTypedPasswordGoesToTheKeyringNotTheFile() {
         WizardDriver run(db);
         Form1& page = run.wizard.form1();
         QVERIFY(run.wizard.passwords().usesKeyring());
+        QVERIFY(!page.NoKeyringLine->isVisibleTo(&page));
         page.Text2->setText(QStringLiteral("scott"));
         // Not for a moment is any of it in the file, nor in the keyring
         // before it is typed whole.

@@ -161,6 +161,8 @@ void WizardTest::connectionDataIsStoredAsTypedForItsOwnerOnly() {
         page.Text1->setText(sid);
         page.Text3->setText(password);
         QCOMPARE(page.Text3->displayText(), QString(password.size(), QChar('*')));
+        // Where it is kept, since no keyring service exists here.
+        QVERIFY(page.NoKeyringLine->isVisibleTo(&page));
         page.Check1->click();
     }
     const QString file = SettingsStore().fileName();

@@ -35,8 +35,10 @@ public:
     void save(const QString& account);
     // Waits at most `milliseconds` for the keyring writes still under way.
     void finish(int milliseconds);
-    // Whether the keyring answered the last time it was asked.
+    // Whether the keyring answered the last time it was asked, and whether
+    // the password goes to the settings file since no keyring service exists.
     bool usesKeyring() const { return m_where == Where::Keyring; }
+    bool keepsInFile() const { return m_where == Where::File; }
 
 private:
     // The keyring; the settings file, where no keyring answers; or nowhere,
