@@ -140,19 +140,6 @@ QString shownValue(const QVariant& value) {
     return value.toString();
 }
 
-QJsonObject jsonOf(const RunOptions& options) {
-    QJsonArray order;
-    for (const OrderTerm& term : options.orderBy)
-        order.append(term.column + (term.descending ? QStringLiteral(":desc") : QString()));
-    return {{"keep", options.keep == RunOptions::Keep::Last ? "last" : "first"},
-            {"order_by", order},
-            {"ignore_case", options.ignoreCase},
-            {"trim", options.trim},
-            {"without_indexes", options.withoutIndexes},
-            {"removed_into", options.removedInto.isEmpty() ? QJsonValue() : options.removedInto},
-            {"report", options.reportFile.isEmpty() ? QJsonValue() : options.reportFile}};
-}
-
 void printSummary(const RunInputs& inputs, const RunResult& result, double seconds, bool json) {
     const char* status = result.status == RunResult::Status::Done      ? "done"
                          : result.status == RunResult::Status::Stopped ? "stopped"
@@ -166,7 +153,7 @@ void printSummary(const RunInputs& inputs, const RunResult& result, double secon
                             {"seconds", seconds},
                             {"new_table", inputs.dryRun ? QJsonValue() : inputs.newTable},
                             {"dry_run", inputs.dryRun},
-                            {"options", jsonOf(inputs.options)}};
+                            {"options", JsonOf(inputs.options)}};
         if (!result.message.isEmpty())
             summary.insert("message", result.message);
         if (inputs.dryRun) {

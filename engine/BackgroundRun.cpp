@@ -57,6 +57,14 @@ void BackgroundRun::stop() {
     m_changed.notify_all();
 }
 
+std::optional<RunResult> BackgroundRun::look(State& state) const {
+    const std::lock_guard lock(m_mutex);
+    state = m_state;
+    if (!m_done)
+        return std::nullopt;
+    return m_result;
+}
+
 RunResult BackgroundRun::wait(const std::function<void(const State&)>& meanwhile) {
     std::unique_lock lock(m_mutex);
     while (!m_done) {

@@ -28,6 +28,9 @@ public:
     // Waits for the run, calling `meanwhile` every few milliseconds with how
     // it goes; `meanwhile` answers the question with answer() and may stop().
     RunResult wait(const std::function<void(const State&)>& meanwhile);
+    // Without waiting: the result once the run is over, or nothing and how it
+    // goes in `state`.
+    std::optional<RunResult> look(State& state) const;
     void answer(bool yes);
     // The run stops at its next look, and takes back what it made.
     void stop();

@@ -132,11 +132,11 @@ QString ReportRefusal(const QString& file, const QStringList& databaseFiles) {
     return {};
 }
 
-void ShowGroups(RemovedGroups& groups, RunResult& result) {
+void ShowGroups(RemovedGroups& groups, int shown, RunResult& result) {
     result.groups.clear();
     result.repeatedGroups = 0;
     while (groups.next()) {
-        if (++result.repeatedGroups <= kShownGroups)
+        if (++result.repeatedGroups <= shown)
             result.groups << groups.group();
     }
 }

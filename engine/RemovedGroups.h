@@ -62,5 +62,6 @@ QString ReportRefusal(const QString& file, const QStringList& databaseFiles);
 // null, a blob as the hex text of its bytes.
 QJsonValue JsonValueOf(const QVariant& value);
 
-// The first groups a dry run shows, and how many there are, into `result`.
-void ShowGroups(RemovedGroups& groups, RunResult& result);
+// The first `shown` groups a dry run shows, and how many there are, into
+// `result`.
+void ShowGroups(RemovedGroups& groups, int shown, RunResult& result);

@@ -1,6 +1,7 @@
 #include "Run.h"
 
 #include <QCommandLineParser>
+#include <QJsonArray>
 
 QString PhaseText(Phase phase) {
     switch (phase) {
@@ -66,6 +67,36 @@ void AddRunOptions(QCommandLineParser& parser) {
           "write each group that had repeats to FILE as a JSON line {\"key\": [...], \"kept\": "
           "ROW, \"removed\": [ROW, ...]}, also with --dry-run (e.g. --report groups.jsonl)",
           "FILE"}});
+}
+
+QJsonObject JsonOf(const RunOptions& options) {
+    QJsonArray order;
+    for (const OrderTerm& term : options.orderBy)
+        order.append(term.column + (term.descending ? QStringLiteral(":desc") : QString()));
+    const auto named = [](const QString& name) {
+        return name.isEmpty() ? QJsonValue() : QJsonValue(name);
+    };
+    return {{"keep", options.keep == RunOptions::Keep::Last ? "last" : "first"},
+            {"order_by", order},
+            {"ignore_case", options.ignoreCase},
+            {"trim", options.trim},
+            {"without_indexes", options.withoutIndexes},
+            {"removed_into", named(options.removedInto)},
+            {"report", named(options.reportFile)}};
+}
+
+RunOptions RunOptionsFromJson(const QJsonObject& json) {
+    RunOptions options;
+    if (json.value("keep").toString() == QStringLiteral("last"))
+        options.keep = RunOptions::Keep::Last;
+    for (const QJsonValue& term : json.value("order_by").toArray())
+        options.orderBy << orderTermFrom(term.toString());
+    options.ignoreCase = json.value("ignore_case").toBool();
+    options.trim = json.value("trim").toBool();
+    options.withoutIndexes = json.value("without_indexes").toBool();
+    options.removedInto = json.value("removed_into").toString();
+    options.reportFile = json.value("report").toString();
+    return options;
 }
 
 std::optional<RunOptions> RunOptionsFrom(const QCommandLineParser& options, QString& problem) {

@@ -5,6 +5,7 @@
 #include "db/Catalogue.h"
 #include "db/ConnectionData.h"
 
+#include <QJsonObject>
 #include <QList>
 #include <QLocale>
 #include <QStringList>
@@ -16,6 +17,8 @@
 struct OrderTerm {
     QString column;
     bool descending = false;
+
+    bool operator==(const OrderTerm&) const = default;
 };
 
 // Which row of each group stays, what counts as the same, and where the
@@ -43,6 +46,7 @@ struct RunOptions {
     bool inPlace = false;
 
     KeyFolding folding() const { return {ignoreCase, trim}; }
+    bool operator==(const RunOptions&) const = default;
 
     // Whether a run needs the rows judged other than first come, first kept,
     // or a record of which row each removed one gave way to; texts folded
@@ -66,6 +70,15 @@ void AddRunOptions(QCommandLineParser& parser);
 // wrong in `problem`, when one of them is given a value it cannot take.
 std::optional<RunOptions> RunOptionsFrom(const QCommandLineParser& options, QString& problem);
 
+// The options as JSON, as the command line prints them and the wizard keeps
+// them: keep, order_by ("C" or "C:desc"), ignore_case, trim,
+// without_indexes, removed_into and report (null where not given).
+QJsonObject JsonOf(const RunOptions& options);
+RunOptions RunOptionsFromJson(const QJsonObject& json);
+
+// How many groups of repeats a dry run shows, unless told otherwise.
+constexpr int kShownGroups = 10;
+
 // What one run needs, collected by the front end when it starts.
 struct RunInputs {
     Db::ConnectionData connection;
@@ -76,6 +89,9 @@ struct RunInputs {
     // Only find the repeats: nothing is made or changed.
     bool dryRun = false;
     RunOptions options = {};
+    // A dry run shows this many groups of repeats, the first by the number
+    // of the row that stays.
+    int shownGroups = kShownGroups;
 };
 
 // What the run is doing; a front end shows it in these words.

@@ -58,7 +58,9 @@ void FirstGroups::add(qint64 kept, qint64 repeat, const std::function<QVariantLi
     m_kept.push_back(kept);
     auto group = m_groups.find(kept);
     if (group == m_groups.end()) {
-        if (m_groups.size() == std::size_t(kShownGroups)) {
+        if (m_groups.size() == std::size_t(m_shown)) {
+            if (m_shown == 0)
+                return;
             if (kept > m_groups.rbegin()->first)
                 return;
             m_groups.erase(std::prev(m_groups.end()));
@@ -110,10 +112,7 @@ QString NoTableTarget(const QString& name, const QString& what) {
     return QStringLiteral("%1 is the name of %2. Please choose another name.").arg(name, what);
 }
 
-namespace {
-
-// Why `name` cannot be given to a table the run makes, or the empty text.
-QString madeNameRefusal(const QString& name, const RunInputs& inputs, const Db::Dialect& dialect) {
+QString MadeNameRefusal(const QString& name, const RunInputs& inputs, const Db::Dialect& dialect) {
     if (name.trimmed().isEmpty())
         return QStringLiteral("Please enter a name for the new table.");
     if (name.contains(QLatin1Char('"')))
@@ -134,14 +133,12 @@ QString madeNameRefusal(const QString& name, const RunInputs& inputs, const Db::
     return {};
 }
 
-} // namespace
-
 QString NameRefusal(const RunInputs& inputs, const Db::Dialect& dialect) {
     QString refusal =
-        inputs.options.inPlace ? QString() : madeNameRefusal(inputs.newTable, inputs, dialect);
+        inputs.options.inPlace ? QString() : MadeNameRefusal(inputs.newTable, inputs, dialect);
     const QString& removed = inputs.options.removedInto;
     if (refusal.isEmpty() && !removed.isEmpty()) {
-        refusal = madeNameRefusal(removed, inputs, dialect);
+        refusal = MadeNameRefusal(removed, inputs, dialect);
         if (refusal.isEmpty() && dialect.sameName(removed, inputs.newTable))
             refusal = QStringLiteral("The removed rows need a table of their own, not the new "
                                      "table. Please choose another name.");

@@ -59,19 +59,18 @@ QString OptionRefusal(const RunInputs& inputs, const QList<Db::Column>& columns,
 // round when the last row is to stay; the rows' own numbers break ties.
 QStringList JudgingTerms(const RunOptions& options);
 
-// How many groups of repeats a dry run shows.
-constexpr int kShownGroups = 10;
-
-// The first groups of repeats by the number of the row that stays, kept small
-// however many groups the table has.
+// The first `shown` groups of repeats by the number of the row that stays,
+// kept small however many groups the table has.
 class FirstGroups {
 public:
+    explicit FirstGroups(int shown) : m_shown(shown) {}
     void add(qint64 kept, qint64 repeat, const std::function<QVariantList()>& values);
     QList<RepeatGroup> groups() const;
     // How many groups had repeats added.
     qint64 count();
 
 private:
+    int m_shown;
     std::map<qint64, RepeatGroup> m_groups;
     // The kept row of every repeat added: a number for each is less than a
     // set would take.
@@ -97,3 +96,6 @@ QString NoTableTarget(const QString& name, const QString& what);
 
 // Why a new name cannot be used, or the empty text when it can.
 QString NameRefusal(const RunInputs& inputs, const Db::Dialect& dialect);
+// Why `name` cannot be given to a table the run of `inputs` makes, or the
+// empty text.
+QString MadeNameRefusal(const QString& name, const RunInputs& inputs, const Db::Dialect& dialect);

@@ -75,6 +75,7 @@ void Form3::PrepareFieldPage(const QString& table) {
     List1->clear();
     m_preview->unbind();
     const QList<Db::Column> columns = Db::ColumnTypes(*session, table);
+    m_columns = Db::NamesOf(columns);
     m_preview->bind(std::move(session), table, Db::NamesOf(columns));
     for (const Db::Column& column : columns) {
         auto* item = new QListWidgetItem(column.name, List1);

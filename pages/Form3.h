@@ -24,6 +24,8 @@ public:
     ~Form3() override;
 
     void Form_Load();
+    // Every column of the table, in its order.
+    const QStringList& tableColumns() const { return m_columns; }
     // Fills the page for `table` on a session of its own: the preview grid
     // and the list of available columns, less the columns already chosen.
     // Shows no page. Throws DatabaseError.
@@ -60,5 +62,6 @@ private:
     void moveAll(QListWidget* from, QListWidget* to);
 
     std::unique_ptr<Ui::GridSource> m_preview;
+    QStringList m_columns;
     PageContext& m_context;
 };

@@ -17,6 +17,8 @@ struct WizardChoices {
     // The chosen columns in the chosen list's order, with their types; a list
     // rather than the names joined by ", ", since a name may itself hold ", ".
     QList<Db::Column> columns;
+    // All the columns of the table, in its order.
+    QStringList tableColumns;
 };
 
 // What a page needs of the program it is part of, and nothing of the other

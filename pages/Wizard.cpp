@@ -73,6 +73,7 @@ void Wizard::wire(Form3& page) {
     });
     connect(&page, &WizardPage::nextRequested, this, [this, &page] {
         m_choices.columns = page.chosenFields();
+        m_choices.tableColumns = page.tableColumns();
         go(form4(), page);
     });
 }

@@ -3,6 +3,7 @@
 #include "pages/Form1.h"
 #include "pages/Form2.h"
 #include "pages/Form3.h"
+#include "pages/Form4.h"
 #include "pages/Wizard.h"
 #include "ui/Messages.h"
 #include "ui/PageButton.h"
@@ -51,6 +52,10 @@ WizardDriver::WizardDriver(const TempDatabase& db)
 }
 
 WizardDriver::~WizardDriver() = default;
+
+Form4& OnTargetPage::page() {
+    return wizard.form4();
+}
 
 WizardDriver& WizardDriver::connect() {
     wizard.form1().Check3->click();

@@ -55,4 +55,14 @@ public:
     WizardDriver& chooseColumns(const QStringList& columns);
 };
 
+class Form4;
+// A wizard driven to the target page of `table`, with `columns` chosen.
+struct OnTargetPage : WizardDriver {
+    OnTargetPage(const TempDatabase& db, const QString& table, const QStringList& columns)
+        : WizardDriver(db) {
+        connect().chooseTable(table).chooseColumns(columns);
+    }
+    Form4& page();
+};
+
 #define VARNOLT_TEST_MAIN(TestClass) VARNOLT_TEST_MAIN_OF(QApplication, TestClass)

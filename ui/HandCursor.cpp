@@ -3,9 +3,9 @@
 #include "core/Values.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QDir>
 #include <QPixmap>
 #include <QtEndian>
 #include <optional>
@@ -34,7 +34,8 @@ QPoint hotSpot(const QByteArray& file) {
 // Installed, the file is with the program's data; in the build, beside it.
 QString path() {
     const QString folder = QCoreApplication::applicationDirPath();
-    const QString installed = QDir::cleanPath(folder + QStringLiteral("/../share/varnolt/HAND-M.CUR"));
+    const QString installed =
+        QDir::cleanPath(folder + QStringLiteral("/../share/varnolt/HAND-M.CUR"));
     return QFileInfo::exists(installed) ? installed : folder + QStringLiteral("/HAND-M.CUR");
 }
 

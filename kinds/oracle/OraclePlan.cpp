@@ -239,7 +239,7 @@ QList<OraclePlan::Removal> OraclePlan::findRepeats(const QString& table, const Q
     const KeyFolding folding = options.folding();
     RepeatFinder finder({.order = judged ? RepeatFinder::Order::Rising : RepeatFinder::Order::Any,
                          .pulse = [&] { stop.check(); }});
-    FirstGroups groups;
+    FirstGroups groups(m_context.inputs.shownGroups);
     QList<Removal> repeats;
     std::string key;
     while (rows.next()) {

@@ -108,7 +108,7 @@ QList<RepeatGroup> firstGroups(Db::Session& session, const PostgresDialect& sql,
                                const QStringList& order) {
     QList<RepeatGroup> groups;
     RecordSet rows(session, sql.firstGroups(inputs.sourceTable, keys, Db::NamesOf(inputs.columns),
-                                            order, kShownGroups));
+                                            order, inputs.shownGroups));
     while (rows.next()) {
         RepeatGroup group;
         group.kept = rows.value(0).toLongLong();
@@ -335,7 +335,7 @@ RunResult judgedRun(const RunContext& context, Aside& aside, const PostgresDiale
                       };
                       if (inputs.dryRun) {
                           RemovedGroups groups = removedGroups(session, sql, inputs);
-                          ShowGroups(groups, result);
+                          ShowGroups(groups, inputs.shownGroups, result);
                       } else if (!inPlace) {
                           make(building, QString());
                           PostgresOwnParts::LeaveOutIndexes(session, sql, inputs, building);

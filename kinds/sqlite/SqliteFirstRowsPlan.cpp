@@ -25,7 +25,7 @@ void readRepeats(SqliteFile& file, const SqliteDialect& sql, const RunContext& c
     FirstRows firstRows(file, sql, shape, source, keyValues, true, context.inputs.options.folding(),
                         [&] { stop.check(); });
     RowOrder order(source);
-    FirstGroups groups;
+    FirstGroups groups(context.inputs.shownGroups);
     ReadKeysInPlace(file, sql, source, NumberOf(shape), keyValues, shape.order,
                     [&](const Db::RawValue* number, const Db::RawValue* values, int count) {
                         if (++result.rowsRead % RowTotal::kRowsPerLook == 1)
