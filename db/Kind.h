@@ -37,6 +37,9 @@ public:
     virtual QStringList files(const ConnectionData&) const { return {}; }
     // Puts the connection data into a connection of the driver.
     virtual void configure(QSqlDatabase& database, const ConnectionData& data) const = 0;
+    // Says what every session of the kind must say first; throws
+    // DatabaseError.
+    virtual void opened(QSqlDatabase&) const {}
 };
 
 } // namespace Db

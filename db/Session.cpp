@@ -67,6 +67,7 @@ void Session::open() {
     m_kind.configure(db, m_data);
     if (!db.open())
         throw DatabaseError(db.lastError());
+    m_kind.opened(db);
 }
 
 QSqlDatabase Session::database() const {

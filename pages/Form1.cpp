@@ -37,7 +37,10 @@ Form1::Form1(PageContext& context) : WizardPage(5880, 3060), m_context(context) 
     Text1 = addTextBox(1320, 480, 3975, 330, SettingsStore::kSid, QStringLiteral("SID"));
     Text1->setPlaceholderText(QStringLiteral("KTNA or /path/to/file.sqlite"));
     Text1->setToolTip(QStringLiteral("An Oracle net service name, an EZConnect string such as "
-                                     "//dbhost:1521/ORCL, or the path of a SQLite file "
+                                     "//dbhost:1521/ORCL, a PostgreSQL URI "
+                                     "(postgresql://dbhost/sales), a MariaDB or MySQL URI "
+                                     "(mariadb://dbhost/sales, or ?socket=/path for a local "
+                                     "socket), or the path of a SQLite file "
                                      "(/path/to/file.sqlite, ./file.sqlite or ~/file.sqlite)."));
     Check7 = addButton(QStringLiteral("?"), 5380, 480, 375, 375);
     Check7->setAccessibleName(QStringLiteral("What is a SID?"));

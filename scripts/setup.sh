@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev qtkeychain-qt6-dev gnome-keyring libsecret-tools dbus-daemon libqt6sql6-sqlite libsqlite3-dev sqlite3 libqt6sql6-psql libpq-dev
-          postgresql desktop-file-utils man-db bc fonts-liberation2 xvfb xauth lintian)
+          postgresql libqt6sql6-mysql mariadb-server desktop-file-utils man-db bc fonts-liberation2 xvfb xauth lintian)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what is missing, starts a private PostgreSQL server, builds and runs
+# Installs what is missing, starts private PostgreSQL and MariaDB servers, builds and runs
 # every test: once as shipped, then once more built with AddressSanitizer and
 # UndefinedBehaviorSanitizer.
 #   scripts/test.sh [--quick]     (--quick leaves out the sanitizer pass)
@@ -7,10 +7,13 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 
-# A PostgreSQL server of the tests' own, stopped however the script ends.
+# A PostgreSQL and a MariaDB server of the tests' own, stopped however the
+# script ends.
 pg_dir=$(mktemp -d "${TMPDIR:-/tmp}/varnolt-pg.XXXXXX")
-trap '"$root/scripts/pg-server.sh" stop "$pg_dir"' EXIT
+mariadb_dir=$(mktemp -d "${TMPDIR:-/tmp}/varnolt-mariadb.XXXXXX")
+trap '"$root/scripts/pg-server.sh" stop "$pg_dir"; "$root/scripts/mariadb-server.sh" stop "$mariadb_dir"' EXIT
 eval "$("$root/scripts/pg-server.sh" start "$pg_dir")"
+eval "$("$root/scripts/mariadb-server.sh" start "$mariadb_dir")"
 
 # Every test that needs a server fails, rather than skips, without it.
 export VARNOLT_REQUIRE_SERVERS=1

@@ -14,10 +14,12 @@
 namespace {
 int nextConnection = 0;
 
-// The server's own database, as the test script gives it.
-Db::ConnectionData serverData() {
-    return {qEnvironmentVariable("VARNOLT_TEST_PG"), qEnvironmentVariable("VARNOLT_TEST_PG_USER"),
-            qEnvironmentVariable("VARNOLT_TEST_PG_PASSWORD")};
+// The server's own database, as the test script gives it in `variable` and
+// the variables named after it.
+Db::ConnectionData serverData(const QString& variable) {
+    return {qEnvironmentVariable(qPrintable(variable)),
+            qEnvironmentVariable(qPrintable(variable + QStringLiteral("_USER"))),
+            qEnvironmentVariable(qPrintable(variable + QStringLiteral("_PASSWORD")))};
 }
 } // namespace
 
@@ -98,37 +100,43 @@ QByteArray SettingsFileText() {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-ServerDatabase::ServerDatabase() : TestConnection(QStringLiteral("test-server-own")) {
-    m_data = serverData();
-    if (m_data.sid.isEmpty())
+ServerDatabase::ServerDatabase(const QString& variable)
+    : TestConnection(QStringLiteral("test-server-own")), m_server(serverData(variable)) {
+    if (m_server.sid.isEmpty())
         return;
     m_name = QStringLiteral("varnolt_test_%1").arg(QCoreApplication::applicationPid());
     admin(QStringLiteral("CREATE DATABASE %1").arg(m_name));
+    m_data = m_server;
     QUrl own(m_data.sid);
     own.setPath(QLatin1Char('/') + m_name);
     m_data.sid = own.toString();
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connection);
-    KindOf(m_data.sid).configure(db, m_data);
+    const Db::Kind& kind = KindOf(m_data.sid);
+    QSqlDatabase db = QSqlDatabase::addDatabase(kind.driver(), m_connection);
+    kind.configure(db, m_data);
     if (!db.open())
         qFatal("cannot open the test database: %s", qPrintable(db.lastError().text()));
+    kind.opened(db);
 }
 
 ServerDatabase::~ServerDatabase() {
     if (m_name.isEmpty())
         return;
     close();
-    admin(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(m_name));
+    const bool postgres = KindOf(m_server.sid).driver() == QStringLiteral("QPSQL");
+    admin(QStringLiteral("DROP DATABASE %1%2")
+              .arg(m_name, postgres ? QStringLiteral(" WITH (FORCE)") : QString()));
 }
 
 bool ServersRequired() {
     return qgetenv("CI") == "true" || qEnvironmentVariableIsSet("VARNOLT_REQUIRE_SERVERS");
 }
 
-void ServerDatabase::admin(const QString& sql) {
+void ServerDatabase::admin(const QString& sql) const {
     const QString name = QStringLiteral("test-server-admin");
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-        KindOf(serverData().sid).configure(db, serverData());
+        const Db::Kind& kind = KindOf(m_server.sid);
+        QSqlDatabase db = QSqlDatabase::addDatabase(kind.driver(), name);
+        kind.configure(db, m_server);
         if (!db.open() || !QSqlQuery(db).exec(sql))
             qFatal("%s failed", qPrintable(sql));
         db.close();

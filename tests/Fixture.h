@@ -49,20 +49,22 @@ private:
     QString m_path;
 };
 
-// A database of its own on the PostgreSQL server the test script starts
-// (VARNOLT_TEST_PG), made for this test program and dropped at its end, and a
-// connection of the test's own to it; not available without a server.
+// A database of its own on a server the test script starts (the PostgreSQL
+// server of VARNOLT_TEST_PG, or the one `variable` names), made for this test
+// program and dropped at its end, and a connection of the test's own to it;
+// not available without a server.
 class ServerDatabase : public TestConnection {
 public:
-    ServerDatabase();
+    explicit ServerDatabase(const QString& variable = QStringLiteral("VARNOLT_TEST_PG"));
     ~ServerDatabase();
 
     bool available() const { return !m_name.isEmpty(); }
     const Db::ConnectionData& connection() const { return m_data; }
 
 private:
-    static void admin(const QString& sql);
+    void admin(const QString& sql) const;
 
+    Db::ConnectionData m_server;
     QString m_name;
     Db::ConnectionData m_data;
 };

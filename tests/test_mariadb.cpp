@@ -1,0 +1,141 @@
+// The run on a real MariaDB server, which the test script starts: lists, runs
+// compared with an independent grouping of the rows read back, the copy
+// swapped in, and a stop at every point that leaves the user's tables as
+// they were.
+#include "Fixture.h"
+
+#include "Runs.h"
+#include "db/Catalogue.h"
+#include "db/Session.h"
+
+#include <QSet>
+
+namespace {
+
+// The ids of the first row of each group of (name, city), a NULL text being
+// the empty one and texts equal only byte for byte, read in id order.
+QStringList firstOfEachGroup(const ServerDatabase& db, const QString& table) {
+    QSet<QString> seen;
+    QStringList kept;
+    for (const QVariantList& row :
+         db.rows(QStringLiteral("SELECT id, name, city FROM %1 ORDER BY id").arg(table))) {
+        const QString key = row.at(1).toString() + QChar(0) + row.at(2).toString();
+        if (!seen.contains(key)) {
+            seen.insert(key);
+            kept << row.at(0).toString();
+        }
+    }
+    return kept;
+}
+
+} // namespace
+
+class MariaDbTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        VARNOLT_NEED_SERVER(m_db.available(), "MariaDB (VARNOLT_TEST_MARIADB)");
+        m_db.exec(QStringLiteral(
+            "CREATE TABLE visitors (id INT PRIMARY KEY, name VARCHAR(40), city VARCHAR(40)); "
+            "INSERT INTO visitors VALUES (1, 'Ann', 'Oslo'), (2, 'Bob', NULL), (3, 'Ann', "
+            "'Oslo'), (4, 'Bob', ''), (5, 'ann', 'Oslo'), (6, 'Ann ', 'Oslo'), (7, NULL, NULL);"
+            "CREATE VIEW visitor_view AS SELECT * FROM visitors"));
+    }
+
+    void listsAndRunsAsTheOtherKindsDo();
+    void aStopAtAnyPointLeavesTheUsersTables();
+    void refusalsChangeNothing();
+
+private:
+    ServerDatabase m_db{QStringLiteral("VARNOLT_TEST_MARIADB")};
+};
+
+// The collation's own rule, which takes "Ann", "ann" and "Ann " for the same,
+// is not the run's; numbers compare by value.
+void MariaDbTest::listsAndRunsAsTheOtherKindsDo() {
+    TestSession session(m_db.connection());
+    session.open();
+    QCOMPARE(Db::TableList(session), QStringList{"visitors"});
+    QCOMPARE(Db::ColumnList(session, QStringLiteral("visitors")),
+             (QStringList{"id", "name", "city"}));
+    const RunResult dry = runOn(m_db, "visitors", {"name", "city"}, "visitors2", {}, true);
+    QCOMPARE(dry.rowsKept, qint64(firstOfEachGroup(m_db, "visitors").size()));
+    QCOMPARE(dry.repeatedGroups, qint64(2));
+    QCOMPARE(dry.groups.first().kept, qint64(1));
+    QCOMPARE(dry.groups.first().repeats, QList<qint64>{3});
+    QCOMPARE(dry.groups.first().values, (QVariantList{"Ann", "Oslo"}));
+    const RunResult result = runOn(m_db, "visitors", {"name", "city"}, "visitors2");
+    QVERIFY2(result.status == RunResult::Status::Done, qPrintable(result.message));
+    QCOMPARE(m_db.column("SELECT id FROM visitors2 ORDER BY id"),
+             firstOfEachGroup(m_db, "visitors"));
+    QCOMPARE(result.rowsRemoved, qint64(2));
+    // The copy is the source's own definition, its key and column types.
+    QCOMPARE(m_db.column("SELECT column_type FROM information_schema.columns WHERE table_schema "
+                         "= DATABASE() AND table_name = 'visitors2' ORDER BY ordinal_position"),
+             m_db.column("SELECT column_type FROM information_schema.columns WHERE table_schema "
+                         "= DATABASE() AND table_name = 'visitors' ORDER BY ordinal_position"));
+    m_db.exec(QStringLiteral("CREATE TABLE amounts (id INT PRIMARY KEY, a DECIMAL(6, 2), b "
+                             "DOUBLE); INSERT INTO amounts VALUES (1, 1.00, 0.5), (2, 1.0, "
+                             "0.50), (3, 2, 0.5)"));
+    QCOMPARE(runOn(m_db, "amounts", {"a", "b"}, "amounts2").rowsKept, qint64(2));
+}
+
+// Every point a stop can come at, replacing a table of the user's: the table
+// stays as it was and nothing of the run's own is left; a finished run swaps
+// the copy in.
+void MariaDbTest::aStopAtAnyPointLeavesTheUsersTables() {
+    m_db.exec(QStringLiteral(
+        "CREATE TABLE big (id INT PRIMARY KEY, name VARCHAR(20), city VARCHAR(20));"
+        "INSERT INTO big SELECT seq, CONCAT('n', seq % 1000), NULL FROM seq_1_to_200000;"
+        "CREATE TABLE big2 (x INT); INSERT INTO big2 VALUES (7)"));
+    int stops = 0;
+    for (int stopAt = 1;; stopAt = stopAt < 4 ? stopAt + 1 : stopAt * 2) {
+        int asked = 0;
+        const RunResult result =
+            runOn(m_db, "big", {"name", "city"}, "big2",
+                  Replacing([&](const Progress&) { return ++asked < stopAt; }));
+        if (result.status == RunResult::Status::Done)
+            break;
+        ++stops;
+        QCOMPARE(result.status, RunResult::Status::Stopped);
+        QCOMPARE(m_db.column("SELECT x FROM big2"), QStringList{"7"});
+        QCOMPARE(m_db.column("SELECT count(*) FROM information_schema.tables WHERE table_schema "
+                             "= DATABASE() AND table_name LIKE 'varnolt%'"),
+                 QStringList{"0"});
+    }
+    QVERIFY(stops > 2);
+    QCOMPARE(m_db.column("SELECT count(*) FROM big2"), QStringList{"1000"});
+    QCOMPARE(m_db.column("SELECT min(id) FROM big2"), QStringList{"1"});
+    // A second run to the same name meanwhile says so, and changes nothing.
+    QCOMPARE(m_db.column("SELECT GET_LOCK(CONCAT('varnolt:', DATABASE(), ':', 'big2'), 0)"),
+             QStringList{"1"});
+    const RunResult second = runOn(m_db, "visitors", {"name"}, "big2", Replacing());
+    QCOMPARE(second.status, RunResult::Status::Failed);
+    QVERIFY2(second.message.contains("Another run is making the table big2"),
+             qPrintable(second.message));
+    m_db.exec(QStringLiteral("DO RELEASE_LOCK(CONCAT('varnolt:', DATABASE(), ':', 'big2'))"));
+    QCOMPARE(m_db.column("SELECT count(*) FROM big2"), QStringList{"1000"});
+}
+
+void MariaDbTest::refusalsChangeNothing() {
+    m_db.exec(QStringLiteral("CREATE TABLE nokey (a INT); INSERT INTO nokey VALUES (1), (1)"));
+    RunOptions last;
+    last.keep = RunOptions::Keep::Last;
+    for (const auto& [source, options, why] :
+         {std::tuple{"visitor_view", RunOptions{}, "is a view"},
+          {"nokey", RunOptions{}, "needs a primary key"},
+          {"visitors", last, "not there yet"}}) {
+        const RunResult refused = runOn(
+            m_db, source,
+            {source == QStringLiteral("nokey") ? QStringLiteral("a") : QStringLiteral("name")},
+            "refused_copy", {}, false, options);
+        QCOMPARE(refused.status, RunResult::Status::Refused);
+        QVERIFY2(refused.message.contains(why), qPrintable(refused.message));
+    }
+    QCOMPARE(m_db.column("SELECT count(*) FROM information_schema.tables WHERE table_schema = "
+                         "DATABASE() AND table_name = 'refused_copy'"),
+             QStringList{"0"});
+}
+
+VARNOLT_GUILESS_TEST_MAIN(MariaDbTest)
+#include "test_mariadb.moc"
