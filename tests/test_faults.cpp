@@ -181,6 +181,16 @@ void FaultsTest::awkwardNamesWork() {
         QCOMPARE(db.column(QStringLiteral("SELECT \"from\" FROM %1 ORDER BY rowid")
                                .arg(Db::Dialect::quoted(target))),
                  (QStringList{"1", "3", "4"}));
+        // The same names through the judged run, into a removed rows' table
+        // of an awkward name too.
+        RunOptions aside;
+        aside.removedInto = target.left(880) + QStringLiteral(" [gone] `x` 'y' ;");
+        const RunResult judged =
+            runOn(db, table, {"Ünïcode col", "a\"b", "c, d"}, target, Replacing(), false, aside);
+        QVERIFY2(judged.status == RunResult::Status::Done, qPrintable(judged.message));
+        QCOMPARE(db.column(QStringLiteral("SELECT \"from\" || '<' || VARNOLT_KEPT_ROW FROM %1")
+                               .arg(Db::Dialect::quoted(aside.removedInto))),
+                 QStringList{"2<1"});
     }
 }
 

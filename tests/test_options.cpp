@@ -90,6 +90,8 @@ private slots:
     void judgedRunsMatchTheReference();
     void rowsStayAsSqliteOrdersThem_data();
     void rowsStayAsSqliteOrdersThem();
+    void foldedKeysOfEveryShape_data();
+    void foldedKeysOfEveryShape();
 
 private:
     template <typename Database>
@@ -239,6 +241,62 @@ void OptionsTest::judgeOn(const Database& db, const QString& options, const QStr
                      shown(QVariantList{own->values.at(1), own->values.at(2)}));
         }
         QCOMPARE(reported, groups);
+    }
+}
+
+void OptionsTest::foldedKeysOfEveryShape_data() {
+    QTest::addColumn<QString>("options");
+    QTest::addColumn<QString>("rows");
+    QTest::addColumn<QStringList>("kept");
+    // Only texts fold: a number keeps its value, a blob its bytes, in the
+    // key with the text that folds.
+    QTest::newRow("numbers and blobs beside a folded text")
+        << "case trim"
+        << "(1, 'Ann', 1), (2, 'ann', 1.0), (3, 'Ann', x'41'), (4, 'Ann', x'61'), "
+           "(5, ' ANN ', x'61'), (6, 'Ann', 'a')"
+        << QStringList{"1", "3", "4", "6"};
+    // Keys past the length kept whole are compared again, folded, when their
+    // fingerprints meet.
+    const QString longText = QStringLiteral("replace(hex(zeroblob(60)), '00', 'Ab')");
+    QTest::newRow("long keys")
+        << "case trim"
+        << QStringLiteral("(1, %1, 'x'), (2, lower(%1), 'x'), (3, upper(%1) || ' ', 'x'), "
+                          "(4, %1 || 'c', 'x'), (5, char(9) || lower(%1) || 'C', 'x')")
+               .arg(longText)
+        << QStringList{"1", "4"};
+    // Every character Unicode counts as white space, after ASCII text and
+    // before text that is not ASCII, which are trimmed in two ways.
+    for (const int blank : {0x09,   0x0a,   0x0b,   0x0c,   0x0d,   0x20,   0x85,   0xa0,   0x1680,
+                            0x2000, 0x2001, 0x2002, 0x2003, 0x2004, 0x2005, 0x2006, 0x2007, 0x2008,
+                            0x2009, 0x200a, 0x2028, 0x2029, 0x202f, 0x205f, 0x3000})
+        QTest::addRow("white space U+%04X", blank)
+            << "trim"
+            << QStringLiteral("(1, 'Oslo', 'x'), (2, 'Oslo' || char(%1), 'x'), (3, 'Tromsø', "
+                              "'x'), (4, char(%1) || 'Tromsø', 'x'), (5, char(%1), char(%1))")
+                   .arg(blank)
+            << QStringList{"1", "3", "5"};
+    // Characters that are not white space stay.
+    QTest::newRow("not white space")
+        << "trim"
+        << "(1, 'Oslo', 'x'), (2, 'Oslo' || char(0x200b), 'x'), (3, 'Oslo' || char(0x1f), 'x')"
+        << QStringList{"1", "2", "3"};
+}
+
+// The plain run and the judged one (which keeps the removed rows) keep the
+// same rows.
+void OptionsTest::foldedKeysOfEveryShape() {
+    QFETCH(QString, options);
+    QFETCH(QString, rows);
+    QFETCH(QStringList, kept);
+    TempDatabase db;
+    db.exec(QStringLiteral("CREATE TABLE T(ID INTEGER PRIMARY KEY, A, B); INSERT INTO T VALUES ") +
+            rows);
+    RunOptions chosen = optionsFrom(options);
+    for (const bool judged : {false, true}) {
+        chosen.removedInto = judged ? QStringLiteral("T_REMOVED") : QString();
+        const RunResult result = runOn(db, "T", {"A", "B"}, "T2", Replacing(), false, chosen);
+        QVERIFY2(result.status == RunResult::Status::Done, qPrintable(result.message));
+        QCOMPARE(db.column(QStringLiteral("SELECT ID FROM T2 ORDER BY ID")), kept);
     }
 }
 

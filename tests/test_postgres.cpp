@@ -26,6 +26,7 @@ private slots:
     void identityAndGeneratedColumnsAreCopiedAsDeclared();
     void theCopyTakesTheSourcesPlace();
     void cleaningInPlaceAndRestoreLeaveTheTableAsItWas();
+    void aTableChangedWhileTheQuestionIsOpenStopsTheRun();
 
 private:
     ServerDatabase m_db;
@@ -487,6 +488,32 @@ void PostgresTest::cleaningInPlaceAndRestoreLeaveTheTableAsItWas() {
         m_db.column(
             "SELECT count(*) FROM pg_class WHERE relname IN ('Vis it_REMOVED', 'logged_REMOVED')"),
         QStringList{"0"});
+}
+
+// The question whether to replace a table waits on the user, who may take
+// long: what decides the run is read again after it, and a change in it
+// stops the run before anything is changed, with the plain run and the
+// judged one.
+void PostgresTest::aTableChangedWhileTheQuestionIsOpenStopsTheRun() {
+    m_db.exec(QStringLiteral("CREATE TABLE asked (k int, v int); INSERT INTO asked VALUES (1, "
+                             "1), (1, 2); CREATE TABLE asked2 (x int); INSERT INTO asked2 "
+                             "VALUES (7)"));
+    RunOptions judged;
+    judged.keep = RunOptions::Keep::Last;
+    int change = 0;
+    for (const RunOptions& options : {RunOptions{}, judged}) {
+        const RunCallbacks changing{{}, [&](const QString&) {
+                                        m_db.exec(QStringLiteral("ALTER TABLE asked ADD COLUMN "
+                                                                 "c%1 int")
+                                                      .arg(++change));
+                                        return true;
+                                    }};
+        const RunResult result = runOn(m_db, "asked", {"k"}, "asked2", changing, false, options);
+        QCOMPARE(result.status, RunResult::Status::Failed);
+        QVERIFY2(result.message.contains("was changed by someone else"),
+                 qPrintable(result.message));
+        QCOMPARE(m_db.column("SELECT x FROM asked2"), QStringList{"7"});
+    }
 }
 
 VARNOLT_GUILESS_TEST_MAIN(PostgresTest)
