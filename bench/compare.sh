@@ -4,6 +4,7 @@
 # in turns so that the machine's load falls on both alike.
 #   bench/compare.sh [CASE ...]     (default: 1000000 5000000 wide)
 #   bench/compare.sh postgres [ROWS ...]   (default: 1000000 5000000)
+#   bench/compare.sh mariadb [ROWS ...]    (default: 1000000)
 #   bench/compare.sh options [ROWS]   (default: 1000000)
 #   bench/compare.sh inplace [ROWS]   (default: 5000000)
 #   VARNOLT_BENCH_ARGS=--no-progress bench/compare.sh ...   (no progress receiver)
@@ -138,6 +139,50 @@ if [ "${cases[0]}" = inplace ]; then
   printf 'In place, %s rows: engine %.3f s, DELETE %.3f s, ratio %.2f; peak memory %.0f MB; rows left identical: %s\n' \
     "$rows" "$engine" "$hand" "$(echo "$engine / $hand" | bc -l)" "$(most "${memories[@]}")" "$same"
   [ "$same" = yes ]
+  exit 0
+fi
+
+if [ "${cases[0]}" = mariadb ]; then
+  sizes=("${cases[@]:1}")
+  [ ${#sizes[@]} -gt 0 ] || sizes=(1000000)
+  mariadb_dir=$(mktemp -d "${TMPDIR:-/tmp}/varnolt-bench-mariadb.XXXXXX")
+  trap '"$root/scripts/mariadb-server.sh" stop "$mariadb_dir"; rm -rf "$work"' EXIT
+  eval "$("$root/scripts/mariadb-server.sh" start "$mariadb_dir")"
+  export VARNOLT_PASSWORD=$VARNOLT_TEST_MARIADB_PASSWORD
+  sql_() { mariadb --no-defaults -S "$mariadb_dir/socket" -u root varnolt "$@"; }
+  for rows in "${sizes[@]}"; do
+    sql_ -e "DROP TABLE IF EXISTS orders, o2, by_engine;
+      CREATE TABLE orders (id INT PRIMARY KEY, name VARCHAR(60), city VARCHAR(20),
+        amount DECIMAL(10, 2), note VARCHAR(20));
+      INSERT INTO orders SELECT seq, CASE WHEN RAND() < 0.3
+        THEN CONCAT('Customer ', FLOOR(RAND() * seq / 3)) ELSE CONCAT('Customer ', seq) END,
+        ELT(1 + seq % 5, 'Oslo', 'Bergen', 'Tromsø', NULL, ''), ROUND(RAND() * 1000, 2), ''
+        FROM seq_1_to_$rows; ANALYZE TABLE orders"
+    engine_times=() statement_times=() memories=()
+    for _ in $(seq "$rounds"); do
+      sql_ -e "DROP TABLE IF EXISTS o2, by_engine"
+      start=$(date +%s.%N)
+      sql_ -e "CREATE TABLE o2 LIKE orders; INSERT INTO o2 SELECT o.* FROM orders o JOIN
+        (SELECT min(id) AS id FROM orders GROUP BY CAST(COALESCE(name, '') AS BINARY),
+        CAST(COALESCE(city, '') AS BINARY)) m ON o.id = m.id"
+      statement_times+=("$(echo "$(date +%s.%N) - $start" | bc)")
+      line=$("$bench" run --db "$VARNOLT_TEST_MARIADB" --user "$VARNOLT_TEST_MARIADB_USER" \
+               --table orders --column name --column city --new-name by_engine)
+      [ "$(field "$line" status)" = 0 ] || { echo "engine failed: $line" >&2; exit 1; }
+      engine_times+=("$(field "$line" seconds)")
+      memories+=("$(field "$line" peak_memory_mb)")
+    done
+    engine=$(best "${engine_times[@]}")
+    hand=$(best "${statement_times[@]}")
+    same=no
+    if [ "$(sql_ -N -e 'SELECT * FROM by_engine ORDER BY id' | sha256sum)" = \
+         "$(sql_ -N -e 'SELECT * FROM o2 ORDER BY id' | sha256sum)" ]; then
+      same=yes
+    fi
+    printf 'MariaDB, %s rows: engine %.3f s, statement %.3f s, ratio %.2f; peak memory %.0f MB; identical rows: %s\n' \
+      "$rows" "$engine" "$hand" "$(echo "$engine / $hand" | bc -l)" "$(most "${memories[@]}")" "$same"
+    [ "$same" = yes ]
+  done
   exit 0
 fi
 
