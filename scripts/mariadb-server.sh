@@ -19,7 +19,8 @@ start)
     --auth-root-authentication-method=normal --skip-test-db >"$dir/install.log" 2>&1
   mariadbd --no-defaults --user="$owner" --datadir="$dir/data" --socket="$dir/socket" \
     --skip-networking --pid-file="$dir/pid" --log-error="$dir/server.log" \
-    --innodb-flush-log-at-trx-commit=0 --innodb-buffer-pool-size=256M >/dev/null 2>&1 &
+    --innodb-flush-log-at-trx-commit=0 --innodb-buffer-pool-size=256M \
+    --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci >/dev/null 2>&1 &
   for _ in $(seq 300); do
     [ -S "$dir/socket" ] && mariadb --no-defaults -S "$dir/socket" -u root -e 'SELECT 1' \
       >/dev/null 2>&1 && break

@@ -101,7 +101,8 @@ QByteArray SettingsFileText() {
 }
 
 ServerDatabase::ServerDatabase(const QString& variable)
-    : TestConnection(QStringLiteral("test-server-own")), m_server(serverData(variable)) {
+    : TestConnection(QStringLiteral("test-server-own-") + variable),
+      m_server(serverData(variable)) {
     if (m_server.sid.isEmpty())
         return;
     m_name = QStringLiteral("varnolt_test_%1").arg(QCoreApplication::applicationPid());

@@ -80,37 +80,72 @@ QString MariaDbDialect::rowCount(const QString& table) const {
     return QStringLiteral("SELECT count(*) FROM ") + quoted(table);
 }
 
-QString MariaDbDialect::groupCount(const QString& source, const QStringList& keys) const {
-    return QStringLiteral("SELECT count(*), COALESCE(SUM(n > 1), 0) FROM (SELECT count(*) AS n "
-                          "FROM ") +
-           quoted(source) + QStringLiteral(" GROUP BY ") + keys.join(QStringLiteral(", ")) +
-           QStringLiteral(") AS groups");
+// MariaDB puts NULLs first rising and last falling, as the other kinds are
+// told to, and has no words to say so.
+QString MariaDbDialect::judgedRows(const QString& source, const QStringList& columns,
+                                   const QStringList& keys, const QStringList& order,
+                                   const QStringList& judging, bool falling,
+                                   const QStringList& shown) const {
+    QStringList terms;
+    for (QString term : judging)
+        terms << term.remove(QStringLiteral(" NULLS FIRST")).remove(QStringLiteral(" NULLS LAST"));
+    terms << (falling ? QStringLiteral("varnolt_n DESC") : QStringLiteral("varnolt_n"));
+    QStringList firsts;
+    for (qsizetype i = 0; i < shown.size(); ++i)
+        firsts << QStringLiteral("FIRST_VALUE(%1) OVER w AS varnolt_v%2")
+                      .arg(quoted(shown.at(i)))
+                      .arg(i);
+    return QStringLiteral("SELECT varnolt_n, FIRST_VALUE(varnolt_n) OVER w AS varnolt_kept, %1%2 "
+                          "FROM (SELECT ROW_NUMBER() OVER (%3) AS varnolt_n, %2 FROM %4) AS "
+                          "numbered WINDOW w AS (PARTITION BY %5 ORDER BY %6)")
+        .arg(firsts.isEmpty() ? QString()
+                              : firsts.join(QStringLiteral(", ")) + QStringLiteral(", "),
+             quotedList(columns),
+             order.isEmpty() ? QString()
+                             : QStringLiteral("ORDER BY ") + order.join(QStringLiteral(", ")),
+             quoted(source), keys.join(QStringLiteral(", ")), terms.join(QStringLiteral(", ")));
 }
 
-QString MariaDbDialect::firstGroups(const QString& source, const QStringList& keys,
-                                    const QStringList& columns, const QStringList& order,
-                                    int limit) const {
-    QStringList named, partition, firsts;
-    for (qsizetype i = 0; i < keys.size(); ++i) {
-        named << QStringLiteral("%1 AS varnolt_k%2").arg(keys.at(i)).arg(i);
-        partition << QStringLiteral("varnolt_k%1").arg(i);
-    }
-    for (qsizetype i = 0; i < columns.size(); ++i)
-        firsts << QStringLiteral("FIRST_VALUE(%1) OVER w AS varnolt_v%2")
-                      .arg(quoted(columns.at(i)))
-                      .arg(i);
+QString MariaDbDialect::removedRows(const QString& judged, int shown) const {
     QStringList values;
-    for (qsizetype i = 0; i < columns.size(); ++i)
-        values << QStringLiteral("MIN(varnolt_v%1)").arg(i);
-    return QStringLiteral("SELECT kept, GROUP_CONCAT(n ORDER BY n SEPARATOR ','), %1 FROM (SELECT "
-                          "n, FIRST_VALUE(n) OVER w AS kept, %2 FROM (SELECT ROW_NUMBER() OVER "
-                          "(ORDER BY %3) AS n, %4, %5 FROM %6) AS numbered WINDOW w AS "
-                          "(PARTITION BY %7 ORDER BY n)) AS judged WHERE n <> kept GROUP BY kept "
-                          "ORDER BY kept LIMIT %8")
-        .arg(values.join(QStringLiteral(", ")), firsts.join(QStringLiteral(", ")),
-             order.join(QStringLiteral(", ")), named.join(QStringLiteral(", ")),
-             quotedList(columns), quoted(source), partition.join(QStringLiteral(", ")))
-        .arg(limit);
+    for (int i = 0; i < shown; ++i)
+        values << QStringLiteral(", varnolt_v%1").arg(i);
+    return QStringLiteral("SELECT varnolt_kept, varnolt_n%1 FROM (%2) AS judged WHERE varnolt_n <> "
+                          "varnolt_kept ORDER BY varnolt_kept, varnolt_n")
+        .arg(values.join(QString()), judged);
+}
+
+QString MariaDbDialect::insertKeptRows(const QString& table, const QString& judged,
+                                       const QStringList& columns) const {
+    return QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM (%3) AS judged WHERE varnolt_n = "
+                          "varnolt_kept ORDER BY varnolt_n")
+        .arg(quoted(table), quotedList(columns), judged);
+}
+
+QString MariaDbDialect::insertRemovedRows(const QString& table, const QString& judged,
+                                          const QStringList& columns,
+                                          const QStringList& numberColumns) const {
+    return QStringLiteral("INSERT INTO %1 (%2) SELECT %3, varnolt_n, varnolt_kept FROM (%4) AS "
+                          "judged WHERE varnolt_n <> varnolt_kept ORDER BY varnolt_n")
+        .arg(quoted(table), quotedList(columns + numberColumns), quotedList(columns), judged);
+}
+
+QString MariaDbDialect::addNumberColumns(const QString& table,
+                                         const QStringList& numberColumns) const {
+    QStringList added;
+    for (const QString& column : numberColumns)
+        added << QStringLiteral("ADD COLUMN %1 BIGINT").arg(quoted(column));
+    return QStringLiteral("ALTER TABLE ") + quoted(table) + QLatin1Char(' ') +
+           added.join(QStringLiteral(", "));
+}
+
+QString MariaDbDialect::nextAutoIncrement() const {
+    return QStringLiteral("SELECT auto_increment FROM information_schema.tables WHERE ") +
+           kOwnTable;
+}
+
+QString MariaDbDialect::setAutoIncrement(const QString& table, qint64 next) const {
+    return QStringLiteral("ALTER TABLE %1 AUTO_INCREMENT = %2").arg(quoted(table)).arg(next);
 }
 
 QString MariaDbDialect::claimName() const {
@@ -120,16 +155,6 @@ QString MariaDbDialect::claimName() const {
 QString MariaDbDialect::createLike(const QString& table, const QString& source) const {
     return QStringLiteral("CREATE TABLE ") + quoted(table) + QStringLiteral(" LIKE ") +
            quoted(source);
-}
-
-QString MariaDbDialect::insertFirstRows(const QString& table, const QString& source,
-                                        const QStringList& columns, const QStringList& keys,
-                                        const QStringList& order) const {
-    return QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM (SELECT %3, ROW_NUMBER() OVER "
-                          "(PARTITION BY %4 ORDER BY %5) AS varnolt_r FROM %6) AS ranked WHERE "
-                          "varnolt_r = 1 ORDER BY %5")
-        .arg(quoted(table), quotedList(columns), quotedList(columns),
-             keys.join(QStringLiteral(", ")), order.join(QStringLiteral(", ")), quoted(source));
 }
 
 QString MariaDbDialect::swap(const QString& table, const QString& building,

@@ -32,20 +32,31 @@ public:
     // empty text; other values by value.
     static QString groupKey(const QString& column, const QString& type);
     QString rowCount(const QString& table) const;
-    // The number of groups of `keys`, and of those with more than one row.
-    QString groupCount(const QString& source, const QStringList& keys) const;
-    // The first `limit` groups that have repeats, by the number of the row
-    // that stays: that number, the numbers of the rows that repeat it (comma
-    // separated), then the kept row's values of `columns`. A row's number is
-    // its place in `order`, counted from 1.
-    QString firstGroups(const QString& source, const QStringList& keys, const QStringList& columns,
-                        const QStringList& order, int limit) const;
+    // Every row of `source` judged: its number (varnolt_n, its place in
+    // `order`, or in a full read where there is none), the number of the row
+    // that stays in its group of `keys` (varnolt_kept: the first by
+    // `judging`, ties by number, rising or `falling`), the kept row's values
+    // of `shown` (varnolt_v0...), and its own `columns`.
+    QString judgedRows(const QString& source, const QStringList& columns, const QStringList& keys,
+                       const QStringList& order, const QStringList& judging, bool falling,
+                       const QStringList& shown) const;
+    // Of `judged` rows: the removed ones, by kept row and number, as
+    // RemovedGroups reads them (kept, number, the kept row's values).
+    QString removedRows(const QString& judged, int shown) const;
+    // Writes the rows of `judged` that stay into `table`, in their order.
+    QString insertKeptRows(const QString& table, const QString& judged,
+                           const QStringList& columns) const;
+    // Writes the removed rows of `judged` into `table`, each with its number
+    // and its kept row's in `numberColumns`.
+    QString insertRemovedRows(const QString& table, const QString& judged,
+                              const QStringList& columns, const QStringList& numberColumns) const;
+    QString addNumberColumns(const QString& table, const QStringList& numberColumns) const;
+    // The next value the source's AUTO_INCREMENT gives, NULL where it has none.
+    QString nextAutoIncrement() const;
+    QString setAutoIncrement(const QString& table, qint64 next) const;
     // Holds the name bound to ":name" for this session, 1 where it could.
     QString claimName() const;
     QString createLike(const QString& table, const QString& source) const;
-    // Writes into `table` the first row of each group of `keys` by `order`.
-    QString insertFirstRows(const QString& table, const QString& source, const QStringList& columns,
-                            const QStringList& keys, const QStringList& order) const;
     // Puts `building` in the place of `table` and `table` under `old`, in one
     // step that readers never see half done.
     QString swap(const QString& table, const QString& building, const QString& old) const;

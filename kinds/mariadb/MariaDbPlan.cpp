@@ -2,6 +2,7 @@
 
 #include "db/Catalogue.h"
 #include "db/DatabaseError.h"
+#include "engine/RemovedGroups.h"
 
 #include <QCryptographicHash>
 #include <QSqlQuery>
@@ -84,6 +85,7 @@ MariaDbPlan::MariaDbPlan(const RunContext& context, Db::Session& session)
 
 RunResult MariaDbPlan::run() {
     const RunInputs& inputs = m_context.inputs;
+    const RunOptions& options = inputs.options;
     RunResult result;
     result.status = RunResult::Status::Refused;
     m_context.report(Phase::Checking);
@@ -96,56 +98,70 @@ RunResult MariaDbPlan::run() {
         result.message = NoTableSource(inputs.sourceTable, QStringLiteral("a view"));
         return result;
     }
-    if (inputs.options.judged() || inputs.options.ignoreCase || inputs.options.trim) {
-        result.message = QStringLiteral("On MariaDB the first row of each group in the table's "
-                                        "own order stays, and values compare exactly; the other "
-                                        "options are not there yet.");
+    if (options.ignoreCase || options.trim || options.inPlace) {
+        result.message = QStringLiteral("On MariaDB values compare exactly and the copy is a new "
+                                        "table: --ignore-case, --trim and --in-place are not "
+                                        "there yet.");
         return result;
     }
+    const QList<Db::Column> table = Db::ColumnTypes(m_session, inputs.sourceTable);
+    if (result.message = OptionRefusal(inputs, table, m_sql); !result.message.isEmpty())
+        return result;
     QStringList keys;
-    for (const Db::Column& column :
-         m_context.chosenColumns(m_sql, Db::ColumnTypes(m_session, inputs.sourceTable)))
+    for (const Db::Column& column : m_context.chosenColumns(m_sql, table))
         keys << Db::MariaDbDialect::groupKey(column.name, column.type);
+    // The table's own order: by primary key, or as a full read returns the
+    // rows where it has none.
     QStringList order;
     {
         RecordSet key(m_session, m_sql.primaryKey(), source);
         while (key.next())
             order << Db::Dialect::quoted(key.value(0).toString());
     }
-    if (order.isEmpty()) {
-        result.message = QStringLiteral("On MariaDB the table %1 needs a primary key, which says "
-                                        "which row of a group comes first.")
-                             .arg(inputs.sourceTable);
-        return result;
-    }
+    const QStringList columns = Db::NamesOf(table);
+    const QStringList shown = Db::NamesOf(inputs.columns);
+    const QString judged =
+        m_sql.judgedRows(inputs.sourceTable, columns, keys, order, JudgingTerms(options),
+                         options.keep == RunOptions::Keep::Last, shown);
+    // The removed rows, by kept row, as groups; `removed` counts them.
+    const auto removedGroups = [&](Db::Session& session, const QString& from, qint64& removed) {
+        auto rows =
+            std::make_shared<RecordSet>(session, m_sql.removedRows(from, int(shown.size())));
+        return RemovedGroups([rows, &removed]() -> std::optional<RemovedGroups::Row> {
+            if (!rows->next())
+                return std::nullopt;
+            ++removed;
+            RemovedGroups::Row row{rows->value(0).toLongLong(), rows->value(1).toLongLong(), {}};
+            for (int i = 2; i < rows->fieldCount(); ++i)
+                row.key << rows->value(i);
+            return row;
+        });
+    };
+    GroupReport report(options.reportFile);
     if (inputs.dryRun) {
-        aside(m_context, m_session, m_sql, Phase::Reading,
-              [&](Db::Session& session, const auto& check) {
-                  session.execute(QStringLiteral("START TRANSACTION WITH CONSISTENT SNAPSHOT"));
-                  result.rowsRead =
-                      firstValue(session, m_sql.rowCount(inputs.sourceTable)).toLongLong();
-                  check();
-                  RecordSet counts(session, m_sql.groupCount(inputs.sourceTable, keys));
-                  if (counts.next()) {
-                      result.rowsKept = counts.value(0).toLongLong();
-                      result.repeatedGroups = counts.value(1).toLongLong();
-                  }
-                  check();
-                  RecordSet groups(session, m_sql.firstGroups(inputs.sourceTable, keys,
-                                                              Db::NamesOf(inputs.columns), order,
-                                                              inputs.shownGroups));
-                  while (groups.next()) {
-                      RepeatGroup group;
-                      group.kept = groups.value(0).toLongLong();
-                      for (const QString& repeat : groups.value(1).toString().split(','))
-                          group.repeats << repeat.toLongLong();
-                      for (int i = 2; i < groups.fieldCount(); ++i)
-                          group.values << groups.value(i);
-                      result.groups << group;
-                  }
-                  session.execute(QStringLiteral("COMMIT"));
-              });
-        result.rowsRemoved = result.rowsRead - result.rowsKept;
+        try {
+            aside(m_context, m_session, m_sql, Phase::Reading,
+                  [&](Db::Session& session, const auto& check) {
+                      session.execute(QStringLiteral("START TRANSACTION WITH CONSISTENT SNAPSHOT"));
+                      result.rowsRead =
+                          firstValue(session, m_sql.rowCount(inputs.sourceTable)).toLongLong();
+                      check();
+                      RemovedGroups groups = removedGroups(session, judged, result.rowsRemoved);
+                      ShowGroups(groups, inputs.shownGroups, result);
+                      check();
+                      if (!options.reportFile.isEmpty()) {
+                          qint64 reported = 0;
+                          RemovedGroups all = removedGroups(session, judged, reported);
+                          report.write(all);
+                          report.finish();
+                      }
+                      session.execute(QStringLiteral("COMMIT"));
+                  });
+        } catch (...) {
+            report.cancel();
+            throw;
+        }
+        result.rowsKept = result.rowsRead - result.rowsRemoved;
         result.status = RunResult::Status::Done;
         return result;
     }
@@ -155,58 +171,113 @@ RunResult MariaDbPlan::run() {
         result.message = NoTableTarget(inputs.newTable, QStringLiteral("a view"));
         return result;
     }
+    // A table of removed rows is always a new one: nothing could take a
+    // replaced one back once the DDL has committed.
+    if (!options.removedInto.isEmpty() &&
+        !firstValue(m_session, m_sql.relationKind(),
+                    {{QStringLiteral("table_name"), options.removedInto}})
+             .isEmpty()) {
+        result.message = QStringLiteral("A table named %1 already exists; on MariaDB the removed "
+                                        "rows go only into a new table. Please choose another "
+                                        "name.")
+                             .arg(options.removedInto);
+        return result;
+    }
     if (!targetKind.isEmpty() && !m_context.mayReplace()) {
         result.status = RunResult::Status::Declined;
         return result;
     }
     const QString building = markedName(QStringLiteral("varnolt_unfinished_"), inputs.newTable);
     const QString replaced = markedName(QStringLiteral("varnolt_replaced_"), inputs.newTable);
-    const QStringList columns = Db::NamesOf(Db::ColumnTypes(m_session, inputs.sourceTable));
-    aside(
-        m_context, m_session, m_sql, Phase::Writing, [&](Db::Session& session, const auto& check) {
-            if (firstValue(session, m_sql.claimName(),
-                           {{QStringLiteral("name"), inputs.newTable}}) != QStringLiteral("1"))
-                throw DatabaseError(QString(), QStringLiteral("Another run is making the table %1 "
-                                                              "now.")
-                                                   .arg(inputs.newTable));
-            // What a run to this name that crashed left behind.
-            for (const QString& leftover : {building, replaced})
-                session.execute(QStringLiteral("DROP TABLE IF EXISTS ") +
-                                Db::Dialect::quoted(leftover));
-            try {
-                session.execute(m_sql.createLike(building, inputs.sourceTable));
-                check();
-                // A consistent read, which takes no locks that would keep writers
-                // of the source waiting.
-                session.execute(
-                    QStringLiteral("SET SESSION TRANSACTION ISOLATION LEVEL READ COMMITTED"));
-                result.rowsRead =
-                    firstValue(session, m_sql.rowCount(inputs.sourceTable)).toLongLong();
-                QSqlQuery insert(session.database());
-                if (!insert.exec(
-                        m_sql.insertFirstRows(building, inputs.sourceTable, columns, keys, order)))
-                    throw DatabaseError(insert.lastError());
-                result.rowsKept = insert.numRowsAffected();
-                check();
-                if (targetKind.isEmpty()) {
-                    session.execute(m_sql.rename(building, inputs.newTable));
-                } else {
-                    session.execute(m_sql.swap(inputs.newTable, building, replaced));
-                    session.execute(m_sql.dropTable(replaced));
-                }
-            } catch (...) {
+    const QString removedBuilding =
+        markedName(QStringLiteral("varnolt_unfinished_removed_"), inputs.newTable);
+    const bool judgedOnce = !options.removedInto.isEmpty() || !options.reportFile.isEmpty();
+    try {
+        aside(
+            m_context, m_session, m_sql, Phase::Writing,
+            [&](Db::Session& session, const auto& check) {
+                if (firstValue(session, m_sql.claimName(),
+                               {{QStringLiteral("name"), inputs.newTable}}) != QStringLiteral("1"))
+                    throw DatabaseError(QString(), QStringLiteral("Another run is making the table "
+                                                                  "%1 now.")
+                                                       .arg(inputs.newTable));
+                // What a run to this name that crashed left behind.
+                for (const QString& leftover : {building, replaced, removedBuilding})
+                    session.execute(QStringLiteral("DROP TABLE IF EXISTS ") +
+                                    Db::Dialect::quoted(leftover));
                 try {
-                    session.execute(m_sql.dropTable(building));
-                } catch (const DatabaseError&) {
-                    m_leftBehind = true;
-                    m_remains = QStringLiteral("The unfinished copy %1 could not be removed; the "
-                                               "next run to %2 removes it.")
-                                    .arg(building, inputs.newTable);
+                    session.execute(m_sql.createLike(building, inputs.sourceTable));
+                    check();
+                    // A consistent read, which takes no locks that would keep
+                    // writers of the source waiting; where the rows are read more
+                    // than once, they are judged once, into a table of the
+                    // session's own.
+                    session.execute(
+                        QStringLiteral("SET SESSION TRANSACTION ISOLATION LEVEL READ COMMITTED"));
+                    QString from = judged;
+                    if (judgedOnce) {
+                        session.execute(
+                            QStringLiteral("CREATE TEMPORARY TABLE varnolt_judged AS ") + judged);
+                        from = QStringLiteral("SELECT * FROM varnolt_judged");
+                    }
+                    result.rowsRead =
+                        firstValue(session,
+                                   m_sql.rowCount(judgedOnce ? QStringLiteral("varnolt_judged")
+                                                             : inputs.sourceTable))
+                            .toLongLong();
+                    check();
+                    QSqlQuery insert(session.database());
+                    if (!insert.exec(m_sql.insertKeptRows(building, from, columns)))
+                        throw DatabaseError(insert.lastError());
+                    result.rowsKept = insert.numRowsAffected();
+                    check();
+                    const QString next = firstValue(session, m_sql.nextAutoIncrement(), source);
+                    if (!next.isEmpty())
+                        session.execute(m_sql.setAutoIncrement(building, next.toLongLong()));
+                    if (!options.removedInto.isEmpty()) {
+                        session.execute(m_sql.createLike(removedBuilding, inputs.sourceTable));
+                        const QStringList numbers{kRowNumberColumn, kKeptNumberColumn};
+                        session.execute(m_sql.addNumberColumns(removedBuilding, numbers));
+                        QSqlQuery removed(session.database());
+                        if (!removed.exec(
+                                m_sql.insertRemovedRows(removedBuilding, from, columns, numbers)))
+                            throw DatabaseError(removed.lastError());
+                        check();
+                    }
+                    if (!options.reportFile.isEmpty()) {
+                        qint64 reported = 0;
+                        RemovedGroups groups = removedGroups(session, from, reported);
+                        report.write(groups);
+                        report.finish();
+                    }
+                    check();
+                    if (!options.removedInto.isEmpty())
+                        session.execute(m_sql.rename(removedBuilding, options.removedInto));
+                    if (targetKind.isEmpty()) {
+                        session.execute(m_sql.rename(building, inputs.newTable));
+                    } else {
+                        session.execute(m_sql.swap(inputs.newTable, building, replaced));
+                        session.execute(m_sql.dropTable(replaced));
+                    }
+                } catch (...) {
+                    for (const QString& unfinished : {building, removedBuilding}) {
+                        try {
+                            session.execute(QStringLiteral("DROP TABLE IF EXISTS ") +
+                                            Db::Dialect::quoted(unfinished));
+                        } catch (const DatabaseError&) {
+                            m_leftBehind = true;
+                            m_remains = QStringLiteral("The unfinished table %1 could not be "
+                                                       "removed; the next run to %2 removes it.")
+                                            .arg(unfinished, inputs.newTable);
+                        }
+                    }
+                    throw;
                 }
-                throw;
-            }
-        });
-    result.rowsRead = std::max(result.rowsRead, result.rowsKept);
+            });
+    } catch (...) {
+        report.cancel();
+        throw;
+    }
     result.rowsRemoved = result.rowsRead - result.rowsKept;
     result.status = RunResult::Status::Done;
     return result;
