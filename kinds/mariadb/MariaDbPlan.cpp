@@ -227,7 +227,10 @@ RunResult MariaDbPlan::run() {
                             .toLongLong();
                     check();
                     QSqlQuery insert(session.database());
-                    if (!insert.exec(m_sql.insertKeptRows(building, from, columns)))
+                    const bool plain = !options.judged() && !order.isEmpty();
+                    if (!insert.exec(plain ? m_sql.insertFirstRows(building, inputs.sourceTable,
+                                                                   columns, keys, order)
+                                           : m_sql.insertKeptRows(building, from, columns)))
                         throw DatabaseError(insert.lastError());
                     result.rowsKept = insert.numRowsAffected();
                     check();
