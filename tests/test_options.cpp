@@ -108,11 +108,6 @@ void OptionsTest::judgedRunsMatchTheReference_data() {
     for (const char* kind : {"sqlite", "sqlite without rowid", "postgres", "mariadb"}) {
         for (const char* options : {"", "last", "rank", "rank:desc last", "case", "trim",
                                     "case trim", "case trim rank:desc last", "trim rank"}) {
-            // MariaDB does not fold texts yet.
-            const QByteArray chosen(options);
-            if (kind == QByteArray("mariadb") &&
-                (chosen.contains("case") || chosen.contains("trim")))
-                continue;
             QTest::addRow("%s: %s", kind, options)
                 << QString::fromLatin1(options) << QString::fromLatin1(kind);
         }

@@ -70,10 +70,50 @@ QString MariaDbDialect::primaryKey() const {
            kOwnTable + QStringLiteral(" AND constraint_name = 'PRIMARY' ORDER BY ordinal_position");
 }
 
-QString MariaDbDialect::groupKey(const QString& column, const QString& type) {
-    if (isText(type))
-        return QStringLiteral("CAST(COALESCE(%1, '') AS BINARY)").arg(quoted(column));
-    return quoted(column);
+namespace {
+
+// A text as a literal of its UTF-8 bytes, read the same whatever the
+// session's escapes and character set.
+QString textLiteral(const QString& text) {
+    return QStringLiteral("_utf8mb4 X'%1'").arg(QString::fromLatin1(text.toUtf8().toHex()));
+}
+
+// The characters `from` put aside as `to`, one for one.
+QString swapped(const QString& text, const QString& from, const QString& to) {
+    QString value = text;
+    for (qsizetype i = 0; i < from.size(); ++i)
+        value = QStringLiteral("REPLACE(%1, %2, %3)")
+                    .arg(value, textLiteral(from.at(i)), textLiteral(to.at(i)));
+    return value;
+}
+
+} // namespace
+
+QString MariaDbDialect::groupKey(const QString& column, const QString& type, bool ignoreCase,
+                                 bool trim) {
+    if (!isText(type))
+        return quoted(column);
+    // Case is mapped by Unicode 14's tables, whatever the column's own
+    // collation and character set.
+    QString value = QStringLiteral("CONVERT(%1 USING utf8mb4) COLLATE utf8mb4_uca1400_as_cs")
+                        .arg(quoted(column));
+    if (trim) {
+        // Unicode's white space, the characters themselves in the class.
+        const QString blank = QStringLiteral("[\t\n\v\f\r \u0085\u00a0\u1680\u2000-\u200a"
+                                             "\u2028\u2029\u202f\u205f\u3000]");
+        value = QStringLiteral("REGEXP_REPLACE(%1, %2, '')")
+                    .arg(value, textLiteral(QStringLiteral("^%1+|%1+$").arg(blank)));
+    }
+    if (ignoreCase) {
+        // Upper case first, then lower, joins what simple case folding joins
+        // (final sigma, long s, the Kelvin sign); the Turkish dotted and
+        // dotless i, which it leaves alone, are kept out of it.
+        const QString turkish = QStringLiteral("\u0130\u0131");
+        const QString aside = QStringLiteral("\ue000\ue001");
+        value = swapped(QStringLiteral("LOWER(UPPER(%1))").arg(swapped(value, turkish, aside)),
+                        aside, turkish);
+    }
+    return QStringLiteral("CAST(COALESCE(%1, '') AS BINARY)").arg(value);
 }
 
 QString MariaDbDialect::rowCount(const QString& table) const {
@@ -100,9 +140,7 @@ QString MariaDbDialect::judgedRows(const QString& source, const QStringList& col
                           "numbered WINDOW w AS (PARTITION BY %5 ORDER BY %6)")
         .arg(firsts.isEmpty() ? QString()
                               : firsts.join(QStringLiteral(", ")) + QStringLiteral(", "),
-             quotedList(columns),
-             order.isEmpty() ? QString()
-                             : QStringLiteral("ORDER BY ") + order.join(QStringLiteral(", ")),
+             quotedList(columns), QStringLiteral("ORDER BY ") + order.join(QStringLiteral(", ")),
              quoted(source), keys.join(QStringLiteral(", ")), terms.join(QStringLiteral(", ")));
 }
 

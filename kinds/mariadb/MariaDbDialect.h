@@ -29,11 +29,13 @@ public:
     // The columns of the primary key of ":table_name", in key order.
     QString primaryKey() const;
     // A value as the run groups it: a text by its bytes, its NULL as its
-    // empty text; other values by value.
-    static QString groupKey(const QString& column, const QString& type);
+    // empty text, its letter case folded and white space at its ends taken
+    // off where asked; other values by value.
+    static QString groupKey(const QString& column, const QString& type, bool ignoreCase = false,
+                            bool trim = false);
     QString rowCount(const QString& table) const;
     // Every row of `source` judged: its number (varnolt_n, its place in
-    // `order`, or in a full read where there is none), the number of the row
+    // `order`), the number of the row
     // that stays in its group of `keys` (varnolt_kept: the first by
     // `judging`, ties by number, rising or `falling`), the kept row's values
     // of `shown` (varnolt_v0...), and its own `columns`.

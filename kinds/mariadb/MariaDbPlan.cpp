@@ -98,10 +98,9 @@ RunResult MariaDbPlan::run() {
         result.message = NoTableSource(inputs.sourceTable, QStringLiteral("a view"));
         return result;
     }
-    if (options.ignoreCase || options.trim || options.inPlace) {
-        result.message = QStringLiteral("On MariaDB values compare exactly and the copy is a new "
-                                        "table: --ignore-case, --trim and --in-place are not "
-                                        "there yet.");
+    if (options.inPlace) {
+        result.message = QStringLiteral("On MariaDB a table is not cleaned in place yet: "
+                                        "--in-place is not there yet.");
         return result;
     }
     const QList<Db::Column> table = Db::ColumnTypes(m_session, inputs.sourceTable);
@@ -109,14 +108,22 @@ RunResult MariaDbPlan::run() {
         return result;
     QStringList keys;
     for (const Db::Column& column : m_context.chosenColumns(m_sql, table))
-        keys << Db::MariaDbDialect::groupKey(column.name, column.type);
-    // The table's own order: by primary key, or as a full read returns the
-    // rows where it has none.
+        keys << Db::MariaDbDialect::groupKey(column.name, column.type, options.ignoreCase,
+                                             options.trim);
+    // The table's own order: by primary key.
     QStringList order;
     {
         RecordSet key(m_session, m_sql.primaryKey(), source);
         while (key.next())
             order << Db::Dialect::quoted(key.value(0).toString());
+    }
+    // A full read of a table without one has no order that holds from one
+    // statement to the next, so which row of a group came first is unknown.
+    if (order.isEmpty()) {
+        result.message = QStringLiteral("On MariaDB the table %1 needs a primary key, which says "
+                                        "which row of a group comes first.")
+                             .arg(inputs.sourceTable);
+        return result;
     }
     const QStringList columns = Db::NamesOf(table);
     const QStringList shown = Db::NamesOf(inputs.columns);
@@ -227,7 +234,7 @@ RunResult MariaDbPlan::run() {
                             .toLongLong();
                     check();
                     QSqlQuery insert(session.database());
-                    const bool plain = !options.judged() && !order.isEmpty();
+                    const bool plain = !options.judged();
                     if (!insert.exec(plain ? m_sql.insertFirstRows(building, inputs.sourceTable,
                                                                    columns, keys, order)
                                            : m_sql.insertKeptRows(building, from, columns)))
