@@ -45,6 +45,7 @@ private slots:
     void listsAndRunsAsTheOtherKindsDo();
     void aStopAtAnyPointLeavesTheUsersTables();
     void refusalsChangeNothing();
+    void cleaningInPlaceAndRestoreLeaveTheTableAsItWas();
 
 private:
     ServerDatabase m_db{QStringLiteral("VARNOLT_TEST_MARIADB")};
@@ -126,12 +127,10 @@ void MariaDbTest::refusalsChangeNothing() {
     QCOMPARE(runOn(m_db, "counted", {"a"}, "counted2").rowsKept, qint64(2));
     m_db.exec(QStringLiteral("INSERT INTO counted2 (a) VALUES (3)"));
     QCOMPARE(m_db.column("SELECT max(id) FROM counted2"), QStringList{"4"});
-    RunOptions inPlace, taken;
-    inPlace.inPlace = true;
+    RunOptions taken;
     taken.removedInto = QStringLiteral("taken");
     for (const auto& [source, options, why] :
          {std::tuple{"visitor_view", RunOptions{}, "is a view"},
-          {"visitors", inPlace, "not there yet"},
           {"nokey", RunOptions{}, "needs a primary key"},
           {"visitors", taken, "already exists"}}) {
         const RunResult refused = runOn(m_db, source, {"name"}, "refused_copy", {}, false, options);
@@ -141,6 +140,54 @@ void MariaDbTest::refusalsChangeNothing() {
     QCOMPARE(m_db.column("SELECT count(*) FROM information_schema.tables WHERE table_schema = "
                          "DATABASE() AND table_name = 'refused_copy'"),
              QStringList{"0"});
+}
+
+// The table keeps its definition and counter, and put back holds every value
+// it held; a stop, or what stands in the way, changes nothing.
+void MariaDbTest::cleaningInPlaceAndRestoreLeaveTheTableAsItWas() {
+    m_db.exec(QStringLiteral(
+        "CREATE TABLE kept (id INT AUTO_INCREMENT PRIMARY KEY, name VARCHAR(20), KEY (name));"
+        "INSERT INTO kept (name) VALUES ('a'), ('b'), ('a'), (NULL), ('b'), (''), ('a')"));
+    const QString rows = QStringLiteral("SELECT GROUP_CONCAT(CONCAT(id, ':', COALESCE(name, "
+                                        "'-')) ORDER BY id) FROM kept");
+    const QStringList before = m_db.column(rows);
+    RunOptions inPlace;
+    inPlace.inPlace = true;
+    const RunResult stopped = runOn(
+        m_db, "kept", {"name"}, "kept",
+        Replacing([](const Progress& p) { return p.phase != Phase::Removing; }), false, inPlace);
+    QCOMPARE(stopped.status, RunResult::Status::Stopped);
+    QCOMPARE(m_db.column(rows), before);
+    QCOMPARE(m_db.column("SELECT count(*) FROM information_schema.tables WHERE table_schema = "
+                         "DATABASE() AND table_name = 'kept_REMOVED'"),
+             QStringList{"0"});
+    const RunResult cleaned = runOn(m_db, "kept", {"name"}, "kept", {}, false, inPlace);
+    QVERIFY2(cleaned.status == RunResult::Status::Done, qPrintable(cleaned.message));
+    QCOMPARE(cleaned.rowsRemoved, qint64(4));
+    QCOMPARE(m_db.column(rows), QStringList{"1:a,2:b,4:-"});
+    QCOMPARE(m_db.column("SELECT GROUP_CONCAT(CONCAT(id, '<', VARNOLT_KEPT_ROW) ORDER BY id) "
+                         "FROM kept_REMOVED"),
+             QStringList{"3<1,5<2,6<4,7<1"});
+    const RunKind& kind = KindOf(m_db.connection().sid);
+    const auto restore = [&] {
+        TestSession session(m_db.connection());
+        return kind.restore(session, QStringLiteral("kept"), QStringLiteral("kept_REMOVED"), false);
+    };
+    m_db.exec(QStringLiteral("INSERT INTO kept (id, name) VALUES (5, 'taken')"));
+    QCOMPARE(restore().status, RunResult::Status::Refused);
+    m_db.exec(QStringLiteral("DELETE FROM kept WHERE id = 5"));
+    QCOMPARE(restore().status, RunResult::Status::Done);
+    QCOMPARE(m_db.column(rows), before);
+    m_db.exec(QStringLiteral("CREATE TABLE child (k INT, FOREIGN KEY (k) REFERENCES kept (id));"
+                             "CREATE TABLE logged (id INT PRIMARY KEY, name INT);"
+                             "CREATE TRIGGER on_delete BEFORE DELETE ON logged FOR EACH ROW SET "
+                             "@gone = 1"));
+    for (const auto& [table, obstacle] :
+         {std::pair{"kept", "FOREIGN KEYs of child"}, {"logged", "trigger on_delete"}}) {
+        const RunResult refused = runOn(m_db, table, {"name"}, table, {}, false, inPlace);
+        QVERIFY2(refused.message.contains(obstacle), qPrintable(refused.message));
+    }
+    QCOMPARE(m_db.column(rows), before);
 }
 
 VARNOLT_GUILESS_TEST_MAIN(MariaDbTest)

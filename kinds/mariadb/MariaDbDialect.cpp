@@ -178,6 +178,39 @@ QString MariaDbDialect::insertRemovedRows(const QString& table, const QString& j
         .arg(quoted(table), quotedList(columns + numberColumns), quotedList(columns), judged);
 }
 
+QString MariaDbDialect::tablesReferringTo() const {
+    return QStringLiteral(
+        "SELECT DISTINCT table_name FROM information_schema.referential_constraints "
+        "WHERE constraint_schema = DATABASE() AND referenced_table_name = "
+        ":table_name AND table_name <> referenced_table_name ORDER BY 1");
+}
+
+QString MariaDbDialect::deleteTriggers() const {
+    return QStringLiteral("SELECT trigger_name FROM information_schema.triggers WHERE "
+                          "event_object_schema = DATABASE() AND event_object_table = :table_name "
+                          "AND event_manipulation = 'DELETE' ORDER BY 1");
+}
+
+QString MariaDbDialect::lockRows(const QString& table) const {
+    return QStringLiteral("SELECT count(*) FROM ") + quoted(table) + QStringLiteral(" FOR UPDATE");
+}
+
+QString MariaDbDialect::deleteRemovedRows(const QString& source, const QString& judged,
+                                          const QStringList& primaryKey) const {
+    QStringList matched;
+    for (const QString& column : primaryKey)
+        matched << QStringLiteral("s.%1 = j.%1").arg(column);
+    return QStringLiteral("DELETE s FROM %1 AS s JOIN %2 AS j ON %3 WHERE j.varnolt_n <> "
+                          "j.varnolt_kept")
+        .arg(quoted(source), quoted(judged), matched.join(QStringLiteral(" AND ")));
+}
+
+QString MariaDbDialect::restoreRows(const QString& table, const QString& removed,
+                                    const QStringList& columns, const QString& order) const {
+    return QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3 ORDER BY %4")
+        .arg(quoted(table), quotedList(columns), quoted(removed), quoted(order));
+}
+
 QString MariaDbDialect::addNumberColumns(const QString& table,
                                          const QStringList& numberColumns) const {
     QStringList added;

@@ -57,6 +57,20 @@ public:
     // and its kept row's in `numberColumns`.
     QString insertRemovedRows(const QString& table, const QString& judged,
                               const QStringList& columns, const QStringList& numberColumns) const;
+    // Cleaning in place. The other tables whose FOREIGN KEYs refer to the
+    // table bound to ":table_name", and its triggers that act on deletes.
+    QString tablesReferringTo() const;
+    QString deleteTriggers() const;
+    // Locks every row of `table` for this transaction: writers wait, readers
+    // read on.
+    QString lockRows(const QString& table) const;
+    // Deletes from `source` the rows that `judged` (a table) removes, found
+    // by the quoted columns of `primaryKey`.
+    QString deleteRemovedRows(const QString& source, const QString& judged,
+                              const QStringList& primaryKey) const;
+    // Writes the rows of `removed` back into `table` by their `order`.
+    QString restoreRows(const QString& table, const QString& removed, const QStringList& columns,
+                        const QString& order) const;
     QString addNumberColumns(const QString& table, const QStringList& numberColumns) const;
     // The next value the source's AUTO_INCREMENT gives, NULL where it has none.
     QString nextAutoIncrement() const;

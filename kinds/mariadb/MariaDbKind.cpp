@@ -1,8 +1,10 @@
 #include "MariaDbKind.h"
 
 #include "MariaDbPlan.h"
+#include "db/Catalogue.h"
 #include "db/ConnectionData.h"
 #include "db/DatabaseError.h"
+#include "db/Session.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -47,11 +49,32 @@ std::unique_ptr<RunPlan> MariaDbKind::plan(const RunContext& context, Db::Sessio
     return std::make_unique<MariaDbPlan>(context, session);
 }
 
-RunResult MariaDbKind::restore(Db::Session&, const QString& table, const QString&, bool) const {
+// The rows go back in one transaction; the DROP that follows commits on its
+// own, as all DDL does here.
+RunResult MariaDbKind::restore(Db::Session& session, const QString& table, const QString& from,
+                               bool dryRun) const {
     RunResult result;
     result.status = RunResult::Status::Refused;
-    result.message = QStringLiteral("On MariaDB a table is not cleaned in place yet, so there is "
-                                    "nothing to put back into %1.")
-                         .arg(table);
+    session.open();
+    const QStringList tables = Db::TableList(session);
+    if (!tables.contains(table) || !tables.contains(from) ||
+        !Db::ColumnList(session, from).contains(kRowNumberColumn)) {
+        result.message = NoRemovedRows(table, from);
+        return result;
+    }
+    session.execute(QStringLiteral("START TRANSACTION"));
+    QSqlQuery insert(session.database());
+    if (!insert.exec(
+            m_dialect.restoreRows(table, from, Db::ColumnList(session, table), kRowNumberColumn))) {
+        const QString detail = insert.lastError().text();
+        session.execute(QStringLiteral("ROLLBACK"));
+        result.message = PlaceTaken(table, detail);
+        return result;
+    }
+    result.rowsKept = insert.numRowsAffected();
+    session.execute(dryRun ? QStringLiteral("ROLLBACK") : QStringLiteral("COMMIT"));
+    if (!dryRun)
+        session.execute(m_dialect.dropTable(from));
+    result.status = RunResult::Status::Done;
     return result;
 }

@@ -78,7 +78,105 @@ void aside(const RunContext& context, Db::Session& own, const Db::MariaDbDialect
         std::rethrow_exception(failure);
 }
 
+// The removed rows `sql` reads (kept row, number, the kept row's values), as
+// groups; `removed` counts them.
+RemovedGroups removedGroupsOf(Db::Session& session, const QString& sql, qint64& removed) {
+    auto rows = std::make_shared<RecordSet>(session, sql);
+    return RemovedGroups([rows, &removed]() -> std::optional<RemovedGroups::Row> {
+        if (!rows->next())
+            return std::nullopt;
+        ++removed;
+        RemovedGroups::Row row{rows->value(0).toLongLong(), rows->value(1).toLongLong(), {}};
+        for (int i = 2; i < rows->fieldCount(); ++i)
+            row.key << rows->value(i);
+        return row;
+    });
+}
+
+QStringList names(Db::Session& session, const QString& sql, const QString& table) {
+    QStringList found;
+    RecordSet rows(session, sql, {{QStringLiteral("table_name"), table}});
+    while (rows.next())
+        found << rows.value(0).toString();
+    return found;
+}
+
 } // namespace
+
+// The table of removed rows is made first, as its DDL would commit the
+// deletes if it came among them; then one transaction locks the rows
+// against writers, judges them once, keeps the repeats and deletes them.
+RunResult MariaDbPlan::cleanInPlace(const QString& judged, const QStringList& columns,
+                                    const QStringList& primaryKey, const QStringList& shown,
+                                    GroupReport& report) {
+    const RunInputs& inputs = m_context.inputs;
+    const QString& table = inputs.sourceTable;
+    const QString& removedInto = inputs.options.removedInto;
+    RefuseObstaclesInPlace(table, names(m_session, m_sql.tablesReferringTo(), table),
+                           names(m_session, m_sql.deleteTriggers(), table));
+    RunResult result;
+    const QStringList numbers{kRowNumberColumn, kKeptNumberColumn};
+    bool made = false;
+    try {
+        aside(m_context, m_session, m_sql, Phase::Removing,
+              [&](Db::Session& session, const auto& check) {
+                  session.execute(m_sql.createLike(removedInto, table));
+                  made = true;
+                  session.execute(m_sql.addNumberColumns(removedInto, numbers));
+                  check();
+                  session.execute(QStringLiteral("START TRANSACTION"));
+                  firstValue(session, m_sql.lockRows(table));
+                  session.execute(QStringLiteral("CREATE TEMPORARY TABLE varnolt_judged AS ") +
+                                  judged);
+                  result.rowsRead =
+                      firstValue(session, m_sql.rowCount(QStringLiteral("varnolt_judged")))
+                          .toLongLong();
+                  check();
+                  const QString from = QStringLiteral("SELECT * FROM varnolt_judged");
+                  QSqlQuery kept(session.database());
+                  if (!kept.exec(m_sql.insertRemovedRows(removedInto, from, columns, numbers)))
+                      throw DatabaseError(kept.lastError());
+                  QSqlQuery deleted(session.database());
+                  if (!deleted.exec(m_sql.deleteRemovedRows(table, QStringLiteral("varnolt_judged"),
+                                                            primaryKey)))
+                      throw DatabaseError(deleted.lastError());
+                  result.rowsRemoved = deleted.numRowsAffected();
+                  if (result.rowsRemoved != kept.numRowsAffected())
+                      throw DatabaseError(
+                          QString(),
+                          QStringLiteral("%1 deleted, but %2 kept aside.")
+                              .arg(Rows(result.rowsRemoved), Rows(kept.numRowsAffected())));
+                  check();
+                  if (!inputs.options.reportFile.isEmpty()) {
+                      qint64 reported = 0;
+                      RemovedGroups groups = removedGroupsOf(
+                          session, m_sql.removedRows(from, int(shown.size())), reported);
+                      report.write(groups);
+                      report.finish();
+                  }
+                  check();
+                  session.execute(QStringLiteral("COMMIT"));
+              });
+    } catch (...) {
+        report.cancel();
+        // The transaction ended with its session; the table made for the
+        // removed rows goes too.
+        if (made) {
+            try {
+                m_session.execute(m_sql.dropTable(removedInto));
+            } catch (const DatabaseError&) {
+                m_leftBehind = true;
+                m_remains = QStringLiteral("The rows of %1 are as they were, but the table %2 "
+                                           "made for the removed rows could not be dropped.")
+                                .arg(table, removedInto);
+            }
+        }
+        throw;
+    }
+    result.rowsKept = result.rowsRead - result.rowsRemoved;
+    result.status = RunResult::Status::Done;
+    return result;
+}
 
 MariaDbPlan::MariaDbPlan(const RunContext& context, Db::Session& session)
     : m_context(context), m_session(session) {}
@@ -96,11 +194,6 @@ RunResult MariaDbPlan::run() {
         throw Refusal{Db::TableGone(inputs.sourceTable).text()};
     if (sourceKind != QStringLiteral("BASE TABLE")) {
         result.message = NoTableSource(inputs.sourceTable, QStringLiteral("a view"));
-        return result;
-    }
-    if (options.inPlace) {
-        result.message = QStringLiteral("On MariaDB a table is not cleaned in place yet: "
-                                        "--in-place is not there yet.");
         return result;
     }
     const QList<Db::Column> table = Db::ColumnTypes(m_session, inputs.sourceTable);
@@ -130,19 +223,8 @@ RunResult MariaDbPlan::run() {
     const QString judged =
         m_sql.judgedRows(inputs.sourceTable, columns, keys, order, JudgingTerms(options),
                          options.keep == RunOptions::Keep::Last, shown);
-    // The removed rows, by kept row, as groups; `removed` counts them.
     const auto removedGroups = [&](Db::Session& session, const QString& from, qint64& removed) {
-        auto rows =
-            std::make_shared<RecordSet>(session, m_sql.removedRows(from, int(shown.size())));
-        return RemovedGroups([rows, &removed]() -> std::optional<RemovedGroups::Row> {
-            if (!rows->next())
-                return std::nullopt;
-            ++removed;
-            RemovedGroups::Row row{rows->value(0).toLongLong(), rows->value(1).toLongLong(), {}};
-            for (int i = 2; i < rows->fieldCount(); ++i)
-                row.key << rows->value(i);
-            return row;
-        });
+        return removedGroupsOf(session, m_sql.removedRows(from, int(shown.size())), removed);
     };
     GroupReport report(options.reportFile);
     if (inputs.dryRun) {
@@ -190,6 +272,8 @@ RunResult MariaDbPlan::run() {
                              .arg(options.removedInto);
         return result;
     }
+    if (options.inPlace)
+        return cleanInPlace(judged, columns, order, shown, report);
     if (!targetKind.isEmpty() && !m_context.mayReplace()) {
         result.status = RunResult::Status::Declined;
         return result;

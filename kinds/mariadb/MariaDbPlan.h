@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MariaDbDialect.h"
+#include "engine/RemovedGroups.h"
 #include "engine/RunPlan.h"
 
 // The run on MariaDB, whose DDL commits by itself: the copy is made under a
@@ -9,7 +10,8 @@
 // replaces in one RENAME TABLE. A stop reaches the server at once (KILL
 // QUERY from the run's first session); a stop or a failure drops the
 // unfinished copy, and a copy a crash left is dropped by the next run to the
-// same name.
+// same name. Cleaning in place deletes the repeats in one transaction after
+// keeping them in a new table.
 class MariaDbPlan final : public RunPlan {
 public:
     MariaDbPlan(const RunContext& context, Db::Session& session);
@@ -18,6 +20,10 @@ public:
     bool leftBehind() const override { return m_leftBehind; }
 
 private:
+    RunResult cleanInPlace(const QString& judged, const QStringList& columns,
+                           const QStringList& primaryKey, const QStringList& shown,
+                           GroupReport& report);
+
     const RunContext& m_context;
     Db::Session& m_session;
     Db::MariaDbDialect m_sql;
