@@ -1,5 +1,6 @@
 #include "RunContext.h"
 
+#include "db/Catalogue.h"
 #include "db/DatabaseError.h"
 
 #include <algorithm>
@@ -96,6 +97,12 @@ void RefuseObstaclesInPlace(const QString& table, const QStringList& referring,
 
 QString NoRemovedRows(const QString& table, const QString& from) {
     return QStringLiteral("%1 holds no rows removed from %2.").arg(from, table);
+}
+
+bool HoldsRemovedRows(Db::Session& session, const QString& table, const QString& from) {
+    const QStringList tables = Db::TableList(session);
+    return tables.contains(table) && tables.contains(from) &&
+           Db::ColumnList(session, from).contains(kRowNumberColumn);
 }
 
 QString PlaceTaken(const QString& table, const QString& detail) {

@@ -7,6 +7,10 @@
 #include <functional>
 #include <map>
 
+namespace Db {
+class Session;
+} // namespace Db
+
 // Thrown where what the run was given cannot be used, before anything was
 // read or changed; the run is refused with `message`.
 struct Refusal {
@@ -87,6 +91,9 @@ void RefuseObstaclesInPlace(const QString& table, const QStringList& referring,
 // no rows removed from there; a row holds the place of one of them now (the
 // database's `detail` says which).
 QString NoRemovedRows(const QString& table, const QString& from);
+// Whether `table` and `from` are tables of the session's and `from` a table
+// of removed rows.
+bool HoldsRemovedRows(Db::Session& session, const QString& table, const QString& from);
 QString PlaceTaken(const QString& table, const QString& detail);
 
 // What a source, or a new name, that belongs to something other than a table

@@ -27,9 +27,7 @@ RunResult OracleKind::restore(Db::Session& session, const QString& table, const 
     RunResult result;
     result.status = RunResult::Status::Refused;
     session.open();
-    const QStringList tables = Db::TableList(session);
-    if (!tables.contains(table) || !tables.contains(from) ||
-        !Db::ColumnList(session, from).contains(kRowNumberColumn)) {
+    if (!HoldsRemovedRows(session, table, from)) {
         result.message = NoRemovedRows(table, from);
         return result;
     }
