@@ -3,6 +3,7 @@
 #include "db/Catalogue.h"
 #include "db/DatabaseError.h"
 
+#include <QLocale>
 #include <algorithm>
 
 bool RunContext::tell(const Progress& progress) const {
@@ -97,6 +98,16 @@ void RefuseObstaclesInPlace(const QString& table, const QStringList& referring,
 
 QString NoRemovedRows(const QString& table, const QString& from) {
     return QStringLiteral("%1 holds no rows removed from %2.").arg(from, table);
+}
+
+void RefuseDanglingReferences(qint64 count, const QStringList& columns) {
+    const QString through = columns.join(QStringLiteral(", "));
+    if (count == 1)
+        throw Refusal{
+            QStringLiteral("1 kept row refers through %1 to a row that is removed.").arg(through)};
+    if (count > 1)
+        throw Refusal{QStringLiteral("%1 kept rows refer through %2 to rows that are removed.")
+                          .arg(QLocale::c().toString(count), through)};
 }
 
 bool HoldsRemovedRows(Db::Session& session, const QString& table, const QString& from) {

@@ -87,6 +87,10 @@ private:
 void RefuseObstaclesInPlace(const QString& table, const QStringList& referring,
                             const QStringList& triggers);
 
+// Refuses a copy in which `count` kept rows refer through the FOREIGN KEY of
+// `columns` to rows that are removed.
+void RefuseDanglingReferences(qint64 count, const QStringList& columns);
+
 // What putting back the rows of `from` into `table` is refused with: it holds
 // no rows removed from there; a row holds the place of one of them now (the
 // database's `detail` says which).

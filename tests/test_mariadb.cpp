@@ -127,6 +127,30 @@ void MariaDbTest::refusalsChangeNothing() {
     QCOMPARE(runOn(m_db, "counted", {"a"}, "counted2").rowsKept, qint64(2));
     m_db.exec(QStringLiteral("INSERT INTO counted2 (a) VALUES (3)"));
     QCOMPARE(m_db.column("SELECT max(id) FROM counted2"), QStringList{"4"});
+    // Its FOREIGN KEYs refer to the same tables, and to itself where the
+    // source's referred to the source; the source can go.
+    m_db.exec(QStringLiteral(
+        "CREATE TABLE dept (id INT PRIMARY KEY); INSERT INTO dept VALUES (1);"
+        "CREATE TABLE emp (id INT PRIMARY KEY, name VARCHAR(9), boss INT REFERENCES emp (id), "
+        "dept INT, FOREIGN KEY (dept) REFERENCES dept (id) ON DELETE CASCADE);"
+        "INSERT INTO emp VALUES (1, 'a', NULL, 1), (2, 'b', 1, 1), (3, 'a', 2, 1), (4, 'c', 1, "
+        "NULL)"));
+    RunOptions last;
+    last.keep = RunOptions::Keep::Last;
+    const RunResult dangling = runOn(m_db, "emp", {"name"}, "emp_last", {}, false, last);
+    QCOMPARE(dangling.message, QStringLiteral("2 kept rows refer through boss to rows that are "
+                                              "removed."));
+    QCOMPARE(runOn(m_db, "emp", {"name"}, "emp2").rowsKept, qint64(3));
+    m_db.exec(QStringLiteral("DROP TABLE emp"));
+    QCOMPARE(m_db.column("SELECT GROUP_CONCAT(CONCAT(referenced_table_name, ':', delete_rule) "
+                         "ORDER BY referenced_table_name) FROM "
+                         "information_schema.referential_constraints WHERE constraint_schema = "
+                         "DATABASE() AND table_name = 'emp2'"),
+             QStringList{"dept:CASCADE,emp2:RESTRICT"});
+    QCOMPARE(m_db.column("SELECT count(*) FROM information_schema.tables WHERE table_schema = "
+                         "DATABASE() AND table_name IN ('emp_last') OR table_name LIKE "
+                         "'varnolt%'"),
+             QStringList{"0"});
     RunOptions taken;
     taken.removedInto = QStringLiteral("taken");
     for (const auto& [source, options, why] :

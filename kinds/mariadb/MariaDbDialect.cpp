@@ -178,6 +178,27 @@ QString MariaDbDialect::insertRemovedRows(const QString& table, const QString& j
         .arg(quoted(table), quotedList(columns + numberColumns), quotedList(columns), judged);
 }
 
+QString MariaDbDialect::foreignKeys() const {
+    return QStringLiteral(
+        "SELECT k.constraint_name, k.column_name, k.referenced_table_schema, "
+        "k.referenced_table_name, k.referenced_column_name, r.update_rule, r.delete_rule FROM "
+        "information_schema.key_column_usage AS k JOIN information_schema.referential_constraints "
+        "AS r ON r.constraint_schema = k.constraint_schema AND r.constraint_name = "
+        "k.constraint_name AND r.table_name = k.table_name WHERE k.table_schema = DATABASE() AND "
+        "k.table_name = :table_name AND k.referenced_table_name IS NOT NULL ORDER BY "
+        "k.constraint_name, k.ordinal_position");
+}
+
+QString MariaDbDialect::addForeignKey(const QString& table, const QString& name,
+                                      const QStringList& columns, const QString& parent,
+                                      const QStringList& parentColumns, const QString& onUpdate,
+                                      const QString& onDelete) const {
+    return QStringLiteral("ALTER TABLE %1 ADD CONSTRAINT %2 FOREIGN KEY (%3) REFERENCES %4 (%5) "
+                          "ON UPDATE %6 ON DELETE %7")
+        .arg(quoted(table), quoted(name), quotedList(columns), parent, quotedList(parentColumns),
+             onUpdate, onDelete);
+}
+
 QString MariaDbDialect::tablesReferringTo() const {
     return QStringLiteral(
         "SELECT DISTINCT table_name FROM information_schema.referential_constraints "

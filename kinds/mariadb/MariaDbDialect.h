@@ -57,6 +57,13 @@ public:
     // and its kept row's in `numberColumns`.
     QString insertRemovedRows(const QString& table, const QString& judged,
                               const QStringList& columns, const QStringList& numberColumns) const;
+    // The FOREIGN KEYs of the table bound to ":table_name", a row for each
+    // column: the constraint, the column, the parent's schema, table and
+    // column, and what an update and a delete of the parent do.
+    QString foreignKeys() const;
+    QString addForeignKey(const QString& table, const QString& name, const QStringList& columns,
+                          const QString& parent, const QStringList& parentColumns,
+                          const QString& onUpdate, const QString& onDelete) const;
     // Cleaning in place. The other tables whose FOREIGN KEYs refer to the
     // table bound to ":table_name", and its triggers that act on deletes.
     QString tablesReferringTo() const;

@@ -6,9 +6,11 @@
 
 #include <QCryptographicHash>
 #include <QSqlQuery>
+#include <QUuid>
 #include <atomic>
 #include <chrono>
 #include <exception>
+#include <map>
 #include <thread>
 
 using Db::DatabaseError;
@@ -99,6 +101,52 @@ QStringList names(Db::Session& session, const QString& sql, const QString& table
     while (rows.next())
         found << rows.value(0).toString();
     return found;
+}
+
+// The source's FOREIGN KEYs made on `copy`: one that refers to the source
+// refers to the copy, and is refused where kept rows would refer to removed
+// ones. Constraint names are the database's, not the table's, so each gets a
+// name of its own.
+void copyForeignKeys(Db::Session& session, const Db::MariaDbDialect& sql, const QString& source,
+                     const QString& copy) {
+    struct ForeignKey {
+        QStringList columns, parentColumns;
+        QString schema, parent, onUpdate, onDelete;
+    };
+    std::map<QString, ForeignKey> keys;
+    {
+        RecordSet rows(session, sql.foreignKeys(), {{QStringLiteral("table_name"), source}});
+        while (rows.next()) {
+            ForeignKey& key = keys[rows.value(0).toString()];
+            key.columns << rows.value(1).toString();
+            key.schema = rows.value(2).toString();
+            key.parent = rows.value(3).toString();
+            key.parentColumns << rows.value(4).toString();
+            key.onUpdate = rows.value(5).toString();
+            key.onDelete = rows.value(6).toString();
+        }
+    }
+    const QString database = firstValue(session, QStringLiteral("SELECT DATABASE()"));
+    for (const auto& [name, key] : keys) {
+        const bool own = key.schema == database && key.parent == source;
+        QString parent = Db::Dialect::quoted(own ? copy : key.parent);
+        if (key.schema != database)
+            parent = Db::Dialect::quoted(key.schema) + QLatin1Char('.') + parent;
+        if (own) {
+            QStringList parents;
+            for (const QString& column : key.parentColumns)
+                parents << Db::Dialect::quoted(column);
+            RefuseDanglingReferences(
+                firstValue(session, sql.danglingReferences(copy, source, key.columns, parents))
+                    .toLongLong(),
+                key.columns);
+        }
+        const QString ownName =
+            QStringLiteral("varnolt_fk_") +
+            QUuid::createUuid().toString(QUuid::Id128).left(Db::MariaDbDialect::kLongestName - 11);
+        session.execute(sql.addForeignKey(copy, ownName, key.columns, parent, key.parentColumns,
+                                          key.onUpdate, key.onDelete));
+    }
 }
 
 } // namespace
@@ -325,6 +373,7 @@ RunResult MariaDbPlan::run() {
                         throw DatabaseError(insert.lastError());
                     result.rowsKept = insert.numRowsAffected();
                     check();
+                    copyForeignKeys(session, m_sql, inputs.sourceTable, building);
                     const QString next = firstValue(session, m_sql.nextAutoIncrement(), source);
                     if (!next.isEmpty())
                         session.execute(m_sql.setAutoIncrement(building, next.toLongLong()));

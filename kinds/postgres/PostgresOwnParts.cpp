@@ -3,7 +3,6 @@
 #include "db/DatabaseError.h"
 #include "engine/RunContext.h"
 
-#include <QLocale>
 #include <map>
 
 using Db::RecordSet;
@@ -42,16 +41,8 @@ void copyForeignKeys(Db::Session& session, const Db::PostgresDialect& sql, const
         if (key.ownTable) {
             RecordSet dangling(session, sql.danglingReferences(copy, inputs.sourceTable,
                                                                key.columns, key.parentColumns));
-            const qint64 count = dangling.next() ? dangling.value(0).toLongLong() : 0;
-            const QString through = key.columns.join(QStringLiteral(", "));
-            if (count == 1)
-                throw Refusal{
-                    QStringLiteral("1 kept row refers through %1 to a row that is removed.")
-                        .arg(through)};
-            if (count > 1)
-                throw Refusal{QStringLiteral("%1 kept rows refer through %2 to rows that are "
-                                             "removed.")
-                                  .arg(QLocale::c().toString(count), through)};
+            RefuseDanglingReferences(dangling.next() ? dangling.value(0).toLongLong() : 0,
+                                     key.columns);
             const QString parent = QStringLiteral("REFERENCES ") + key.parent + QLatin1Char('(');
             if (!key.definition.contains(parent))
                 throw Db::DatabaseError(QString(), QStringLiteral("%1; the key cannot be copied "

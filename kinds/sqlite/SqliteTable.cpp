@@ -4,7 +4,6 @@
 
 #include "db/DatabaseError.h"
 
-#include <QLocale>
 #include <map>
 #include <vector>
 
@@ -190,15 +189,8 @@ void RefuseDanglingReferences(SqliteFile& file, const SqliteDialect& sql, const 
         }
         if (parents.isEmpty())
             parents << shape.rowid;
-        const qint64 dangling =
-            count(file, sql.danglingReferences(holder, former, key.first, parents));
-        const QString through = key.first.join(QStringLiteral(", "));
-        if (dangling == 1)
-            throw Refusal{QStringLiteral("1 kept row refers through %1 to a row that is removed.")
-                              .arg(through)};
-        if (dangling > 1)
-            throw Refusal{QStringLiteral("%1 kept rows refer through %2 to rows that are removed.")
-                              .arg(QLocale::c().toString(dangling), through)};
+        RefuseDanglingReferences(
+            count(file, sql.danglingReferences(holder, former, key.first, parents)), key.first);
     }
 }
 
