@@ -74,7 +74,6 @@ void MariaDbTest::listsAndRunsAsTheOtherKindsDo() {
     QVERIFY2(result.status == RunResult::Status::Done, qPrintable(result.message));
     QCOMPARE(m_db.column("SELECT id FROM visitors2 ORDER BY id"),
              firstOfEachGroup(m_db, "visitors"));
-    QCOMPARE(result.rowsRemoved, qint64(2));
     // The copy is the source's own definition, its key and column types.
     QCOMPARE(m_db.column("SELECT column_type FROM information_schema.columns WHERE table_schema "
                          "= DATABASE() AND table_name = 'visitors2' ORDER BY ordinal_position"),
