@@ -170,8 +170,13 @@ void Form4::showPreview(const RunResult& result) {
     DataGrid1->clearSpans();
     DataGrid1->setSpan(0, 0, 1, m_previewModel->columnCount());
     DataGrid1->resizeColumnsToContents();
-    // The line of counts spans the grid, which the last column fills.
+    // The line of counts spans the grid, which the last column fills, and
+    // takes the lines it needs to be read whole.
     DataGrid1->horizontalHeader()->setStretchLastSection(true);
+    const int width =
+        DataGrid1->fontMetrics().horizontalAdvance(m_previewModel->index(0, 0).data().toString());
+    const int lines = std::clamp(width / std::max(1, DataGrid1->viewport()->width() - 8) + 1, 1, 3);
+    DataGrid1->setRowHeight(0, lines * DataGrid1->verticalHeader()->defaultSectionSize());
 }
 
 void Form4::Check4_Click() {
