@@ -73,7 +73,11 @@ void aside(const RunContext& context, Db::Session& own, const Db::MariaDbDialect
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         worker.join();
-        throw;
+        // Work that was over before the stop reached it stands: a stop
+        // after the swap is too late, and the run is done.
+        if (failure)
+            throw;
+        return;
     }
     worker.join();
     if (failure)
