@@ -46,6 +46,12 @@ QString Dialect::danglingReferences(const QString& copy, const QString& source,
         .arg(qualified(copy), set.join(QStringLiteral(" AND ")), match, qualified(source));
 }
 
+QString Dialect::restoreRows(const QString& table, const QString& removed,
+                             const QStringList& columns, const QString& order) const {
+    return QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3 ORDER BY %4")
+        .arg(qualified(table), quotedList(columns), qualified(removed), quoted(order));
+}
+
 QString Dialect::keyValue(const QString& column, const QString&) const {
     return quoted(column);
 }

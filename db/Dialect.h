@@ -43,6 +43,10 @@ public:
     // A user's table as the statements of a run name it.
     virtual QString qualified(const QString& name) const { return quoted(name); }
     QString dropTable(const QString& table) const;
+    // Writes the rows of `removed` back into `table` by their `order`, every
+    // value of `columns` as it was.
+    QString restoreRows(const QString& table, const QString& removed, const QStringList& columns,
+                        const QString& order) const;
     // How many rows of `copy` refer through `columns` to a row of `source`
     // (by `parents`, quoted) that `copy` does not hold.
     QString danglingReferences(const QString& copy, const QString& source,

@@ -4,6 +4,9 @@
 #include "db/DatabaseError.h"
 
 #include <QLocale>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <algorithm>
 
 bool RunContext::tell(const Progress& progress) const {
@@ -110,10 +113,46 @@ void RefuseDanglingReferences(qint64 count, const QStringList& columns) {
                           .arg(QLocale::c().toString(count), through)};
 }
 
-bool HoldsRemovedRows(Db::Session& session, const QString& table, const QString& from) {
+namespace {
+
+bool holdsRemovedRows(Db::Session& session, const QString& table, const QString& from) {
     const QStringList tables = Db::TableList(session);
     return tables.contains(table) && tables.contains(from) &&
            Db::ColumnList(session, from).contains(kRowNumberColumn);
+}
+
+} // namespace
+
+RunResult PutBackThenDrop(Db::Session& session, const QString& table, const QString& from,
+                          bool dryRun) {
+    RunResult result;
+    result.status = RunResult::Status::Refused;
+    session.open();
+    if (!holdsRemovedRows(session, table, from)) {
+        result.message = NoRemovedRows(table, from);
+        return result;
+    }
+    QSqlDatabase database = session.database();
+    if (!database.transaction())
+        throw Db::DatabaseError(database.lastError());
+    QSqlQuery insert(database);
+    if (!insert.exec(session.dialect().restoreRows(table, from, Db::ColumnList(session, table),
+                                                   kRowNumberColumn))) {
+        const QString detail = insert.lastError().text();
+        database.rollback();
+        result.message = PlaceTaken(table, detail);
+        return result;
+    }
+    result.rowsKept = insert.numRowsAffected();
+    if (dryRun) {
+        database.rollback();
+    } else {
+        if (!database.commit())
+            throw Db::DatabaseError(database.lastError());
+        session.execute(session.dialect().dropTable(from));
+    }
+    result.status = RunResult::Status::Done;
+    return result;
 }
 
 QString PlaceTaken(const QString& table, const QString& detail) {

@@ -95,9 +95,12 @@ void RefuseDanglingReferences(qint64 count, const QStringList& columns);
 // no rows removed from there; a row holds the place of one of them now (the
 // database's `detail` says which).
 QString NoRemovedRows(const QString& table, const QString& from);
-// Whether `table` and `from` are tables of the session's and `from` a table
-// of removed rows.
-bool HoldsRemovedRows(Db::Session& session, const QString& table, const QString& from);
+// Puts the rows of `from` back into `table` in one transaction and drops
+// `from` after the commit, where DDL commits on its own (Oracle, MariaDB);
+// only tells with `dryRun`. Refused where `from` holds no removed rows of
+// `table` or a row's key is taken now.
+RunResult PutBackThenDrop(Db::Session& session, const QString& table, const QString& from,
+                          bool dryRun);
 QString PlaceTaken(const QString& table, const QString& detail);
 
 // What a source, or a new name, that belongs to something other than a table

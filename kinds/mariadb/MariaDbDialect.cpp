@@ -226,12 +226,6 @@ QString MariaDbDialect::deleteRemovedRows(const QString& source, const QString& 
         .arg(quoted(source), quoted(judged), matched.join(QStringLiteral(" AND ")));
 }
 
-QString MariaDbDialect::restoreRows(const QString& table, const QString& removed,
-                                    const QStringList& columns, const QString& order) const {
-    return QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3 ORDER BY %4")
-        .arg(quoted(table), quotedList(columns), quoted(removed), quoted(order));
-}
-
 QString MariaDbDialect::addNumberColumns(const QString& table,
                                          const QStringList& numberColumns) const {
     QStringList added;

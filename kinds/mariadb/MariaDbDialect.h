@@ -75,9 +75,6 @@ public:
     // by the quoted columns of `primaryKey`.
     QString deleteRemovedRows(const QString& source, const QString& judged,
                               const QStringList& primaryKey) const;
-    // Writes the rows of `removed` back into `table` by their `order`.
-    QString restoreRows(const QString& table, const QString& removed, const QStringList& columns,
-                        const QString& order) const;
     QString addNumberColumns(const QString& table, const QStringList& numberColumns) const;
     // The next value the source's AUTO_INCREMENT gives, NULL where it has none.
     QString nextAutoIncrement() const;

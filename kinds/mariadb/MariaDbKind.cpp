@@ -1,10 +1,8 @@
 #include "MariaDbKind.h"
 
 #include "MariaDbPlan.h"
-#include "db/Catalogue.h"
 #include "db/ConnectionData.h"
 #include "db/DatabaseError.h"
-#include "db/Session.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -49,30 +47,7 @@ std::unique_ptr<RunPlan> MariaDbKind::plan(const RunContext& context, Db::Sessio
     return std::make_unique<MariaDbPlan>(context, session);
 }
 
-// The rows go back in one transaction; the DROP that follows commits on its
-// own, as all DDL does here.
 RunResult MariaDbKind::restore(Db::Session& session, const QString& table, const QString& from,
                                bool dryRun) const {
-    RunResult result;
-    result.status = RunResult::Status::Refused;
-    session.open();
-    if (!HoldsRemovedRows(session, table, from)) {
-        result.message = NoRemovedRows(table, from);
-        return result;
-    }
-    session.execute(QStringLiteral("START TRANSACTION"));
-    QSqlQuery insert(session.database());
-    if (!insert.exec(
-            m_dialect.restoreRows(table, from, Db::ColumnList(session, table), kRowNumberColumn))) {
-        const QString detail = insert.lastError().text();
-        session.execute(QStringLiteral("ROLLBACK"));
-        result.message = PlaceTaken(table, detail);
-        return result;
-    }
-    result.rowsKept = insert.numRowsAffected();
-    session.execute(dryRun ? QStringLiteral("ROLLBACK") : QStringLiteral("COMMIT"));
-    if (!dryRun)
-        session.execute(m_dialect.dropTable(from));
-    result.status = RunResult::Status::Done;
-    return result;
+    return PutBackThenDrop(session, table, from, dryRun);
 }

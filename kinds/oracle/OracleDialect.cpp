@@ -163,14 +163,6 @@ QString OracleDialect::deleteTriggers() const {
                           "AND TRIGGERING_EVENT LIKE '%DELETE%' ORDER BY 1");
 }
 
-QString OracleDialect::restoreRows(const QString& table, const QString& removed,
-                                   const QStringList& columns, const QString& order) const {
-    return QStringLiteral("INSERT INTO ") + quoted(table) + QStringLiteral(" (") +
-           quotedList(columns) + QStringLiteral(") SELECT ") + quotedList(columns) +
-           QStringLiteral(" FROM ") + quoted(removed) + QStringLiteral(" ORDER BY ") +
-           quoted(order);
-}
-
 QString OracleDialect::dropNumbers(const QString& newTable) const {
     return QStringLiteral("ALTER TABLE ") + quoted(newTable) + QStringLiteral(" DROP COLUMN ") +
            quoted(kMarkerColumn);

@@ -64,9 +64,6 @@ public:
     // table bound to ":table_name", and its triggers that act on deletes.
     QString tablesReferringTo() const;
     QString deleteTriggers() const;
-    // Writes the rows of `removed` back into `table` by their `order`.
-    QString restoreRows(const QString& table, const QString& removed, const QStringList& columns,
-                        const QString& order) const;
     static constexpr int kDeleteBatch = 1000;
     QString dropNumbers(const QString& newTable) const;
     QString renameTable(const QString& from, const QString& to) const;
