@@ -119,6 +119,8 @@ struct RepeatGroup {
     qint64 kept = 0;
     QList<qint64> repeats;
     QVariantList values;
+
+    bool operator==(const RepeatGroup&) const = default;
 };
 
 struct RunResult {

@@ -116,16 +116,11 @@ void PreviewTest::previewIsTheDryRunOfEachChoice() {
     });
     const RunResult& shown = previewOf(page);
     const RunResult dry = runOn(db, "R", {"NAME", "CITY"}, "R2", {}, true, options);
-    QCOMPARE(shown.status, RunResult::Status::Done);
     QCOMPARE(shown.rowsKept, dry.rowsKept);
     QCOMPARE(shown.rowsRemoved, dry.rowsRemoved);
     QCOMPARE(shown.repeatedGroups, dry.repeatedGroups);
     QCOMPARE(shown.groups.size(), std::min<qsizetype>(100, dry.repeatedGroups));
-    for (qsizetype group = 0; group < dry.groups.size(); ++group) {
-        QCOMPARE(shown.groups.at(group).kept, dry.groups.at(group).kept);
-        QCOMPARE(shown.groups.at(group).repeats, dry.groups.at(group).repeats);
-        QCOMPARE(shown.groups.at(group).values, dry.groups.at(group).values);
-    }
+    QCOMPARE(shown.groups.mid(0, dry.groups.size()), dry.groups);
     // The grid: the counts first, then each kept row and its repeats.
     const QAbstractItemModel* grid = page.DataGrid1->model();
     QVERIFY(page.DataGrid1->isVisibleTo(&page));
