@@ -31,6 +31,19 @@ QString markedName(const QString& mark, const QString& table) {
                QCryptographicHash::hash(table.toUtf8(), QCryptographicHash::Sha1).toHex().left(16));
 }
 
+// What the work asks between statements: whether to stop (throws Stopped),
+// and, past the point of no return, that no stop reach it any more.
+struct Check {
+    std::atomic<bool>& stopping;
+    std::atomic<qint64>& connection;
+
+    void operator()() const {
+        if (stopping)
+            throw Stopped{};
+    }
+    void settle() const { connection = 0; }
+};
+
 // Work on a session of its own in a second thread, waited for here while the
 // run's receiver is asked how it goes; a stop kills the statement running
 // from this thread's session, which is idle meanwhile.
@@ -46,10 +59,7 @@ void aside(const RunContext& context, Db::Session& own, const Db::MariaDbDialect
             Db::Session session(own.kind(), own.connectionData());
             session.open();
             connection = firstValue(session, sql.connectionId()).toLongLong();
-            work(session, [&] {
-                if (stopping)
-                    throw Stopped{};
-            });
+            work(session, Check{stopping, connection});
         } catch (...) {
             failure = std::current_exception();
         }
@@ -398,13 +408,23 @@ RunResult MariaDbPlan::run() {
                         report.finish();
                     }
                     check();
+                    // From here the run finishes; a kill sent just before
+                    // may still end one statement, which is then run again.
+                    check.settle();
+                    const auto surely = [&](const QString& statement) {
+                        try {
+                            session.execute(statement);
+                        } catch (const DatabaseError&) {
+                            session.execute(statement);
+                        }
+                    };
                     if (!options.removedInto.isEmpty())
-                        session.execute(m_sql.rename(removedBuilding, options.removedInto));
+                        surely(m_sql.rename(removedBuilding, options.removedInto));
                     if (targetKind.isEmpty()) {
-                        session.execute(m_sql.rename(building, inputs.newTable));
+                        surely(m_sql.rename(building, inputs.newTable));
                     } else {
-                        session.execute(m_sql.swap(inputs.newTable, building, replaced));
-                        session.execute(m_sql.dropTable(replaced));
+                        surely(m_sql.swap(inputs.newTable, building, replaced));
+                        surely(m_sql.dropTable(replaced));
                     }
                 } catch (...) {
                     for (const QString& unfinished : {building, removedBuilding}) {
