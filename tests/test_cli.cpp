@@ -49,10 +49,8 @@ void CliTest::listsAndRunsWithItsExitCodes() {
     const QString file = db.path();
     QCOMPARE(cli({"tables", file}).out, QStringLiteral("VISITORS\n"));
     QCOMPARE(cli({"columns", file, "VISITORS"}).out, QStringLiteral("ID\nNAME\nCITY\n"));
-    QCOMPARE(QJsonDocument::fromJson(cli({"columns", file, "VISITORS", "--json"}).out.toUtf8())
-                 .array()
-                 .toVariantList(),
-             (QVariantList{"ID", "NAME", "CITY"}));
+    QCOMPARE(cli({"columns", file, "VISITORS", "--json"}).out,
+             QStringLiteral("[\"ID\",\"NAME\",\"CITY\"]\n"));
 
     const Outcome done =
         cli({"run", file, "VISITORS", "--column", "NAME", "--column", "CITY", "--json"});

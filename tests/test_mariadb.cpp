@@ -5,24 +5,9 @@
 #include "db/Catalogue.h"
 #include "db/Session.h"
 
-#include <QSet>
+#include <map>
 
 namespace {
-
-// The first id of each group of (name, city), texts by their bytes, NULL as ''.
-QStringList firstOfEachGroup(const ServerDatabase& db, const QString& table) {
-    QSet<QString> seen;
-    QStringList kept;
-    for (const QVariantList& row :
-         db.rows(QStringLiteral("SELECT id, name, city FROM %1 ORDER BY id").arg(table))) {
-        const QString key = row.at(1).toString() + QChar(0) + row.at(2).toString();
-        if (!seen.contains(key)) {
-            seen.insert(key);
-            kept << row.at(0).toString();
-        }
-    }
-    return kept;
-}
 
 // How many tables of the test's database have a name LIKE `pattern`.
 QString tablesLike(const ServerDatabase& db, const QString& pattern) {
@@ -50,6 +35,7 @@ private slots:
     void listsAndRunsAsTheOtherKindsDo();
     void aStopAtAnyPointLeavesTheUsersTables();
     void refusalsChangeNothing();
+    void aTableWithoutAKeyKeepsTheRowsAFullReadReturnsFirst();
     void cleaningInPlaceAndRestoreLeaveTheTableAsItWas();
 
 private:
@@ -65,15 +51,14 @@ void MariaDbTest::listsAndRunsAsTheOtherKindsDo() {
     QCOMPARE(Db::ColumnList(session, QStringLiteral("visitors")),
              (QStringList{"id", "name", "city"}));
     const RunResult dry = runOn(m_db, "visitors", {"name", "city"}, "visitors2", {}, true);
-    QCOMPARE(dry.rowsKept, qint64(firstOfEachGroup(m_db, "visitors").size()));
+    // 3 repeats 1, and 4 (its NULL as '') repeats 2.
+    QCOMPARE(dry.rowsKept, qint64(5));
     QCOMPARE(dry.repeatedGroups, qint64(2));
-    QCOMPARE(dry.groups.first().kept, qint64(1));
-    QCOMPARE(dry.groups.first().repeats, QList<qint64>{3});
-    QCOMPARE(dry.groups.first().values, (QVariantList{"Ann", "Oslo"}));
+    QCOMPARE(dry.groups.first(), (RepeatGroup{1, {3}, {"Ann", "Oslo"}}));
     const RunResult result = runOn(m_db, "visitors", {"name", "city"}, "visitors2");
     QVERIFY2(result.status == RunResult::Status::Done, qPrintable(result.message));
     QCOMPARE(m_db.column("SELECT id FROM visitors2 ORDER BY id"),
-             firstOfEachGroup(m_db, "visitors"));
+             (QStringList{"1", "2", "5", "6", "7"}));
     // The copy is the source's own definition, its key and column types.
     QCOMPARE(m_db.column("SELECT column_type FROM information_schema.columns WHERE table_schema "
                          "= DATABASE() AND table_name = 'visitors2' ORDER BY ordinal_position"),
@@ -150,17 +135,50 @@ void MariaDbTest::refusalsChangeNothing() {
                          "DATABASE() AND table_name = 'emp2'"),
              QStringList{"dept:CASCADE,emp2:RESTRICT"});
     QCOMPARE(tablesLike(m_db, "emp_last") + tablesLike(m_db, "varnolt%"), "00");
-    RunOptions taken;
+    RunOptions taken, inPlace;
+    inPlace.inPlace = true;
     taken.removedInto = QStringLiteral("taken");
     for (const auto& [source, options, why] :
          {std::tuple{"visitor_view", RunOptions{}, "is a view"},
-          {"nokey", RunOptions{}, "needs a primary key"},
+          {"nokey", inPlace, "has none"},
           {"visitors", taken, "already exists"}}) {
         const RunResult refused = runOn(m_db, source, {"name"}, "refused_copy", {}, false, options);
         QCOMPARE(refused.status, RunResult::Status::Refused);
         QVERIFY2(refused.message.contains(why), qPrintable(refused.message));
     }
     QCOMPARE(tablesLike(m_db, "refused_copy"), "0");
+}
+
+// A full read returns the rows as they were added, which no column orders.
+void MariaDbTest::aTableWithoutAKeyKeepsTheRowsAFullReadReturnsFirst() {
+    m_db.exec(QStringLiteral("CREATE TABLE unkeyed (name VARCHAR(9), n INT); INSERT INTO unkeyed "
+                             "SELECT CONCAT('k', seq % 7), seq FROM seq_1_to_40; INSERT INTO "
+                             "unkeyed SELECT CONCAT('k', seq % 4), 100 - seq FROM seq_1_to_30"));
+    const QList<QVariantList> read = m_db.rows(QStringLiteral("SELECT name, n FROM unkeyed"));
+    for (const RunOptions::Keep keep : {RunOptions::Keep::First, RunOptions::Keep::Last}) {
+        std::map<QString, QList<qint64>> places;
+        for (qint64 place = 1; place <= read.size(); ++place)
+            places[read.at(place - 1).at(0).toString()] << place;
+        std::map<qint64, RepeatGroup> groups;
+        for (auto& [name, group] : places) {
+            const qint64 kept =
+                keep == RunOptions::Keep::Last ? group.takeLast() : group.takeFirst();
+            groups[kept] = {kept, group, {name}};
+        }
+        QList<RepeatGroup> shownGroups;
+        QStringList copied;
+        for (const auto& [kept, group] : groups) {
+            shownGroups << group;
+            copied << read.at(kept - 1).at(1).toString();
+        }
+        RunOptions options;
+        options.keep = keep;
+        QCOMPARE(runOn(m_db, "unkeyed", {"name"}, "unkeyed2", {}, true, options).groups,
+                 shownGroups);
+        QCOMPARE(runOn(m_db, "unkeyed", {"name"}, "unkeyed2", Replacing(), false, options).status,
+                 RunResult::Status::Done);
+        QCOMPARE(m_db.column("SELECT n FROM unkeyed2"), copied);
+    }
 }
 
 // The table keeps its definition and counter, and put back holds every value

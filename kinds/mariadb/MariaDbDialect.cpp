@@ -120,6 +120,14 @@ QString MariaDbDialect::rowCount(const QString& table) const {
     return QStringLiteral("SELECT count(*) FROM ") + quoted(table);
 }
 
+QString MariaDbDialect::numberedRows(const QString& table, const QString& source,
+                                     const QStringList& columns) const {
+    return QStringLiteral(
+               "CREATE TEMPORARY TABLE %1 (varnolt_place BIGINT AUTO_INCREMENT PRIMARY KEY) "
+               "SELECT %2 FROM %3")
+        .arg(quoted(table), quotedList(columns), quoted(source));
+}
+
 // MariaDB puts NULLs first rising and last falling, as the other kinds are
 // told to, and has no words to say so.
 QString MariaDbDialect::judgedRows(const QString& source, const QStringList& columns,

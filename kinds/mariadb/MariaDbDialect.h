@@ -34,6 +34,12 @@ public:
     static QString groupKey(const QString& column, const QString& type, bool ignoreCase = false,
                             bool trim = false);
     QString rowCount(const QString& table) const;
+    // The temporary table `table`: each row of `source` numbered (varnolt_place)
+    // in the order a full read of it returns them, then its `columns`. A
+    // table without a primary key has no other order, and a window's
+    // numbering does not keep that one.
+    QString numberedRows(const QString& table, const QString& source,
+                         const QStringList& columns) const;
     // Every row of `source` judged: its number (varnolt_n, its place in
     // `order`), the number of the row
     // that stays in its group of `keys` (varnolt_kept: the first by

@@ -272,19 +272,29 @@ RunResult MariaDbPlan::run() {
         while (key.next())
             order << Db::Dialect::quoted(key.value(0).toString());
     }
-    // A full read of a table without one has no order that holds from one
-    // statement to the next, so which row of a group came first is unknown.
-    if (order.isEmpty()) {
-        result.message = QStringLiteral("On MariaDB the table %1 needs a primary key, which says "
-                                        "which row of a group comes first.")
-                             .arg(inputs.sourceTable);
-        return result;
-    }
     const QStringList columns = Db::NamesOf(table);
+    // A table without one is judged in the order a full read returns its
+    // rows, read once into a table of the session's own and numbered there,
+    // the same in a dry run and a run.
+    const bool keyless = order.isEmpty();
+    const QString read = keyless ? QStringLiteral("varnolt_numbered") : inputs.sourceTable;
+    if (keyless) {
+        if (options.inPlace) {
+            result.message = QStringLiteral("On MariaDB cleaning in place finds the rows it "
+                                            "removes by the primary key, and the table %1 has "
+                                            "none. Make a copy that replaces it instead.")
+                                 .arg(inputs.sourceTable);
+            return result;
+        }
+        order << Db::Dialect::quoted(QStringLiteral("varnolt_place"));
+    }
+    const auto readOnce = [&](Db::Session& session) {
+        if (keyless)
+            session.execute(m_sql.numberedRows(read, inputs.sourceTable, columns));
+    };
     const QStringList shown = Db::NamesOf(inputs.columns);
-    const QString judged =
-        m_sql.judgedRows(inputs.sourceTable, columns, keys, order, JudgingTerms(options),
-                         options.keep == RunOptions::Keep::Last, shown);
+    const QString judged = m_sql.judgedRows(read, columns, keys, order, JudgingTerms(options),
+                                            options.keep == RunOptions::Keep::Last, shown);
     const auto removedGroups = [&](Db::Session& session, const QString& from, qint64& removed) {
         return removedGroupsOf(session, m_sql.removedRows(from, int(shown.size())), removed);
     };
@@ -294,8 +304,8 @@ RunResult MariaDbPlan::run() {
             aside(m_context, m_session, m_sql, Phase::Reading,
                   [&](Db::Session& session, const auto& check) {
                       session.execute(QStringLiteral("START TRANSACTION WITH CONSISTENT SNAPSHOT"));
-                      result.rowsRead =
-                          firstValue(session, m_sql.rowCount(inputs.sourceTable)).toLongLong();
+                      readOnce(session);
+                      result.rowsRead = firstValue(session, m_sql.rowCount(read)).toLongLong();
                       check();
                       RemovedGroups groups = removedGroups(session, judged, result.rowsRemoved);
                       ShowGroups(groups, inputs.shownGroups, result);
@@ -367,6 +377,8 @@ RunResult MariaDbPlan::run() {
                     // session's own.
                     session.execute(
                         QStringLiteral("SET SESSION TRANSACTION ISOLATION LEVEL READ COMMITTED"));
+                    readOnce(session);
+                    check();
                     QString from = judged;
                     if (judgedOnce) {
                         session.execute(
@@ -374,16 +386,16 @@ RunResult MariaDbPlan::run() {
                         from = QStringLiteral("SELECT * FROM varnolt_judged");
                     }
                     result.rowsRead =
-                        firstValue(session,
-                                   m_sql.rowCount(judgedOnce ? QStringLiteral("varnolt_judged")
-                                                             : inputs.sourceTable))
+                        firstValue(
+                            session,
+                            m_sql.rowCount(judgedOnce ? QStringLiteral("varnolt_judged") : read))
                             .toLongLong();
                     check();
                     QSqlQuery insert(session.database());
-                    const bool plain = !options.judged();
-                    if (!insert.exec(plain ? m_sql.insertFirstRows(building, inputs.sourceTable,
-                                                                   columns, keys, order)
-                                           : m_sql.insertKeptRows(building, from, columns)))
+                    const bool plain = !options.judged() && !keyless;
+                    if (!insert.exec(
+                            plain ? m_sql.insertFirstRows(building, read, columns, keys, order)
+                                  : m_sql.insertKeptRows(building, from, columns)))
                         throw DatabaseError(insert.lastError());
                     result.rowsKept = insert.numRowsAffected();
                     check();
