@@ -51,14 +51,16 @@ void MariaDbTest::listsAndRunsAsTheOtherKindsDo() {
     QCOMPARE(Db::ColumnList(session, QStringLiteral("visitors")),
              (QStringList{"id", "name", "city"}));
     const RunResult dry = runOn(m_db, "visitors", {"name", "city"}, "visitors2", {}, true);
-    // 3 repeats 1, and 4 (its NULL as '') repeats 2.
     QCOMPARE(dry.rowsKept, qint64(5));
     QCOMPARE(dry.repeatedGroups, qint64(2));
     QCOMPARE(dry.groups.first(), (RepeatGroup{1, {3}, {"Ann", "Oslo"}}));
     const RunResult result = runOn(m_db, "visitors", {"name", "city"}, "visitors2");
     QVERIFY2(result.status == RunResult::Status::Done, qPrintable(result.message));
+    // The server's own grouping, under a binary collation that pads nothing.
     QCOMPARE(m_db.column("SELECT id FROM visitors2 ORDER BY id"),
-             (QStringList{"1", "2", "5", "6", "7"}));
+             m_db.column("SELECT min(id) FROM visitors GROUP BY COALESCE(name, '') COLLATE "
+                         "utf8mb4_nopad_bin, COALESCE(city, '') COLLATE utf8mb4_nopad_bin "
+                         "ORDER BY 1"));
     // The copy is the source's own definition, its key and column types.
     QCOMPARE(m_db.column("SELECT column_type FROM information_schema.columns WHERE table_schema "
                          "= DATABASE() AND table_name = 'visitors2' ORDER BY ordinal_position"),
