@@ -95,4 +95,9 @@ QStringList ColumnList(Session& session, const QString& table, const KeepGoing& 
                           table);
 }
 
+QStringList WrittenColumns(Session& session, const QString& table) {
+    return firstColumn(session, session.dialect().writtenColumns(),
+                       {{QStringLiteral("table_name"), table}}, {});
+}
+
 } // namespace Db

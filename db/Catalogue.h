@@ -38,5 +38,7 @@ QList<Column> ColumnTypes(Session& session, const QString& table);
 // The column names of one of the user's own tables, in column order; a NULL name
 // reads as the empty text.
 QStringList ColumnList(Session& session, const QString& table, const KeepGoing& keepGoing = {});
+// The same, but for the columns the database computes itself.
+QStringList WrittenColumns(Session& session, const QString& table);
 
 } // namespace Db

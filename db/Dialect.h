@@ -38,6 +38,9 @@ public:
     // The names and declared types of one of the user's own tables, in column
     // order; the table name is bound to ":table_name".
     virtual QString columnTypes() const = 0;
+    // The columns of ":table_name" that a row's values are written into, in
+    // column order: all but those the database computes itself.
+    virtual QString writtenColumns() const { return columnList(); }
     // The most bytes a name keeps whole, or 0 where any length is kept.
     virtual int longestName() const { return 0; }
     // A user's table as the statements of a run name it.

@@ -136,7 +136,7 @@ RunResult PutBackThenDrop(Db::Session& session, const QString& table, const QStr
     if (!database.transaction())
         throw Db::DatabaseError(database.lastError());
     QSqlQuery insert(database);
-    if (!insert.exec(session.dialect().restoreRows(table, from, Db::ColumnList(session, table),
+    if (!insert.exec(session.dialect().restoreRows(table, from, Db::WrittenColumns(session, table),
                                                    kRowNumberColumn))) {
         const QString detail = insert.lastError().text();
         database.rollback();

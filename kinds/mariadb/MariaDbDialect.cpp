@@ -31,6 +31,11 @@ QString MariaDbDialect::columnTypes() const {
            kOwnTable + QStringLiteral(" ORDER BY ordinal_position");
 }
 
+QString MariaDbDialect::writtenColumns() const {
+    return QStringLiteral("SELECT column_name FROM information_schema.columns WHERE ") + kOwnTable +
+           QStringLiteral(" AND is_generated = 'NEVER' ORDER BY ordinal_position");
+}
+
 QString MariaDbDialect::gridPage(const QString& table, const QStringList& columns,
                                  const QString& key, bool first) const {
     QStringList values;

@@ -15,6 +15,7 @@ public:
     QString tableList() const override;
     QString columnList() const override;
     QString columnTypes() const override;
+    QString writtenColumns() const override;
     bool sameName(const QString& a, const QString& b) const override { return a == b; }
     int longestName() const override { return kLongestName; }
     QString gridPage(const QString& table, const QStringList& columns, const QString& key,

@@ -168,7 +168,7 @@ void copyForeignKeys(Db::Session& session, const Db::MariaDbDialect& sql, const 
 // The table of removed rows is made first, as its DDL would commit the
 // deletes if it came among them; then one transaction locks the rows
 // against writers, judges them once, keeps the repeats and deletes them.
-RunResult MariaDbPlan::cleanInPlace(const QString& judged, const QStringList& columns,
+RunResult MariaDbPlan::cleanInPlace(const QString& judged, const QStringList& written,
                                     const QStringList& primaryKey, const QStringList& shown,
                                     GroupReport& report) {
     const RunInputs& inputs = m_context.inputs;
@@ -196,7 +196,7 @@ RunResult MariaDbPlan::cleanInPlace(const QString& judged, const QStringList& co
                   check();
                   const QString from = QStringLiteral("SELECT * FROM varnolt_judged");
                   QSqlQuery kept(session.database());
-                  if (!kept.exec(m_sql.insertRemovedRows(removedInto, from, columns, numbers)))
+                  if (!kept.exec(m_sql.insertRemovedRows(removedInto, from, written, numbers)))
                       throw DatabaseError(kept.lastError());
                   QSqlQuery deleted(session.database());
                   if (!deleted.exec(m_sql.deleteRemovedRows(table, QStringLiteral("varnolt_judged"),
@@ -273,6 +273,8 @@ RunResult MariaDbPlan::run() {
             order << Db::Dialect::quoted(key.value(0).toString());
     }
     const QStringList columns = Db::NamesOf(table);
+    // Generated columns are read, and computed again by the tables written.
+    const QStringList written = Db::WrittenColumns(m_session, inputs.sourceTable);
     // A table without one is judged in the order a full read returns its
     // rows, read once into a table of the session's own and numbered there,
     // the same in a dry run and a run.
@@ -345,7 +347,7 @@ RunResult MariaDbPlan::run() {
         return result;
     }
     if (options.inPlace)
-        return cleanInPlace(judged, columns, order, shown, report);
+        return cleanInPlace(judged, written, order, shown, report);
     if (!targetKind.isEmpty() && !m_context.mayReplace()) {
         result.status = RunResult::Status::Declined;
         return result;
@@ -394,8 +396,8 @@ RunResult MariaDbPlan::run() {
                     QSqlQuery insert(session.database());
                     const bool plain = !options.judged() && !keyless;
                     if (!insert.exec(
-                            plain ? m_sql.insertFirstRows(building, read, columns, keys, order)
-                                  : m_sql.insertKeptRows(building, from, columns)))
+                            plain ? m_sql.insertFirstRows(building, read, written, keys, order)
+                                  : m_sql.insertKeptRows(building, from, written)))
                         throw DatabaseError(insert.lastError());
                     result.rowsKept = insert.numRowsAffected();
                     check();
@@ -409,7 +411,7 @@ RunResult MariaDbPlan::run() {
                         session.execute(m_sql.addNumberColumns(removedBuilding, numbers));
                         QSqlQuery removed(session.database());
                         if (!removed.exec(
-                                m_sql.insertRemovedRows(removedBuilding, from, columns, numbers)))
+                                m_sql.insertRemovedRows(removedBuilding, from, written, numbers)))
                             throw DatabaseError(removed.lastError());
                         check();
                     }

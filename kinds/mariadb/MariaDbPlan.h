@@ -20,7 +20,7 @@ public:
     bool leftBehind() const override { return m_leftBehind; }
 
 private:
-    RunResult cleanInPlace(const QString& judged, const QStringList& columns,
+    RunResult cleanInPlace(const QString& judged, const QStringList& written,
                            const QStringList& primaryKey, const QStringList& shown,
                            GroupReport& report);
 
