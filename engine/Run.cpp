@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QJsonArray>
+#include <QRegularExpression>
 
 QString PhaseText(Phase phase) {
     switch (phase) {
@@ -24,6 +25,16 @@ QString PhaseText(Phase phase) {
 }
 
 namespace {
+
+// `word` as a shell reads it back whole, to be pasted as it stands: quoted
+// unless it holds only characters no shell reads otherwise.
+QString shellWord(QString word) {
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_@%+=:,./-]+$"));
+    if (plain.match(word).hasMatch())
+        return word;
+    return QLatin1Char('\'') + word.replace(QLatin1Char('\''), QStringLiteral("'\\''")) +
+           QLatin1Char('\'');
+}
 
 // A column and its direction as a user writes them: "C", "C:asc" or
 // "C:desc"; a colon before anything else is part of the name.
@@ -153,7 +164,8 @@ QString RunSummary(const RunInputs& inputs, const RunResult& result, const QLoca
         removed += QStringLiteral("\n%1 holds them.").arg(inputs.options.removedInto);
     if (result.rowsRemoved > 0 && inputs.options.inPlace)
         removed += QStringLiteral(" To put them back: varnolt-cli restore %1 %2 --from %3")
-                       .arg(inputs.connection.sid, inputs.sourceTable, inputs.options.removedInto);
+                       .arg(shellWord(inputs.connection.sid), shellWord(inputs.sourceTable),
+                            shellWord(inputs.options.removedInto));
     return held.arg(inputs.newTable, locale.toString(result.rowsKept)) + QLatin1Char('\n') +
            removed;
 }
