@@ -1,5 +1,5 @@
 // The database layer: which database a SID names, sessions that give back what
-// they take, errors as the user sees them, and the catalogue on awkward names.
+// they take, and the catalogue on awkward names.
 #include "FakeOracle.h"
 #include "Fixture.h"
 
@@ -21,7 +21,6 @@ private slots:
     void canConnectReleasesWhatItOpensAndTellsSqliteByItsHeader();
     void sidNamesAFileOnlyWhenItReadsAsAPath_data();
     void sidNamesAFileOnlyWhenItReadsAsAPath();
-    void errorsCarryTheNativeCodeAndText();
     void catalogueListsNamesAsStored();
     void sqliteComparesNamesLikeSqlite();
 };
@@ -87,25 +86,6 @@ void DbTest::sidNamesAFileOnlyWhenItReadsAsAPath() {
     QFETCH(QString, driver);
     QCOMPARE(KindOf(sid).files({sid, {}, {}}).value(0), file);
     QCOMPARE(KindOf(sid).driver(), driver);
-}
-
-void DbTest::errorsCarryTheNativeCodeAndText() {
-    TempDatabase db;
-    TestSession session(db.connection());
-    session.open();
-    try {
-        session.execute(QStringLiteral("SELECT * FROM no_such_table"));
-        QFAIL("the statement should have failed");
-    } catch (const DatabaseError& error) {
-        QCOMPARE(error.message(), QStringLiteral("Error 1: no such table: no_such_table"));
-    }
-    TestSession oracle({QStringLiteral("KTNA"), QStringLiteral("SCOTT"), QStringLiteral("wrong")});
-    try {
-        oracle.open();
-        QFAIL("the logon should have failed");
-    } catch (const DatabaseError& error) {
-        QCOMPARE(error.nativeCode(), QStringLiteral("1017"));
-    }
 }
 
 void DbTest::catalogueListsNamesAsStored() {

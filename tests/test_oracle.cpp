@@ -66,7 +66,6 @@ private slots:
     void cleanup() { Db::FaultInjection::clear(); }
 
     void workedExampleRemovesTheRepeatsAndTheLeftovers();
-    void datesAreReadAsTextOnTheServer();
     void failureOrStopAtAnyStepKeepsTheOldTable();
     void theTemporaryNameNeverCostsTheUserATable();
     void aServerRefusalIsHandledAsTheServerMeansIt();
@@ -101,18 +100,6 @@ void OracleTest::workedExampleRemovesTheRepeatsAndTheLeftovers() {
              FakeOracle::schema().tables.value("VISITORS"));
     // A round trip fetches thousands of rows, not the driver's few dozen.
     QVERIFY(FakeOracle::connectOptions().contains(QStringLiteral("OCI_ATTR_PREFETCH_ROWS=")));
-}
-
-// Dates and timestamps are read as text on the server, never as local
-// date-times of the client, and with the year's sign.
-void OracleTest::datesAreReadAsTextOnTheServer() {
-    workedExample(false);
-    QCOMPARE(run({"SEEN", "NAME", "SEEN_AT", "BORN"}).status, RunResult::Status::Done);
-    QVERIFY(FakeOracle::log().contains(
-        "SELECT " + kMarker +
-        ", TO_CHAR(\"SEEN\", 'SYYYY-MM-DD HH24:MI:SS.FF9'), \"NAME\", "
-        "TO_CHAR(SYS_EXTRACT_UTC(\"SEEN_AT\"), 'SYYYY-MM-DD HH24:MI:SS.FF9'), "
-        "TO_CHAR(\"BORN\", 'SYYYY-MM-DD HH24:MI:SS') FROM \"VISITORS2\""));
 }
 
 void OracleTest::failureOrStopAtAnyStepKeepsTheOldTable() {
