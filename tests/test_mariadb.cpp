@@ -202,7 +202,9 @@ void MariaDbTest::aTableWithoutAKeyKeepsTheRowsAFullReadReturnsFirst() {
             copied << nOf(place);
         RunOptions options;
         options.keep = keep;
-        options.removedInto = QStringLiteral("gone%1").arg(int(keep));
+        // The first rows plainly; the last, with the removed rows kept.
+        if (keep == RunOptions::Keep::Last)
+            options.removedInto = QStringLiteral("gone");
         for (const RepeatGroup& group :
              runOn(m_db, "unkeyed", {"name"}, "unkeyed2", {}, true, options).groups)
             shown << nOf(group.kept);
@@ -210,8 +212,9 @@ void MariaDbTest::aTableWithoutAKeyKeepsTheRowsAFullReadReturnsFirst() {
         QCOMPARE(runOn(m_db, "unkeyed", {"name"}, "unkeyed2", Replacing(), false, options).status,
                  RunResult::Status::Done);
         QCOMPARE(m_db.column("SELECT n FROM unkeyed2"), copied);
-        QCOMPARE(m_db.column("SELECT count(*) FROM " + options.removedInto),
-                 QStringList{QString::number(read.size() - copied.size())});
+        if (!options.removedInto.isEmpty())
+            QCOMPARE(m_db.column("SELECT count(*) FROM gone"),
+                     QStringList{QString::number(read.size() - copied.size())});
     }
 }
 
