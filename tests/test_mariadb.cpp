@@ -140,12 +140,21 @@ void MariaDbTest::refusalsChangeNothing() {
     // and it computes its generated columns itself.
     m_db.exec(
         QStringLiteral("CREATE TABLE counted (id INT AUTO_INCREMENT PRIMARY KEY, a INT, twice INT "
-                       "AS (a * 2) STORED); "
+                       "AS (a * 2) STORED, u INT UNIQUE, KEY (a), FULLTEXT (note), note TEXT); "
                        "INSERT INTO counted (a) VALUES (1), (2), (1)"));
     QCOMPARE(runOn(m_db, "counted", {"a"}, "counted2").rowsKept, qint64(2));
     m_db.exec(QStringLiteral("INSERT INTO counted2 (a) VALUES (3)"));
     QCOMPARE(m_db.column("SELECT GROUP_CONCAT(CONCAT(id, ':', twice) ORDER BY id) FROM counted2"),
              QStringList{"1:2,2:4,4:6"});
+    // Its indexes are the source's; without them, it keeps its keys.
+    RunOptions bare;
+    bare.withoutIndexes = true;
+    QCOMPARE(runOn(m_db, "counted", {"a"}, "counted3", {}, false, bare).rowsKept, qint64(2));
+    const QString indexes = QStringLiteral(
+        "SELECT GROUP_CONCAT(DISTINCT index_name ORDER BY index_name) FROM "
+        "information_schema.statistics WHERE table_schema = DATABASE() AND table_name = '%1'");
+    QCOMPARE(m_db.column(indexes.arg("counted2")), QStringList{"a,note,PRIMARY,u"});
+    QCOMPARE(m_db.column(indexes.arg("counted3")), QStringList{"PRIMARY,u"});
     // Its FOREIGN KEYs refer to the same tables, and to itself where the
     // source's referred to the source; the source can go.
     m_db.exec(QStringLiteral(

@@ -266,6 +266,19 @@ QString MariaDbDialect::createLike(const QString& table, const QString& source) 
            quoted(source);
 }
 
+QString MariaDbDialect::plainIndexes() const {
+    return QStringLiteral("SELECT DISTINCT index_name FROM information_schema.statistics WHERE ") +
+           kOwnTable + QStringLiteral(" AND non_unique = 1 ORDER BY 1");
+}
+
+QString MariaDbDialect::dropIndexes(const QString& table, const QStringList& indexes) const {
+    QStringList dropped;
+    for (const QString& index : indexes)
+        dropped << QStringLiteral("DROP INDEX ") + quoted(index);
+    return QStringLiteral("ALTER TABLE ") + quoted(table) + QLatin1Char(' ') +
+           dropped.join(QStringLiteral(", "));
+}
+
 QString MariaDbDialect::swap(const QString& table, const QString& building,
                              const QString& old) const {
     return QStringLiteral("RENAME TABLE %1 TO %2, %3 TO %1")

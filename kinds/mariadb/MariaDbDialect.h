@@ -89,6 +89,10 @@ public:
     // Holds the name bound to ":name" for this session, 1 where it could.
     QString claimName() const;
     QString createLike(const QString& table, const QString& source) const;
+    // The indexes of ":table_name" that no key needs: neither the primary
+    // key nor one that keeps values unique.
+    QString plainIndexes() const;
+    QString dropIndexes(const QString& table, const QStringList& indexes) const;
     // Puts `building` in the place of `table` and `table` under `old`, in one
     // step that readers never see half done.
     QString swap(const QString& table, const QString& building, const QString& old) const;
