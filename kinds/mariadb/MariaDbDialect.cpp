@@ -169,7 +169,7 @@ QString MariaDbDialect::removedRows(const QString& judged, int shown) const {
 QString MariaDbDialect::insertFirstRows(const QString& table, const QString& source,
                                         const QStringList& columns, const QStringList& keys,
                                         const QStringList& order) const {
-    return QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM (SELECT %2, ROW_NUMBER() OVER "
+    return QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM (SELECT *, ROW_NUMBER() OVER "
                           "(PARTITION BY %3 ORDER BY %4) AS varnolt_r FROM %5) AS ranked WHERE "
                           "varnolt_r = 1 ORDER BY %4")
         .arg(quoted(table), quotedList(columns), keys.join(QStringLiteral(", ")),

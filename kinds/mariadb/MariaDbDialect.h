@@ -53,8 +53,9 @@ public:
     // RemovedGroups reads them (kept, number, the kept row's values).
     QString removedRows(const QString& judged, int shown) const;
     // Writes into `table` the first row of each group of `keys` by `order`
-    // (a primary key), in that order: the plain run, without the numbering
-    // and the kept row's number that judging needs.
+    // (a primary key, or the place in a numbered read), in that order: the
+    // plain run, without the numbering and the kept row's number that
+    // judging needs.
     QString insertFirstRows(const QString& table, const QString& source, const QStringList& columns,
                             const QStringList& keys, const QStringList& order) const;
     // Writes the rows of `judged` that stay into `table`, in their order.

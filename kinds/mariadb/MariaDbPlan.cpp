@@ -401,7 +401,7 @@ RunResult MariaDbPlan::run() {
                             .toLongLong();
                     check();
                     QSqlQuery insert(session.database());
-                    const bool plain = !options.judged() && !keyless;
+                    const bool plain = !options.judged();
                     if (!insert.exec(
                             plain ? m_sql.insertFirstRows(building, read, written, keys, order)
                                   : m_sql.insertKeptRows(building, from, written)))
