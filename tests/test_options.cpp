@@ -65,22 +65,6 @@ QList<QStringList> shown(const QList<QVariantList>& rows) {
     return texts;
 }
 
-RunOptions optionsFrom(const QString& text) {
-    RunOptions options;
-    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        if (word == QStringLiteral("last"))
-            options.keep = RunOptions::Keep::Last;
-        else if (word == QStringLiteral("case"))
-            options.ignoreCase = true;
-        else if (word == QStringLiteral("trim"))
-            options.trim = true;
-        else // a column to order by, ":desc" falling
-            options.orderBy << OrderTerm{word.section(QLatin1Char(':'), 0, 0).toUpper(),
-                                         word.endsWith(QStringLiteral(":desc"))};
-    }
-    return options;
-}
-
 } // namespace
 
 class OptionsTest : public QObject {
@@ -174,7 +158,7 @@ void OptionsTest::judgeOn(const Database& db, const QString& options, const QStr
         rows << row;
     }
     db.exec("INSERT INTO \"T\" VALUES " + inserts.join(QStringLiteral(", ")));
-    RunOptions chosen = optionsFrom(options);
+    RunOptions chosen = OptionsFrom(options);
     const QMap<qint64, qint64> removed = referenceRemovals(rows, chosen);
     QTemporaryDir folder;
     const auto run = [&](bool dryRun, const QString& name = QStringLiteral("T2")) {
@@ -300,7 +284,7 @@ void OptionsTest::foldedKeysOfEveryShape() {
     TempDatabase db;
     db.exec(QStringLiteral("CREATE TABLE T(ID INTEGER PRIMARY KEY, A, B); INSERT INTO T VALUES ") +
             rows);
-    RunOptions chosen = optionsFrom(options);
+    RunOptions chosen = OptionsFrom(options);
     for (const bool judged : {false, true}) {
         chosen.removedInto = judged ? QStringLiteral("T_REMOVED") : QString();
         const RunResult result = runOn(db, "T", {"A", "B"}, "T2", Replacing(), false, chosen);
@@ -348,7 +332,7 @@ void OptionsTest::rowsStayAsSqliteOrdersThem() {
                        .arg(any(), any(), any());
     }
     db.exec("INSERT INTO T VALUES " + inserts.join(QStringLiteral(", ")));
-    const RunOptions options = optionsFrom(order);
+    const RunOptions options = OptionsFrom(order);
     QStringList terms;
     // The last row in an order is the first in the order turned round.
     const bool last = options.keep == RunOptions::Keep::Last;

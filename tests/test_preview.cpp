@@ -81,25 +81,14 @@ private slots:
 };
 
 void PreviewTest::previewIsTheDryRunOfEachChoice_data() {
-    QTest::addColumn<RunOptions>("options");
-    QTest::newRow("default") << RunOptions{};
-    RunOptions last;
-    last.keep = RunOptions::Keep::Last;
-    QTest::newRow("last row") << last;
-    RunOptions byN;
-    byN.orderBy = {{QStringLiteral("N"), true}};
-    QTest::newRow("first by N falling") << byN;
-    RunOptions folded;
-    folded.ignoreCase = true;
-    folded.trim = true;
-    QTest::newRow("case and blanks") << folded;
-    folded.keep = RunOptions::Keep::Last;
-    folded.orderBy = {{QStringLiteral("N"), false}};
-    QTest::newRow("all of them") << folded;
+    QTest::addColumn<QString>("chosen");
+    for (const char* options : {"", "last", "N:desc", "case trim", "case trim last N"})
+        QTest::addRow("options: %s", options) << QString::fromLatin1(options);
 }
 
 void PreviewTest::previewIsTheDryRunOfEachChoice() {
-    QFETCH(RunOptions, options);
+    QFETCH(QString, chosen);
+    const RunOptions options = OptionsFrom(chosen);
     TempDatabase db;
     makeRandomTable(db, 1500);
     MessageLog messages;
