@@ -1,6 +1,5 @@
 // The run on the MariaDB server the test script starts.
-#include "Fixture.h"
-
+#include "GridPages.h"
 #include "Runs.h"
 #include "db/Catalogue.h"
 #include "db/Session.h"
@@ -36,6 +35,7 @@ private slots:
     }
 
     void listsAndRunsAsTheOtherKindsDo();
+    void theGridReadsEveryRowOnceByKeyOrPlace();
     void aStopAtAnyPointLeavesTheUsersTables();
     void refusalsChangeNothing();
     void aTableWithoutAKeyKeepsTheRowsAFullReadReturnsFirst();
@@ -75,6 +75,15 @@ void MariaDbTest::listsAndRunsAsTheOtherKindsDo() {
     QCOMPARE(runOn(m_db, "amounts", {"a", "b"}, "amounts2").rowsKept, qint64(2));
 }
 
+void MariaDbTest::theGridReadsEveryRowOnceByKeyOrPlace() {
+    m_db.exec(
+        QStringLiteral("CREATE TABLE paged (id INT PRIMARY KEY, note TEXT); INSERT INTO paged "
+                       "SELECT seq, IF(seq = 2, REPEAT('x', 400), NULL) FROM seq_1_to_600; "
+                       "CREATE TABLE unpaged AS SELECT * FROM paged"));
+    for (const QString table : {"paged", "unpaged"})
+        CheckGridPages(m_db, table, 600);
+}
+
 // Every point a stop can come at, replacing a table of the user's: the table
 // stays as it was and nothing of the run's own is left; a finished run swaps
 // the copy in.
@@ -100,27 +109,26 @@ void MariaDbTest::aStopAtAnyPointLeavesTheUsersTables() {
     QCOMPARE(m_db.column("SELECT count(*) FROM big2"), QStringList{"1000"});
     // A stop ends a statement that waits on the server (here for a table
     // another session locked) at once, not when the wait ends.
-    std::atomic<int> lock{0}; // 1 held, 2 the run was over first, 3 let go first
+    std::atomic<bool> held{false}, over{false}, letGoFirst{false};
     std::thread locker([&] {
         TestSession session(m_db.connection());
         session.open();
         session.execute(QStringLiteral("LOCK TABLES big WRITE"));
-        lock = 1;
-        for (int tenths = 0; tenths < 200 && lock == 1; ++tenths)
+        held = true;
+        for (int tenths = 0; tenths < 200 && !over; ++tenths)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        int held = 1;
-        lock.compare_exchange_strong(held, 3);
+        letGoFirst = !over;
     });
-    while (lock == 0)
+    while (!held)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     int writing = 0;
     const RunResult stopped = runOn(
         m_db, "big", {"name"}, "big2",
         Replacing([&](const Progress& p) { return p.phase != Phase::Writing || ++writing < 30; }));
-    const bool whileLocked = lock.exchange(2) == 1;
+    over = true;
     locker.join();
     QCOMPARE(stopped.status, RunResult::Status::Stopped);
-    QVERIFY(whileLocked);
+    QVERIFY(!letGoFirst);
     QCOMPARE(m_db.column("SELECT min(id) FROM big2"), QStringList{"1"});
     // A second run to the same name meanwhile says so, and changes nothing.
     QCOMPARE(m_db.column("SELECT GET_LOCK(CONCAT('varnolt:', DATABASE(), ':', 'big2'), 0)"),
