@@ -143,7 +143,8 @@ void MariaDbTest::aStopAtAnyPointLeavesTheUsersTables() {
 
 void MariaDbTest::refusalsChangeNothing() {
     m_db.exec(QStringLiteral("CREATE TABLE nokey (name INT); INSERT INTO nokey VALUES (1), (1);"
-                             "CREATE TABLE taken (x INT)"));
+                             "CREATE TABLE taken (x INT); CREATE TABLE loose (id INT PRIMARY KEY, "
+                             "name INT) ENGINE = MyISAM"));
     // A copy's AUTO_INCREMENT goes on after the source's, past a removed row,
     // and it computes its generated columns itself.
     m_db.exec(
@@ -190,6 +191,7 @@ void MariaDbTest::refusalsChangeNothing() {
     for (const auto& [source, options, why] :
          {std::tuple{"visitor_view", RunOptions{}, "is a view"},
           {"nokey", inPlace, "has none"},
+          {"loose", inPlace, "its engine MyISAM cannot take back"},
           {"visitors", taken, "already exists"}}) {
         const RunResult refused = runOn(m_db, source, {"name"}, "refused_copy", {}, false, options);
         QCOMPARE(refused.status, RunResult::Status::Refused);

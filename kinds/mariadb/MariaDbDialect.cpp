@@ -225,6 +225,13 @@ QString MariaDbDialect::deleteTriggers() const {
                           "AND event_manipulation = 'DELETE' ORDER BY 1");
 }
 
+QString MariaDbDialect::engineWithoutTransactions() const {
+    return QStringLiteral("SELECT t.engine FROM information_schema.tables AS t JOIN "
+                          "information_schema.engines AS e ON e.engine = t.engine WHERE "
+                          "t.table_schema = DATABASE() AND t.table_name = :table_name AND "
+                          "e.transactions <> 'YES'");
+}
+
 QString MariaDbDialect::lockRows(const QString& table) const {
     return QStringLiteral("SELECT count(*) FROM ") + quoted(table) + QStringLiteral(" FOR UPDATE");
 }

@@ -76,6 +76,9 @@ public:
     // table bound to ":table_name", and its triggers that act on deletes.
     QString tablesReferringTo() const;
     QString deleteTriggers() const;
+    // The engine of ":table_name" where it cannot roll a change back (as
+    // MyISAM and Aria cannot), no row where it can.
+    QString engineWithoutTransactions() const;
     // Locks every row of `table` for this transaction: writers wait, readers
     // read on.
     QString lockRows(const QString& table) const;

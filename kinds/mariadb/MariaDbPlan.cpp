@@ -176,6 +176,14 @@ RunResult MariaDbPlan::cleanInPlace(const QString& judged, const QStringList& wr
     const QString& removedInto = inputs.options.removedInto;
     RefuseObstaclesInPlace(table, names(m_session, m_sql.tablesReferringTo(), table),
                            names(m_session, m_sql.deleteTriggers(), table));
+    // A stop in the middle of its deletes would leave some done, with the
+    // table that kept them dropped.
+    if (const QStringList engine = names(m_session, m_sql.engineWithoutTransactions(), table);
+        !engine.isEmpty())
+        throw Refusal{QStringLiteral("The table %1 cannot be cleaned in place: its engine %2 "
+                                     "cannot take back deletes half done. Make a copy that "
+                                     "replaces it instead.")
+                          .arg(table, engine.first())};
     RunResult result;
     const QStringList numbers{kRowNumberColumn, kKeptNumberColumn};
     bool made = false;
