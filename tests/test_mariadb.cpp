@@ -2,6 +2,7 @@
 #include "GridPages.h"
 #include "Runs.h"
 #include "db/Catalogue.h"
+#include "db/DatabaseError.h"
 #include "db/Session.h"
 
 #include <atomic>
@@ -51,6 +52,12 @@ void MariaDbTest::listsAndRunsAsTheOtherKindsDo() {
     TestSession session(m_db.connection());
     session.open();
     QCOMPARE(Db::TableList(session), QStringList{"visitors"});
+    // A wrong password is said to be wrong, in the server's words.
+    Db::ConnectionData wrong = m_db.connection();
+    wrong.password += QLatin1Char('x');
+    const std::optional<Db::DatabaseError> refused = Db::ConnectError(KindOf(wrong.sid), wrong);
+    QVERIFY2(refused && refused->text().contains("Access denied for user 'varnolt'"),
+             qPrintable(refused ? refused->text() : QString()));
     QCOMPARE(Db::ColumnList(session, QStringLiteral("visitors")),
              (QStringList{"id", "name", "city"}));
     const RunResult dry = runOn(m_db, "visitors", {"name", "city"}, "visitors2", {}, true);
