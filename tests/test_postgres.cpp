@@ -340,10 +340,9 @@ void PostgresTest::aReplacedTableStaysReadableUntilTheSwap() {
 
 // The preview reads a page at a time by row address.
 void PostgresTest::theGridReadsEveryRowOnce() {
-    m_db.exec(
-        QStringLiteral("DROP TABLE IF EXISTS paged; CREATE TABLE paged (id int, note text);"
-                       "INSERT INTO paged SELECT i, CASE i WHEN 2 THEN repeat('x', 400) END FROM "
-                       "generate_series(1, 1000) AS i"));
+    m_db.exec(QStringLiteral("CREATE TABLE paged (id int, note text); INSERT INTO paged SELECT i, "
+                             "CASE i WHEN 2 THEN repeat('x', 400) END FROM generate_series(1, "
+                             "1000) AS i"));
     CheckGridPages(m_db, QStringLiteral("paged"), 1000);
 }
 
