@@ -34,14 +34,17 @@ Commands:
   restore DB TABLE --from N
                        puts the rows a run --in-place removed back
 
-DB is a SQLite database file, given as a path that starts with "/", "./",
-"../" or "~/" (e.g. ./demo.sqlite) or as the bare name of an existing one
-(demo.sqlite); a PostgreSQL URI
-(postgresql://host:port/dbname, a socket folder as ?host=/path); a MariaDB or
-MySQL URI (mariadb://host:port/dbname, a local socket as ?socket=/path); or else an
-Oracle net service name or EZConnect string (dbhost/XEPDB1,
-//dbhost:1521/ORCL). On a server give --user; the password is taken from the
-environment variable VARNOLT_PASSWORD, or asked for on the terminal.
+DB is one of:
+  a SQLite database file, as a path that starts with "/", "./", "../" or "~/"
+    (./demo.sqlite), or the bare name of an existing one (demo.sqlite);
+  a PostgreSQL URI: postgresql://host:port/dbname, a socket folder as
+    ?host=/path;
+  a MariaDB or MySQL URI: mariadb://host:port/dbname, a local socket as
+    ?socket=/path;
+  an Oracle net service name or EZConnect string: dbhost/XEPDB1,
+    //dbhost:1521/ORCL.
+On a server give --user; the password is taken from the environment variable
+VARNOLT_PASSWORD, or asked for on the terminal.
 
 While a run goes on and standard error is a terminal, its phase and the rows
 done are shown there. Ctrl+C stops a run; what it made is taken back.
