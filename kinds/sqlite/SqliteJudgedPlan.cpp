@@ -171,7 +171,8 @@ RunResult SqliteJudgedPlan::runOn(SqliteFile& file, const Shape& shape,
             file.watch(nullptr);
         };
         if (inputs.dryRun) {
-            readGroups([&](RemovedGroups& groups) { ShowGroups(groups, inputs.shownGroups, result); });
+            readGroups(
+                [&](RemovedGroups& groups) { ShowGroups(groups, inputs.shownGroups, result); });
         } else {
             StopCheck stop(m_context.keepGoingIn(Phase::Writing, result.rowsKept));
             m_context.report(Phase::Writing);
