@@ -94,14 +94,26 @@ QString swapped(const QString& text, const QString& from, const QString& to) {
 
 } // namespace
 
+QString MariaDbDialect::caseCollation() const {
+    // MariaDB lists its Unicode 14 collations without their character set.
+    return QStringLiteral("SELECT IF(collation_name = 'uca1400_as_cs', 'utf8mb4_uca1400_as_cs', "
+                          "collation_name) FROM information_schema.collations WHERE "
+                          "collation_name IN ('uca1400_as_cs', 'utf8mb4_0900_as_cs', "
+                          "'utf8mb4_unicode_520_ci') ORDER BY FIELD(collation_name, "
+                          "'utf8mb4_unicode_520_ci', 'utf8mb4_0900_as_cs', 'uca1400_as_cs') DESC "
+                          "LIMIT 1");
+}
+
 QString MariaDbDialect::groupKey(const QString& column, const QString& type, bool ignoreCase,
-                                 bool trim) {
+                                 bool trim, const QString& collation) {
     if (!isText(type))
         return quoted(column);
-    // Case is mapped by Unicode 14's tables, whatever the column's own
-    // collation and character set.
-    QString value = QStringLiteral("CONVERT(%1 USING utf8mb4) COLLATE utf8mb4_uca1400_as_cs")
-                        .arg(quoted(column));
+    // Case is mapped by the collation's tables, whatever the column's own
+    // collation and character set; without folding, no collation is named,
+    // so that a server without that one runs the rest.
+    QString value = QStringLiteral("CONVERT(%1 USING utf8mb4)").arg(quoted(column));
+    if (ignoreCase && !collation.isEmpty())
+        value += QStringLiteral(" COLLATE ") + collation;
     if (trim) {
         // Unicode's white space, the characters themselves in the class.
         const QString blank = QStringLiteral("[\t\n\v\f\r \u0085\u00a0\u1680\u2000-\u200a"

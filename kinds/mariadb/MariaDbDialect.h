@@ -29,11 +29,14 @@ public:
     QString relationKind() const;
     // The columns of the primary key of ":table_name", in key order.
     QString primaryKey() const;
+    // The collation whose case mapping folds letter case, the newest Unicode
+    // the server has: 14 (MariaDB from 10.10), 9 (MySQL 8), else 5.2.
+    QString caseCollation() const;
     // A value as the run groups it: a text by its bytes, its NULL as its
-    // empty text, its letter case folded and white space at its ends taken
-    // off where asked; other values by value.
+    // empty text, its letter case folded (by `collation`'s mapping) and white
+    // space at its ends taken off where asked; other values by value.
     static QString groupKey(const QString& column, const QString& type, bool ignoreCase = false,
-                            bool trim = false);
+                            bool trim = false, const QString& collation = {});
     QString rowCount(const QString& table) const;
     // The temporary table `table`: each row of `source` numbered (varnolt_place)
     // in the order a full read of it returns them, then its `columns`. A

@@ -269,10 +269,12 @@ RunResult MariaDbPlan::run() {
     const QList<Db::Column> table = Db::ColumnTypes(m_session, inputs.sourceTable);
     if (result.message = OptionRefusal(inputs, table, m_sql); !result.message.isEmpty())
         return result;
+    const QString collation =
+        options.ignoreCase ? firstValue(m_session, m_sql.caseCollation()) : QString();
     QStringList keys;
     for (const Db::Column& column : m_context.chosenColumns(m_sql, table))
         keys << Db::MariaDbDialect::groupKey(column.name, column.type, options.ignoreCase,
-                                             options.trim);
+                                             options.trim, collation);
     // The table's own order: by primary key.
     QStringList order;
     {
