@@ -31,9 +31,12 @@ QString MariaDbDialect::columnTypes() const {
            kOwnTable + QStringLiteral(" ORDER BY ordinal_position");
 }
 
+// By the expression a computed column has, which MySQL gives as MariaDB does
+// (it has no is_generated).
 QString MariaDbDialect::writtenColumns() const {
     return QStringLiteral("SELECT column_name FROM information_schema.columns WHERE ") + kOwnTable +
-           QStringLiteral(" AND is_generated = 'NEVER' ORDER BY ordinal_position");
+           QStringLiteral(" AND COALESCE(generation_expression, '') = '' ORDER BY "
+                          "ordinal_position");
 }
 
 QString MariaDbDialect::gridPage(const QString& table, const QStringList& columns,
