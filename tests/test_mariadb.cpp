@@ -137,13 +137,15 @@ void MariaDbTest::aStopAtAnyPointLeavesTheUsersTables() {
     QVERIFY(!letGoFirst);
     QCOMPARE(m_db.column("SELECT min(id) FROM big2"), QStringList{"1"});
     // A second run to the same name meanwhile says so, and changes nothing.
-    QCOMPARE(m_db.column("SELECT GET_LOCK(CONCAT('varnolt:', DATABASE(), ':', 'big2'), 0)"),
+    QCOMPARE(m_db.column(
+                 "SELECT GET_LOCK(CONCAT('varnolt:', SHA1(CONCAT(DATABASE(), ':', 'big2'))), 0)"),
              QStringList{"1"});
     const RunResult second = runOn(m_db, "visitors", {"name"}, "big2", Replacing());
     QCOMPARE(second.status, RunResult::Status::Failed);
     QVERIFY2(second.message.contains("Another run is making the table big2"),
              qPrintable(second.message));
-    m_db.exec(QStringLiteral("DO RELEASE_LOCK(CONCAT('varnolt:', DATABASE(), ':', 'big2'))"));
+    m_db.exec(QStringLiteral(
+        "DO RELEASE_LOCK(CONCAT('varnolt:', SHA1(CONCAT(DATABASE(), ':', 'big2'))))"));
     QCOMPARE(m_db.column("SELECT count(*) FROM big2"), QStringList{"1000"});
 }
 

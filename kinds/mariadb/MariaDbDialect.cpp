@@ -280,7 +280,9 @@ QString MariaDbDialect::setAutoIncrement(const QString& table, qint64 next) cons
 }
 
 QString MariaDbDialect::claimName() const {
-    return QStringLiteral("SELECT GET_LOCK(CONCAT('varnolt:', DATABASE(), ':', :name), 0)");
+    // By a hash, as MySQL takes no lock name longer than 64 characters.
+    return QStringLiteral(
+        "SELECT GET_LOCK(CONCAT('varnolt:', SHA1(CONCAT(DATABASE(), ':', :name))), 0)");
 }
 
 QString MariaDbDialect::createLike(const QString& table, const QString& source) const {
