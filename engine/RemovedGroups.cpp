@@ -140,3 +140,17 @@ void ShowGroups(RemovedGroups& groups, int shown, RunResult& result) {
             result.groups << groups.group();
     }
 }
+
+RemovedGroups ReadRemovedGroups(Db::Session& session, const QString& sql, qint64* removed) {
+    auto rows = std::make_shared<Db::RecordSet>(session, sql);
+    return RemovedGroups([rows, removed]() -> std::optional<RemovedGroups::Row> {
+        if (!rows->next())
+            return std::nullopt;
+        if (removed)
+            ++*removed;
+        RemovedGroups::Row row{rows->value(0).toLongLong(), rows->value(1).toLongLong(), {}};
+        for (int i = 2; i < rows->fieldCount(); ++i)
+            row.key << rows->value(i);
+        return row;
+    });
+}

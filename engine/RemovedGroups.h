@@ -31,6 +31,16 @@ private:
     RepeatGroup m_group;
 };
 
+namespace Db {
+class Session;
+}
+
+// The groups of the removed rows `sql` reads on `session` (the kept row's
+// number, the removed row's, the kept row's key values), by kept row;
+// `removed`, where given, counts the rows as they are read.
+RemovedGroups ReadRemovedGroups(Db::Session& session, const QString& sql,
+                                qint64* removed = nullptr);
+
 // The groups of a run written to a file, one JSON line each:
 // {"key": [values], "kept": ROW, "removed": [ROW, ...]}; "-" is standard
 // output. The file is put in place, whole and on disk, before the run

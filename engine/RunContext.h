@@ -4,8 +4,12 @@
 #include "core/Stop.h"
 #include "db/Dialect.h"
 
+#include <atomic>
+#include <chrono>
+#include <exception>
 #include <functional>
 #include <map>
+#include <thread>
 
 namespace Db {
 class Session;
@@ -113,3 +117,42 @@ QString NameRefusal(const RunInputs& inputs, const Db::Dialect& dialect);
 // Why `name` cannot be given to a table the run of `inputs` makes, or the
 // empty text.
 QString MadeNameRefusal(const QString& name, const RunInputs& inputs, const Db::Dialect& dialect);
+
+// Runs `work` on a thread of its own, waited for here while the run's
+// receiver is asked how it goes in `phase`. A stop asked for meanwhile sets
+// `stopping`, which the work looks at between statements, and calls
+// `interrupt` until the work is over, to end the statement it waits on. Work
+// that was over before the stop reached it stands: the stop is then too late.
+template <typename Work, typename Interrupt>
+void RunAside(const RunContext& context, Phase phase, std::atomic<bool>& stopping, Work work,
+              Interrupt interrupt) {
+    std::exception_ptr failure;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        done = true;
+    });
+    try {
+        while (!done) {
+            context.report(phase);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    } catch (const Stopped&) {
+        stopping = true;
+        while (!done) {
+            interrupt();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        worker.join();
+        if (failure)
+            throw;
+        return;
+    }
+    worker.join();
+    if (failure)
+        std::rethrow_exception(failure);
+}

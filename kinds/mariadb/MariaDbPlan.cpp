@@ -7,11 +7,7 @@
 #include <QCryptographicHash>
 #include <QSqlQuery>
 #include <QUuid>
-#include <atomic>
-#include <chrono>
-#include <exception>
 #include <map>
-#include <thread>
 
 using Db::DatabaseError;
 using Db::RecordSet;
@@ -44,35 +40,22 @@ struct Check {
     void settle() const { connection = 0; }
 };
 
-// Work on a session of its own in a second thread, waited for here while the
-// run's receiver is asked how it goes; a stop kills the statement running
-// from this thread's session, which is idle meanwhile.
+// Work on a session of its own in a second thread; a stop kills the
+// statement running from that session, from this one, idle meanwhile.
 template <typename Work>
 void aside(const RunContext& context, Db::Session& own, const Db::MariaDbDialect& sql, Phase phase,
            Work work) {
-    std::exception_ptr failure;
-    std::atomic<bool> done{false};
     std::atomic<bool> stopping{false};
     std::atomic<qint64> connection{0};
-    std::thread worker([&] {
-        try {
+    RunAside(
+        context, phase, stopping,
+        [&] {
             Db::Session session(own.kind(), own.connectionData());
             session.open();
             connection = firstValue(session, sql.connectionId()).toLongLong();
             work(session, Check{stopping, connection});
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        done = true;
-    });
-    try {
-        while (!done) {
-            context.report(phase);
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    } catch (const Stopped&) {
-        stopping = true;
-        while (!done) {
+        },
+        [&] {
             if (const qint64 running = connection) {
                 try {
                     own.execute(sql.killQuery(running));
@@ -80,33 +63,7 @@ void aside(const RunContext& context, Db::Session& own, const Db::MariaDbDialect
                     // The statement ended before the kill reached it.
                 }
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        worker.join();
-        // Work that was over before the stop reached it stands: a stop
-        // after the swap is too late, and the run is done.
-        if (failure)
-            throw;
-        return;
-    }
-    worker.join();
-    if (failure)
-        std::rethrow_exception(failure);
-}
-
-// The removed rows `sql` reads (kept row, number, the kept row's values), as
-// groups; `removed` counts them.
-RemovedGroups removedGroupsOf(Db::Session& session, const QString& sql, qint64& removed) {
-    auto rows = std::make_shared<RecordSet>(session, sql);
-    return RemovedGroups([rows, &removed]() -> std::optional<RemovedGroups::Row> {
-        if (!rows->next())
-            return std::nullopt;
-        ++removed;
-        RemovedGroups::Row row{rows->value(0).toLongLong(), rows->value(1).toLongLong(), {}};
-        for (int i = 2; i < rows->fieldCount(); ++i)
-            row.key << rows->value(i);
-        return row;
-    });
+        });
 }
 
 QStringList names(Db::Session& session, const QString& sql, const QString& table) {
@@ -169,8 +126,7 @@ void copyForeignKeys(Db::Session& session, const Db::MariaDbDialect& sql, const 
 // deletes if it came among them; then one transaction locks the rows
 // against writers, judges them once, keeps the repeats and deletes them.
 RunResult MariaDbPlan::cleanInPlace(const QString& judged, const QStringList& written,
-                                    const QStringList& primaryKey, const QStringList& shown,
-                                    GroupReport& report) {
+                                    const QStringList& primaryKey, GroupReport& report) {
     const RunInputs& inputs = m_context.inputs;
     const QString& table = inputs.sourceTable;
     const QString& removedInto = inputs.options.removedInto;
@@ -217,13 +173,7 @@ RunResult MariaDbPlan::cleanInPlace(const QString& judged, const QStringList& wr
                           QStringLiteral("%1 deleted, but %2 kept aside.")
                               .arg(Rows(result.rowsRemoved), Rows(kept.numRowsAffected())));
                   check();
-                  if (!inputs.options.reportFile.isEmpty()) {
-                      qint64 reported = 0;
-                      RemovedGroups groups = removedGroupsOf(
-                          session, m_sql.removedRows(from, int(shown.size())), reported);
-                      report.write(groups);
-                      report.finish();
-                  }
+                  writeReport(session, from, report);
                   check();
                   session.execute(QStringLiteral("COMMIT"));
               });
@@ -246,6 +196,16 @@ RunResult MariaDbPlan::cleanInPlace(const QString& judged, const QStringList& wr
     result.rowsKept = result.rowsRead - result.rowsRemoved;
     result.status = RunResult::Status::Done;
     return result;
+}
+
+void MariaDbPlan::writeReport(Db::Session& session, const QString& judged,
+                              GroupReport& report) const {
+    if (m_context.inputs.options.reportFile.isEmpty())
+        return;
+    RemovedGroups groups =
+        ReadRemovedGroups(session, m_sql.removedRows(judged, int(m_context.inputs.columns.size())));
+    report.write(groups);
+    report.finish();
 }
 
 MariaDbPlan::MariaDbPlan(const RunContext& context, Db::Session& session)
@@ -283,8 +243,6 @@ RunResult MariaDbPlan::run() {
             order << Db::Dialect::quoted(key.value(0).toString());
     }
     const QStringList columns = Db::NamesOf(table);
-    // Generated columns are read, and computed again by the tables written.
-    const QStringList written = Db::WrittenColumns(m_session, inputs.sourceTable);
     // A table without one is judged in the order a full read returns its
     // rows, read once into a table of the session's own and numbered there,
     // the same in a dry run and a run.
@@ -307,9 +265,6 @@ RunResult MariaDbPlan::run() {
     const QStringList shown = Db::NamesOf(inputs.columns);
     const QString judged = m_sql.judgedRows(read, columns, keys, order, JudgingTerms(options),
                                             options.keep == RunOptions::Keep::Last, shown);
-    const auto removedGroups = [&](Db::Session& session, const QString& from, qint64& removed) {
-        return removedGroupsOf(session, m_sql.removedRows(from, int(shown.size())), removed);
-    };
     GroupReport report(options.reportFile);
     if (inputs.dryRun) {
         try {
@@ -319,15 +274,12 @@ RunResult MariaDbPlan::run() {
                       readOnce(session);
                       result.rowsRead = firstValue(session, m_sql.rowCount(read)).toLongLong();
                       check();
-                      RemovedGroups groups = removedGroups(session, judged, result.rowsRemoved);
+                      RemovedGroups groups =
+                          ReadRemovedGroups(session, m_sql.removedRows(judged, int(shown.size())),
+                                            &result.rowsRemoved);
                       ShowGroups(groups, inputs.shownGroups, result);
                       check();
-                      if (!options.reportFile.isEmpty()) {
-                          qint64 reported = 0;
-                          RemovedGroups all = removedGroups(session, judged, reported);
-                          report.write(all);
-                          report.finish();
-                      }
+                      writeReport(session, judged, report);
                       session.execute(QStringLiteral("COMMIT"));
                   });
         } catch (...) {
@@ -338,6 +290,8 @@ RunResult MariaDbPlan::run() {
         result.status = RunResult::Status::Done;
         return result;
     }
+    // Generated columns are read, and computed again by the tables written.
+    const QStringList written = Db::WrittenColumns(m_session, inputs.sourceTable);
     const QString targetKind = firstValue(m_session, m_sql.relationKind(),
                                           {{QStringLiteral("table_name"), inputs.newTable}});
     if (!targetKind.isEmpty() && targetKind != QStringLiteral("BASE TABLE")) {
@@ -357,7 +311,7 @@ RunResult MariaDbPlan::run() {
         return result;
     }
     if (options.inPlace)
-        return cleanInPlace(judged, written, order, shown, report);
+        return cleanInPlace(judged, written, order, report);
     if (!targetKind.isEmpty() && !m_context.mayReplace()) {
         result.status = RunResult::Status::Declined;
         return result;
@@ -432,12 +386,7 @@ RunResult MariaDbPlan::run() {
                             throw DatabaseError(removed.lastError());
                         check();
                     }
-                    if (!options.reportFile.isEmpty()) {
-                        qint64 reported = 0;
-                        RemovedGroups groups = removedGroups(session, from, reported);
-                        report.write(groups);
-                        report.finish();
-                    }
+                    writeReport(session, from, report);
                     check();
                     // From here the run finishes; a kill sent just before
                     // may still end one statement, which is then run again.

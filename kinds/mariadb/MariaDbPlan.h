@@ -21,8 +21,9 @@ public:
 
 private:
     RunResult cleanInPlace(const QString& judged, const QStringList& written,
-                           const QStringList& primaryKey, const QStringList& shown,
-                           GroupReport& report);
+                           const QStringList& primaryKey, GroupReport& report);
+    // Writes the groups of the `judged` rows to the report, where one is asked for.
+    void writeReport(Db::Session& session, const QString& judged, GroupReport& report) const;
 
     const RunContext& m_context;
     Db::Session& m_session;

@@ -10,9 +10,6 @@
 #include "db/DatabaseError.h"
 
 #include <atomic>
-#include <chrono>
-#include <exception>
-#include <thread>
 
 using Db::DatabaseError;
 using Db::PostgresDialect;
@@ -201,8 +198,8 @@ void refuseCleaningInPlace(Db::Session& session, const PostgresDialect& sql, con
                            texts(session, sql.deleteTriggers(), schema, table));
 }
 
-// Work on a session of its own in a second thread, waited for here while the
-// run's receiver is asked how it goes; a stop cancels the statement running.
+// Work on a session of its own in a second thread; a stop cancels the
+// statement running there.
 class Aside {
 public:
     Aside(const RunContext& context, const Db::Session& session)
@@ -210,17 +207,16 @@ public:
 
     // `work` is given its session and a check to make between statements,
     // which throws Stopped once a stop was asked for.
-    template <typename Work> void run(Phase phase, qint64 total, Work work) {
-        std::exception_ptr failure;
-        std::atomic<bool> done{false};
+    template <typename Work> void run(Phase phase, Work work) {
         std::atomic<bool> stopping{false};
         const auto check = [&] {
             if (stopping)
                 throw Stopped{};
         };
         std::atomic<Db::ServerCancel*> cancel{nullptr};
-        std::thread worker([&] {
-            try {
+        RunAside(
+            m_context, phase, stopping,
+            [&] {
                 Db::Session session(m_kind, m_data);
                 session.open();
                 Db::ServerCancel canceller(session);
@@ -232,34 +228,13 @@ public:
                     throw;
                 }
                 cancel = nullptr;
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            done = true;
-        });
-        try {
-            while (!done) {
-                m_context.report(phase, 0, total);
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            }
-        } catch (const Stopped&) {
+            },
             // The statement ends as soon as the server hears; what it did is
-            // rolled back with its transaction. Work that was over before
-            // the server heard stands: a stop after the commit is too late.
-            stopping = true;
-            while (!done) {
+            // rolled back with its transaction.
+            [&] {
                 if (Db::ServerCancel* running = cancel)
                     running->cancel();
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            }
-            worker.join();
-            if (failure)
-                throw;
-            return;
-        }
-        worker.join();
-        if (failure)
-            std::rethrow_exception(failure);
+            });
     }
 
 private:
@@ -271,16 +246,8 @@ private:
 // The removed list read back by kept row, with the kept row's key values.
 RemovedGroups removedGroups(Db::Session& session, const PostgresDialect& sql,
                             const RunInputs& inputs) {
-    auto rows = std::make_shared<RecordSet>(
+    return ReadRemovedGroups(
         session, sql.readRemovedGroups(inputs.sourceTable, Db::NamesOf(inputs.columns)));
-    return RemovedGroups([rows]() -> std::optional<RemovedGroups::Row> {
-        if (!rows->next())
-            return std::nullopt;
-        RemovedGroups::Row row{rows->value(0).toLongLong(), rows->value(1).toLongLong(), {}};
-        for (int i = 2; i < rows->fieldCount(); ++i)
-            row.key << rows->value(i);
-        return row;
-    });
 }
 
 // Statements whose rows affected must be as many as the run counted.
@@ -307,68 +274,67 @@ RunResult judgedRun(const RunContext& context, Aside& aside, const PostgresDiale
         judged << Db::Dialect::quoted(term.column);
     GroupReport report(options.reportFile);
     try {
-        aside.run(inputs.dryRun ? Phase::Reading : Phase::Writing, -1,
-                  [&](Db::Session& session, const auto& check) {
-                      session.execute(sql.beginSnapshot());
-                      const bool inPlace = options.inPlace && !inputs.dryRun;
-                      if (inPlace)
-                          session.execute(sql.lockAgainstWriters(inputs.sourceTable));
-                      const QString building =
-                          inputs.dryRun || options.inPlace
-                              ? QString()
-                              : PostgresOwnParts::Claim(session, sql, shape.schema, inputs.newTable,
-                                                        !shape.targetKind.isEmpty());
-                      requireUnchanged(session, sql, inputs, shape);
-                      result.rowsRead = number(session, sql.rowCount(inputs.sourceTable));
-                      check();
-                      session.execute(sql.listRemoved(inputs.sourceTable, keys, order, judged,
-                                                      JudgingTerms(options),
-                                                      options.keep == RunOptions::Keep::Last));
-                      result.rowsRemoved = number(session, sql.countRemoved());
-                      result.rowsKept = result.rowsRead - result.rowsRemoved;
-                      check();
-                      const auto make = [&](const QString& name, const QString& existing) {
-                          if (!existing.isEmpty())
-                              session.execute(sql.dropTable(name));
-                          session.execute(sql.createCopy(name, inputs.sourceTable));
-                          check();
-                      };
-                      if (inputs.dryRun) {
-                          RemovedGroups groups = removedGroups(session, sql, inputs);
-                          ShowGroups(groups, inputs.shownGroups, result);
-                      } else if (!inPlace) {
-                          make(building, QString());
-                          PostgresOwnParts::LeaveOutIndexes(session, sql, inputs, building);
-                          changeCounted(session,
-                                        sql.insertUnremovedRows(building, inputs.sourceTable,
-                                                                shape.writable, order),
-                                        result.rowsKept);
-                          PostgresOwnParts::Finish(session, sql, shape.schema, inputs, building);
-                      }
-                      if (!inputs.dryRun && !options.removedInto.isEmpty()) {
-                          make(options.removedInto, shape.removedKind);
-                          for (const QString& column : {kRowNumberColumn, kKeptNumberColumn})
-                              session.execute(sql.addNumberColumn(options.removedInto, column));
-                          changeCounted(session,
-                                        sql.insertRemovedRows(
-                                            options.removedInto, inputs.sourceTable, shape.writable,
-                                            {kRowNumberColumn, kKeptNumberColumn}),
-                                        result.rowsRemoved);
-                      }
-                      if (inPlace)
-                          changeCounted(session, sql.deleteRemovedRows(inputs.sourceTable),
-                                        result.rowsRemoved);
-                      check();
-                      if (!options.reportFile.isEmpty()) {
-                          RemovedGroups groups = removedGroups(session, sql, inputs);
-                          report.write(groups);
-                          report.finish();
-                      }
-                      if (!inputs.dryRun && !inPlace)
-                          PostgresOwnParts::TakeNewName(session, sql, building, inputs.newTable);
-                      session.execute(inputs.dryRun ? QStringLiteral("ROLLBACK")
-                                                    : QStringLiteral("COMMIT"));
-                  });
+        aside.run(inputs.dryRun ? Phase::Reading : Phase::Writing, [&](Db::Session& session,
+                                                                       const auto& check) {
+            session.execute(sql.beginSnapshot());
+            const bool inPlace = options.inPlace && !inputs.dryRun;
+            if (inPlace)
+                session.execute(sql.lockAgainstWriters(inputs.sourceTable));
+            const QString building =
+                inputs.dryRun || options.inPlace
+                    ? QString()
+                    : PostgresOwnParts::Claim(session, sql, shape.schema, inputs.newTable,
+                                              !shape.targetKind.isEmpty());
+            requireUnchanged(session, sql, inputs, shape);
+            result.rowsRead = number(session, sql.rowCount(inputs.sourceTable));
+            check();
+            session.execute(sql.listRemoved(inputs.sourceTable, keys, order, judged,
+                                            JudgingTerms(options),
+                                            options.keep == RunOptions::Keep::Last));
+            result.rowsRemoved = number(session, sql.countRemoved());
+            result.rowsKept = result.rowsRead - result.rowsRemoved;
+            check();
+            const auto make = [&](const QString& name, const QString& existing) {
+                if (!existing.isEmpty())
+                    session.execute(sql.dropTable(name));
+                session.execute(sql.createCopy(name, inputs.sourceTable));
+                check();
+            };
+            if (inputs.dryRun) {
+                RemovedGroups groups = removedGroups(session, sql, inputs);
+                ShowGroups(groups, inputs.shownGroups, result);
+            } else if (!inPlace) {
+                make(building, QString());
+                PostgresOwnParts::LeaveOutIndexes(session, sql, inputs, building);
+                changeCounted(
+                    session,
+                    sql.insertUnremovedRows(building, inputs.sourceTable, shape.writable, order),
+                    result.rowsKept);
+                PostgresOwnParts::Finish(session, sql, shape.schema, inputs, building);
+            }
+            if (!inputs.dryRun && !options.removedInto.isEmpty()) {
+                make(options.removedInto, shape.removedKind);
+                for (const QString& column : {kRowNumberColumn, kKeptNumberColumn})
+                    session.execute(sql.addNumberColumn(options.removedInto, column));
+                changeCounted(session,
+                              sql.insertRemovedRows(options.removedInto, inputs.sourceTable,
+                                                    shape.writable,
+                                                    {kRowNumberColumn, kKeptNumberColumn}),
+                              result.rowsRemoved);
+            }
+            if (inPlace)
+                changeCounted(session, sql.deleteRemovedRows(inputs.sourceTable),
+                              result.rowsRemoved);
+            check();
+            if (!options.reportFile.isEmpty()) {
+                RemovedGroups groups = removedGroups(session, sql, inputs);
+                report.write(groups);
+                report.finish();
+            }
+            if (!inputs.dryRun && !inPlace)
+                PostgresOwnParts::TakeNewName(session, sql, building, inputs.newTable);
+            session.execute(inputs.dryRun ? QStringLiteral("ROLLBACK") : QStringLiteral("COMMIT"));
+        });
     } catch (...) {
         report.cancel();
         throw;
@@ -416,7 +382,7 @@ RunResult PostgresPlan::run() {
         return judgedRun(m_context, aside, sql, shape, keys, order);
     }
     if (inputs.dryRun) {
-        aside.run(Phase::Reading, -1, [&](Db::Session& session, const auto& check) {
+        aside.run(Phase::Reading, [&](Db::Session& session, const auto& check) {
             session.execute(sql.beginSnapshot());
             result.rowsRead = number(session, sql.rowCount(inputs.sourceTable));
             check();
@@ -437,7 +403,7 @@ RunResult PostgresPlan::run() {
         result.status = RunResult::Status::Declined;
         return result;
     }
-    aside.run(Phase::Writing, -1, [&](Db::Session& session, const auto& check) {
+    aside.run(Phase::Writing, [&](Db::Session& session, const auto& check) {
         session.execute(sql.beginSnapshot());
         const QString building = PostgresOwnParts::Claim(
             session, sql, shape.schema, inputs.newTable, !shape.targetKind.isEmpty());
