@@ -142,6 +142,41 @@ if [ "${cases[0]}" = inplace ]; then
   exit 0
 fi
 
+# server_compare LABEL SIZE...: for each size, the orders table made by
+# `generate ROWS`, then the engine timed against `$statement`, in turns, on
+# the server that `sql_` (a statement) and `rows_` (rows as text) reach and
+# `$server`/`$server_user` name.
+server_compare() {
+  local label=$1 rows
+  shift
+  for rows in "$@"; do
+    sql_ "DROP TABLE IF EXISTS orders, o2, by_engine"
+    sql_ "$(generate "$rows")"
+    local engine_times=() statement_times=() memories=() start line
+    for _ in $(seq "$rounds"); do
+      sql_ "DROP TABLE IF EXISTS o2, by_engine"
+      start=$(date +%s.%N)
+      sql_ "$statement"
+      statement_times+=("$(echo "$(date +%s.%N) - $start" | bc)")
+      line=$("$bench" run --db "$server" --user "$server_user" --table orders \
+               --column name --column city --new-name by_engine)
+      [ "$(field "$line" status)" = 0 ] || { echo "engine failed: $line" >&2; exit 1; }
+      engine_times+=("$(field "$line" seconds)")
+      memories+=("$(field "$line" peak_memory_mb)")
+    done
+    local engine hand same=no
+    engine=$(best "${engine_times[@]}")
+    hand=$(best "${statement_times[@]}")
+    if [ "$(rows_ 'SELECT * FROM by_engine ORDER BY id' | sha256sum)" = \
+         "$(rows_ 'SELECT * FROM o2 ORDER BY id' | sha256sum)" ]; then
+      same=yes
+    fi
+    printf '%s, %s rows: engine %.3f s, statement %.3f s, ratio %.2f; peak memory %.0f MB; identical rows: %s\n' \
+      "$label" "$rows" "$engine" "$hand" "$(echo "$engine / $hand" | bc -l)" "$(most "${memories[@]}")" "$same"
+    [ "$same" = yes ]
+  done
+}
+
 if [ "${cases[0]}" = mariadb ]; then
   sizes=("${cases[@]:1}")
   [ ${#sizes[@]} -gt 0 ] || sizes=(1000000)
@@ -149,40 +184,21 @@ if [ "${cases[0]}" = mariadb ]; then
   trap '"$root/scripts/mariadb-server.sh" stop "$mariadb_dir"; rm -rf "$work"' EXIT
   eval "$("$root/scripts/mariadb-server.sh" start "$mariadb_dir")"
   export VARNOLT_PASSWORD=$VARNOLT_TEST_MARIADB_PASSWORD
-  sql_() { mariadb --no-defaults -S "$mariadb_dir/socket" -u root varnolt "$@"; }
-  for rows in "${sizes[@]}"; do
-    sql_ -e "DROP TABLE IF EXISTS orders, o2, by_engine;
-      CREATE TABLE orders (id INT PRIMARY KEY, name VARCHAR(60), city VARCHAR(20),
+  server=$VARNOLT_TEST_MARIADB server_user=$VARNOLT_TEST_MARIADB_USER
+  sql_() { mariadb --no-defaults -S "$mariadb_dir/socket" -u root varnolt -e "$1" >/dev/null; }
+  rows_() { mariadb --no-defaults -S "$mariadb_dir/socket" -u root varnolt -N -e "$1"; }
+  generate() {
+    echo "CREATE TABLE orders (id INT PRIMARY KEY, name VARCHAR(60), city VARCHAR(20),
         amount DECIMAL(10, 2), note VARCHAR(20));
       INSERT INTO orders SELECT seq, CASE WHEN RAND() < 0.3
         THEN CONCAT('Customer ', FLOOR(RAND() * seq / 3)) ELSE CONCAT('Customer ', seq) END,
         ELT(1 + seq % 5, 'Oslo', 'Bergen', 'Tromsø', NULL, ''), ROUND(RAND() * 1000, 2), ''
-        FROM seq_1_to_$rows; ANALYZE TABLE orders"
-    engine_times=() statement_times=() memories=()
-    for _ in $(seq "$rounds"); do
-      sql_ -e "DROP TABLE IF EXISTS o2, by_engine"
-      start=$(date +%s.%N)
-      sql_ -e "CREATE TABLE o2 LIKE orders; INSERT INTO o2 SELECT o.* FROM orders o JOIN
-        (SELECT min(id) AS id FROM orders GROUP BY CAST(COALESCE(name, '') AS BINARY),
-        CAST(COALESCE(city, '') AS BINARY)) m ON o.id = m.id"
-      statement_times+=("$(echo "$(date +%s.%N) - $start" | bc)")
-      line=$("$bench" run --db "$VARNOLT_TEST_MARIADB" --user "$VARNOLT_TEST_MARIADB_USER" \
-               --table orders --column name --column city --new-name by_engine)
-      [ "$(field "$line" status)" = 0 ] || { echo "engine failed: $line" >&2; exit 1; }
-      engine_times+=("$(field "$line" seconds)")
-      memories+=("$(field "$line" peak_memory_mb)")
-    done
-    engine=$(best "${engine_times[@]}")
-    hand=$(best "${statement_times[@]}")
-    same=no
-    if [ "$(sql_ -N -e 'SELECT * FROM by_engine ORDER BY id' | sha256sum)" = \
-         "$(sql_ -N -e 'SELECT * FROM o2 ORDER BY id' | sha256sum)" ]; then
-      same=yes
-    fi
-    printf 'MariaDB, %s rows: engine %.3f s, statement %.3f s, ratio %.2f; peak memory %.0f MB; identical rows: %s\n' \
-      "$rows" "$engine" "$hand" "$(echo "$engine / $hand" | bc -l)" "$(most "${memories[@]}")" "$same"
-    [ "$same" = yes ]
-  done
+        FROM seq_1_to_$1; ANALYZE TABLE orders"
+  }
+  statement="CREATE TABLE o2 LIKE orders; INSERT INTO o2 SELECT o.* FROM orders o JOIN
+    (SELECT min(id) AS id FROM orders GROUP BY CAST(COALESCE(name, '') AS BINARY),
+    CAST(COALESCE(city, '') AS BINARY)) m ON o.id = m.id"
+  server_compare MariaDB "${sizes[@]}"
   exit 0
 fi
 
@@ -193,36 +209,19 @@ if [ "${cases[0]}" = postgres ]; then
   trap '"$root/scripts/pg-server.sh" stop "$pg_dir"; rm -rf "$work"' EXIT
   eval "$("$root/scripts/pg-server.sh" start "$pg_dir")"
   export PGPASSWORD=$VARNOLT_TEST_PG_PASSWORD VARNOLT_PASSWORD=$VARNOLT_TEST_PG_PASSWORD
-  psql_() { psql -q -X -v ON_ERROR_STOP=1 -h "$pg_dir" -U "$VARNOLT_TEST_PG_USER" -d postgres "$@"; }
-  for rows in "${sizes[@]}"; do
-    psql_ -c "DROP TABLE IF EXISTS orders, o2, by_engine;
-      CREATE TABLE orders (id int PRIMARY KEY, name text, city text, amount numeric, note text);
+  server=$VARNOLT_TEST_PG server_user=$VARNOLT_TEST_PG_USER
+  psql_() { PGOPTIONS='-c client_min_messages=warning' psql -q -X -v ON_ERROR_STOP=1 -h "$pg_dir" -U "$VARNOLT_TEST_PG_USER" -d postgres "$@"; }
+  sql_() { psql_ -c "$1"; }
+  rows_() { psql_ -At -c "$1"; }
+  generate() {
+    echo "CREATE TABLE orders (id int PRIMARY KEY, name text, city text, amount numeric, note text);
       INSERT INTO orders SELECT i, CASE WHEN random() < 0.3 THEN 'Customer ' || (random() * i / 3)::int
         ELSE 'Customer ' || i END, (ARRAY['Oslo', 'Bergen', 'Tromsø', NULL, ''])[1 + i % 5],
-        round((random() * 1000)::numeric, 2), '' FROM generate_series(1, $rows) AS i; ANALYZE orders"
-    engine_times=() statement_times=() memories=()
-    for _ in $(seq "$rounds"); do
-      psql_ -c "DROP TABLE IF EXISTS o2; DROP TABLE IF EXISTS by_engine"
-      start=$(date +%s.%N)
-      psql_ -c "CREATE TABLE o2 AS SELECT * FROM orders WHERE id IN (SELECT min(id) FROM orders GROUP BY coalesce(name,''), coalesce(city,'')); ALTER TABLE o2 ADD PRIMARY KEY (id)"
-      statement_times+=("$(echo "$(date +%s.%N) - $start" | bc)")
-      line=$("$bench" run --db "$VARNOLT_TEST_PG" --user "$VARNOLT_TEST_PG_USER" --table orders \
-               --column name --column city --new-name by_engine)
-      [ "$(field "$line" status)" = 0 ] || { echo "engine failed: $line" >&2; exit 1; }
-      engine_times+=("$(field "$line" seconds)")
-      memories+=("$(field "$line" peak_memory_mb)")
-    done
-    engine=$(best "${engine_times[@]}")
-    hand=$(best "${statement_times[@]}")
-    same=no
-    if [ "$(psql_ -At -c 'SELECT * FROM by_engine ORDER BY id' | sha256sum)" = \
-         "$(psql_ -At -c 'SELECT * FROM o2 ORDER BY id' | sha256sum)" ]; then
-      same=yes
-    fi
-    printf 'PostgreSQL, %s rows: engine %.3f s, statement %.3f s, ratio %.2f; peak memory %.0f MB; identical rows: %s\n' \
-      "$rows" "$engine" "$hand" "$(echo "$engine / $hand" | bc -l)" "$(most "${memories[@]}")" "$same"
-    [ "$same" = yes ]
-  done
+        round((random() * 1000)::numeric, 2), '' FROM generate_series(1, $1) AS i; ANALYZE orders"
+  }
+  statement="CREATE TABLE o2 AS SELECT * FROM orders WHERE id IN (SELECT min(id) FROM orders
+    GROUP BY coalesce(name,''), coalesce(city,'')); ALTER TABLE o2 ADD PRIMARY KEY (id)"
+  server_compare PostgreSQL "${sizes[@]}"
   exit 0
 fi
 
