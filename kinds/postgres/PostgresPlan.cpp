@@ -10,6 +10,7 @@
 #include "db/DatabaseError.h"
 
 #include <atomic>
+#include <memory>
 
 using Db::DatabaseError;
 using Db::PostgresDialect;
@@ -213,26 +214,26 @@ public:
             if (stopping)
                 throw Stopped{};
         };
-        std::atomic<Db::ServerCancel*> cancel{nullptr};
+        // Shared, so that a cancel under way when the work ends still has it.
+        std::atomic<std::shared_ptr<const Db::ServerCancel>> cancel;
         RunAside(
             m_context, phase, stopping,
             [&] {
                 Db::Session session(m_kind, m_data);
                 session.open();
-                Db::ServerCancel canceller(session);
-                cancel = &canceller;
+                cancel = std::make_shared<const Db::ServerCancel>(session);
                 try {
                     work(session, check);
                 } catch (...) {
-                    cancel = nullptr;
+                    cancel.store(nullptr);
                     throw;
                 }
-                cancel = nullptr;
+                cancel.store(nullptr);
             },
             // The statement ends as soon as the server hears; what it did is
             // rolled back with its transaction.
             [&] {
-                if (Db::ServerCancel* running = cancel)
+                if (const auto running = cancel.load())
                     running->cancel();
             });
     }
